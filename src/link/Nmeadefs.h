@@ -1,0 +1,65 @@
+#pragma once
+// Pure operations on NMEA 0183 lines: field extraction, the multiplexer's
+// proprietary sentence table, TAG blocks, checksums and option-word bits.
+// Nothing here touches a port, a window or a file.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace hlx {
+
+// Proprietary sentence ids, in table order (0 = not one of ours).
+enum SentenceId : int {
+  SidNone = 0,
+  SidLDR = 1,
+  SidVER = 2,
+  SidOV = 3,
+  SidSTAT = 4,
+  SidCF = 5,
+  SidDR = 6,
+  SidID = 7,
+  SidSP = 8,
+  SidFL = 9,
+  SidOP = 10,
+  SidWI = 11,
+  SidIN = 12,
+};
+
+inline constexpr int kFieldMissing = -1;   // fewer fields than asked for
+inline constexpr int kNotASentence = -9;   // line is not a well-formed sentence
+inline constexpr int kMinSentenceLength = 7;
+inline constexpr std::size_t kMaxLineLength = 128;  // start character through LF
+inline constexpr std::size_t kMaxSendLength = 100;  // completed sentence, CR LF included
+
+// Field `index` (0 = address) of a received line that still carries CR LF.
+// Returns the field length, kFieldMissing or kNotASentence; `field` is only
+// written when a field is returned. A NUL ends the line, as on the wire buffer.
+int ExtractField(std::string_view line, int index, std::string& field);
+
+// Convenience: the field text, or empty when absent or not a sentence.
+std::string FieldOr(std::string_view line, int index, std::string_view fallback = {});
+
+int LookupSentence(std::string_view address);
+
+// Copies the leading TAG block (first char through last backslash).
+bool ExtractTagBlock(std::string_view line, std::string& tagBlock);
+
+// Source input number from the `s:` field of a TAG block (one digit), or -1.
+int TagSourceInput(std::string_view tagBlock);
+
+// Source input of a whole line: -1 when it has no TAG block or no source.
+int LineSourceInput(std::string_view line);
+
+std::uint8_t NmeaChecksum(std::string_view text);
+
+// Exact characters to transmit for a command text ("" for "").
+std::string CompleteSentence(std::string_view text);
+
+void SetBit(std::uint32_t& word, int bit, bool value);
+bool TestBit(std::uint32_t word, int bit);
+
+// Option word as exactly eight uppercase hex digits.
+std::string HexWord(std::uint32_t word);
+
+}  // namespace hlx
