@@ -1,0 +1,43 @@
+#pragma once
+// UserPrompts for tests: records every prompt and answers from a script.
+
+#include <QList>
+#include <QQueue>
+
+#include "ui/UserPrompts.h"
+
+namespace hlx::test {
+
+class ScriptedPrompts : public UserPrompts {
+ public:
+  ScriptedPrompts() { InstallPrompts(this); }
+  ~ScriptedPrompts() override { InstallPrompts(nullptr); }
+
+  QList<PromptRecord> records;
+  QQueue<bool> yesNoAnswers;     // default answer when empty: No
+  QQueue<QString> fileAnswers;   // default answer when empty: cancel
+
+  void Inform(const QString& text, const QString& caption, PromptIcon icon) override {
+    records.append({"inform", caption, PromptText(text), icon});
+  }
+  bool AskYesNo(const QString& text, const QString& caption, PromptIcon icon) override {
+    records.append({"ask", caption, PromptText(text), icon});
+    return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
+  }
+  QString OpenFile(const QString& caption, const QStringList&, int, const QString&) override {
+    records.append({"open", caption, {}, PromptIcon::None});
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+  }
+  QString SaveFile(const QString& caption, const QStringList&, int, const QString&, const QString&) override {
+    records.append({"save", caption, {}, PromptIcon::None});
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+  }
+
+  QStringList texts() const {
+    QStringList t;
+    for (const auto& r : records) t << r.text;
+    return t;
+  }
+};
+
+}  // namespace hlx::test
