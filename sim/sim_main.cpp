@@ -1,1 +1,145 @@
-int main() { return 0; }
+// hlx-sim: a headless multiplexer on a pseudo-terminal, UDP and TCP.
+// This file only turns the command line into settings.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <unistd.h>
+
+#include "SimServer.h"
+
+using namespace hlx::sim;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+[[noreturn]] void Fail(const QString& text) {
+  std::fprintf(stderr, "hlx-sim: %s\n", qPrintable(text));
+  std::exit(2);
+}
+
+int IntOption(const QCommandLineParser& p, const QString& name, int low, int high) {
+  bool ok = false;
+  const int v = p.value(name).toInt(&ok);
+  if (!ok || v < low || v > high) Fail(QStringLiteral("--%1 must be %2..%3").arg(name).arg(low).arg(high));
+  return v;
+}
+
+void ParsePeer(const QString& text, ServerSettings& s) {
+  const int colon = text.lastIndexOf(':');
+  const QString host = colon < 0 ? text : text.left(colon);
+  if (colon >= 0) {
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port == 0 || port > 65535) Fail(QStringLiteral("bad --udp-peer port"));
+    s.udpPeerPort = static_cast<quint16>(port);
+  }
+  if (!s.udpPeer.setAddress(host)) Fail(QStringLiteral("bad --udp-peer address"));
+  // Only loopback peers: the simulator never sprays traffic onto a real network.
+  if (!s.udpPeer.isLoopback()) Fail(QStringLiteral("--udp-peer must be a loopback address"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("hlx-sim"));
+
+  QCommandLineParser p;
+  p.setApplicationDescription(QStringLiteral("Headless multiplexer simulator"));
+  p.addHelpOption();
+  const QList<QCommandLineOption> valued = {
+      {"address", "Loopback address to listen on.", "ADDR", "127.0.0.2"},
+      {"port", "UDP and TCP port.", "PORT", "10110"},
+      {"pty", "Create a pseudo-terminal and link PATH to it.", "PATH"},
+      {"generation", "Firmware generation (0 = current).", "N", "0"},
+      {"firmware", "Firmware version reported.", "VERSION", "3.33.1"},
+      {"name", "Device name.", "NAME", "HLX2000"},
+      {"serial", "Serial number.", "NUMBER", "20261206"},
+      {"caps", "Capability word (four hex digits).", "HEX", "8041"},
+      {"host-speed", "Host speed index 0..6 (4800..230400).", "INDEX", "5"},
+      {"traffic", "Live NMEA lines per second (0 = none).", "RATE", "0"},
+      {"udp-peer", "Where UDP replies and traffic go.", "ADDR[:PORT]", "127.0.0.1:10110"},
+      {"record", "Append every received line to FILE.", "FILE"},
+      {"seed", "Random seed of the traffic.", "N", "1"},
+      {"ov-period", "Milliseconds between overflow reports while traffic runs (0 = never).", "MS", "10000"},
+      {"stat-period", "Milliseconds between statistics reports while switched on.", "MS", "1000"},
+  };
+  p.addOptions(valued);
+  p.addOptions({
+      {"silent", "Answer nothing."},
+      {"no-caps", "VER reply without the capability word."},
+      {"ver-garbage", "VER reply with a capability word that is not hexadecimal."},
+      {"no-list-end", "Configuration reply without the closing FL reply."},
+      {"quiet-commands", "Do not answer settings commands with their reply."},
+      {"verbose", "Print every received line on stderr."},
+  });
+  p.process(app);
+
+  SimSettings dev;
+  dev.generation = IntOption(p, "generation", 0, 4);
+  dev.firmware = p.value("firmware").toStdString();
+  dev.name = p.value("name").toStdString();
+  dev.serial = p.value("serial").toStdString();
+  dev.caps = p.value("caps").toStdString();
+  dev.hostSpeed = IntOption(p, "host-speed", 0, kHostSpeedCount - 1);
+  bool ok = false;
+  dev.trafficRate = p.value("traffic").toDouble(&ok);
+  if (!ok || dev.trafficRate < 0 || dev.trafficRate > 1e6) Fail(QStringLiteral("bad --traffic"));
+  dev.seed = static_cast<std::uint32_t>(p.value("seed").toUInt(&ok));
+  if (!ok) Fail(QStringLiteral("bad --seed"));
+  dev.overflowPeriodMs = IntOption(p, "ov-period", 0, 3600000);
+  dev.statPeriodMs = IntOption(p, "stat-period", 1, 3600000);
+  dev.faults.silent = p.isSet("silent");
+  dev.faults.noCaps = p.isSet("no-caps");
+  dev.faults.verGarbage = p.isSet("ver-garbage");
+  dev.faults.noListEnd = p.isSet("no-list-end");
+  dev.faults.quietCommands = p.isSet("quiet-commands");
+
+  ServerSettings net;
+  if (!net.address.setAddress(p.value("address")) || !net.address.isLoopback())
+    Fail(QStringLiteral("--address must be a loopback address"));
+  net.port = static_cast<quint16>(IntOption(p, "port", 0, 65535));
+  net.ptyPath = p.value("pty");
+  ParsePeer(p.value("udp-peer"), net);
+  net.recordPath = p.value("record");
+  net.verbose = p.isSet("verbose");
+
+  if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+  std::unique_ptr<SimServer> server;
+  try {
+    server = std::make_unique<SimServer>(dev, net);
+  } catch (const std::exception& e) {
+    Fail(QString::fromLocal8Bit(e.what()));
+  }
+  QStringList endpoints;
+  QString error;
+  if (!server->Start(endpoints, error)) {
+    server.reset();  // removes a pty link made before the failure
+    Fail(error);
+  }
+  for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));
+  std::printf("ready\n");
+  std::fflush(stdout);
+  const int rc = app.exec();
+  server.reset();
+  return rc;
+}

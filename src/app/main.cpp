@@ -1,6 +1,19 @@
+// Program start: picks the main window generation from the stored FormID.
+
 #include <QApplication>
+
+#include "session/MainForm.h"
+#include "session/VersionCheck.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QString::fromLatin1(hlx::kApplicationTitle));
+
+  // Until the older generations' windows exist, every generation opens the
+  // current window (which identifies the device and says what it found).
+  const int formId = hlx::WindowForFormId(hlx::ReadFormId());
+  Q_UNUSED(formId);
+  hlx::TMainForm window;
+  window.show();
+  return app.exec();
 }

@@ -18,6 +18,11 @@
 #include <string>
 #include <string_view>
 
+#include "link/FrameParser.h"
+#include "link/LineParser.h"
+
+class QHostAddress;
+class QSocketNotifier;
 class QUdpSocket;
 
 namespace hlx {
@@ -42,12 +47,6 @@ inline constexpr std::uint8_t kFrameNone = 0;     // channel cannot carry frames
 inline constexpr std::uint8_t kFrameReady = 3;    // a frame arrived
 inline constexpr std::uint8_t kFrameTimeout = 5;  // nothing within kFrameTimeoutMs
 
-// Bootloader frame record: data length and the whole 1024-byte slot.
-struct LoaderFrameRecord {
-  std::uint16_t length = 0;
-  std::array<std::uint8_t, 1024> data{};
-};
-
 class ECommError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -66,6 +65,7 @@ QStringList BuildPortList();
 bool PortNameLess(const QString& a, const QString& b);
 
 struct RxShared;  // queue, lock and parser state shared with the receive thread
+class ReceiveThread;
 
 class TComm {
  public:
@@ -96,9 +96,23 @@ class TComm {
 
   // Why the last Send refused its text ("" when it was sent).
   const QString& LastSendError() const { return m_lastSendError; }
+  // Why the last serial Open failed ("" after a success): the path and the
+  // system's reason, and the errno value (EACCES: not in the dialout group).
+  const QString& LastOpenError() const { return m_lastOpenError; }
+  int LastOpenErrno() const { return m_lastOpenErrno; }
+  // True while a serial or TCP receive thread is reading.
+  bool ReceiveThreadRunning() const;
+  // Speed the open serial port is set to (0 when none is open).
+  int CurrentSpeed() const;
 
  private:
+  std::uint8_t OpenSerial(const QString& address, int param);
+  std::uint8_t OpenUdp(const QString& address, int param);
+  std::uint8_t OpenTcp(const QString& address);
   void OnUdpReadyRead();
+  void PostRxEvents();
+  bool FromDevice(const QHostAddress& sender) const;
+  bool WriteToChannel(std::string_view bytes);
 
   QObject* m_window;
   QStringList m_portList;
@@ -106,11 +120,14 @@ class TComm {
   bool m_senderFilter = false;
   QString m_deviceAddress;
   QString m_lastSendError;
+  QString m_lastOpenError;
+  int m_lastOpenErrno = 0;
   int m_fd = -1;  // serial descriptor or TCP socket
   std::shared_ptr<RxShared> m_shared;
   std::unique_ptr<QUdpSocket> m_udp;
-  struct Thread;
-  std::unique_ptr<Thread> m_thread;
+  LineParser m_udpLines;  // UDP lines are cut on the UI thread
+  std::unique_ptr<ReceiveThread> m_thread;
+  std::unique_ptr<QSocketNotifier> m_rxNotifier;  // wakes the UI thread to post WM_RXDATA
 };
 
 }  // namespace hlx

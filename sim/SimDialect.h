@@ -1,0 +1,27 @@
+#pragma once
+// One firmware generation's way of talking: which commands it understands
+// and how its replies look. The device core owns one; adding a generation
+// means adding a dialect, not touching the transports or the traffic.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hlx::sim {
+
+class SimDevice;
+
+class SimDialect {
+ public:
+  virtual ~SimDialect() = default;
+  // `line` is a received sentence whose checksum was verified, CR LF at its
+  // end. Appends the complete wire text of every reply to `replies`.
+  virtual void HandleSentence(const std::string& line, SimDevice& device, std::vector<std::string>& replies) = 0;
+  // Whether live sentences carry a TAG block naming their source right now.
+  virtual bool TagBlocksOn(const SimDevice& device) const = 0;
+};
+
+// The dialect of a generation (0 = current), or null when not simulated.
+std::unique_ptr<SimDialect> MakeDialect(int generation);
+
+}  // namespace hlx::sim

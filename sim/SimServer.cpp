@@ -1,0 +1,92 @@
+#include "SimServer.h"
+
+#include <cstdio>
+
+#include "NetEndpoints.h"
+#include "PtyEndpoint.h"
+
+namespace hlx::sim {
+
+namespace {
+
+// Live output is produced in slices this long; at 25,000 lines/s that is a
+// few hundred lines per write, which keeps system calls few.
+constexpr int kTickMs = 10;
+
+}  // namespace
+
+SimServer::SimServer(const SimSettings& device, const ServerSettings& server, QObject* parent)
+    : QObject(parent), m_device(device), m_settings(server) {
+  m_timer.setInterval(kTickMs);
+  m_timer.setTimerType(Qt::PreciseTimer);
+  connect(&m_timer, &QTimer::timeout, this, &SimServer::Tick);
+}
+
+SimServer::~SimServer() = default;
+
+bool SimServer::Start(QStringList& endpoints, QString& error) {
+  if (!m_settings.recordPath.isEmpty()) {
+    m_record.setFileName(m_settings.recordPath);
+    if (!m_record.open(QIODevice::WriteOnly | QIODevice::Append)) {
+      error = QStringLiteral("record file ") + m_settings.recordPath + QStringLiteral(": ") + m_record.errorString();
+      return false;
+    }
+  }
+  const LineHandler handler = [this](const std::string& line) { return HandleLine(line); };
+
+  m_udp = std::make_unique<UdpEndpoint>(handler);
+  if (!m_udp->Open(m_settings.address, m_settings.port, m_settings.udpPeer, m_settings.udpPeerPort, error))
+    return false;
+  endpoints << QStringLiteral("udp %1:%2 -> %3:%4")
+                   .arg(m_settings.address.toString())
+                   .arg(m_udp->Port())
+                   .arg(m_settings.udpPeer.toString())
+                   .arg(m_settings.udpPeerPort);
+
+  m_tcp = std::make_unique<TcpEndpoint>(handler);
+  if (!m_tcp->Open(m_settings.address, m_settings.port, error)) return false;
+  endpoints << QStringLiteral("tcp %1:%2").arg(m_settings.address.toString()).arg(m_tcp->Port());
+
+  if (!m_settings.ptyPath.isEmpty()) {
+    m_pty = std::make_unique<PtyEndpoint>(handler, [this] { return m_device.HostSpeed(); });
+    if (!m_pty->Open(m_settings.ptyPath, m_device.HostSpeed(), error)) return false;
+    endpoints << QStringLiteral("pty %1 -> %2").arg(m_pty->LinkPath(), m_pty->SlavePath());
+  }
+  if (m_record.isOpen()) endpoints << QStringLiteral("record %1").arg(m_settings.recordPath);
+
+  m_clock.start();
+  m_timer.start();
+  Tick();
+  return true;
+}
+
+std::vector<std::string> SimServer::HandleLine(const std::string& line) {
+  if (m_record.isOpen()) {
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    text += '\n';
+    m_record.write(text.data(), static_cast<qint64>(text.size()));
+    m_record.flush();
+  }
+  const int badBefore = m_device.BadChecksumCount();
+  std::vector<std::string> replies = m_device.ReceiveLine(line);
+  if (m_settings.verbose || m_device.BadChecksumCount() != badBefore) {
+    std::fprintf(stderr, "hlx-sim: %s%s", m_device.BadChecksumCount() != badBefore ? "bad checksum: " : "< ",
+                 line.c_str());
+    if (line.empty() || line.back() != '\n') std::fputc('\n', stderr);
+  }
+  return replies;
+}
+
+void SimServer::Tick() {
+  if (m_pty) m_pty->Poll();
+  m_batch.clear();
+  m_device.Advance(m_clock.elapsed(), m_batch);
+  if (m_batch.empty()) return;
+  const QByteArray data = QByteArray::fromRawData(m_batch.data(), static_cast<qsizetype>(m_batch.size()));
+  m_udp->Broadcast(data);
+  m_tcp->Broadcast(data);
+  if (m_pty) m_pty->Broadcast(data);
+}
+
+}  // namespace hlx::sim

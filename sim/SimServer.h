@@ -1,0 +1,56 @@
+#pragma once
+// Puts one SimDevice on its transports: pty, UDP and TCP, a clock that drives
+// the live output, and the record file of everything received.
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+#include "SimDevice.h"
+
+namespace hlx::sim {
+
+class PtyEndpoint;
+class UdpEndpoint;
+class TcpEndpoint;
+
+struct ServerSettings {
+  QHostAddress address{QStringLiteral("127.0.0.2")};
+  quint16 port = 10110;
+  QString ptyPath;  // empty: no pseudo-terminal
+  QHostAddress udpPeer{QStringLiteral("127.0.0.1")};
+  quint16 udpPeerPort = 10110;
+  QString recordPath;  // empty: no record
+  bool verbose = false;
+};
+
+class SimServer : public QObject {
+  Q_OBJECT
+ public:
+  SimServer(const SimSettings& device, const ServerSettings& server, QObject* parent = nullptr);
+  ~SimServer() override;
+
+  // Opens every endpoint; on success `endpoints` holds one line per endpoint.
+  bool Start(QStringList& endpoints, QString& error);
+  SimDevice& Device() { return m_device; }
+
+ private:
+  std::vector<std::string> HandleLine(const std::string& line);
+  void Tick();
+
+  SimDevice m_device;
+  ServerSettings m_settings;
+  QFile m_record;
+  std::unique_ptr<PtyEndpoint> m_pty;
+  std::unique_ptr<UdpEndpoint> m_udp;
+  std::unique_ptr<TcpEndpoint> m_tcp;
+  QTimer m_timer;
+  QElapsedTimer m_clock;
+  std::string m_batch;
+};
+
+}  // namespace hlx::sim

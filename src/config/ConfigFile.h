@@ -1,0 +1,68 @@
+#pragma once
+// Configuration files: the mapping between an INI profile and the device
+// configuration plus filter list, saving without ever damaging the previous
+// file, and the sequence that sends a loaded configuration to the device.
+// Pure code: the window only asks for names and shows messages.
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "config/DeviceConfig.h"
+#include "config/FilterList.h"
+
+namespace hlx {
+
+class Profile;
+
+inline constexpr int kApplyPauseMs = 50;
+
+// Dialog filters: the open dialog (shared with the firmware updates) and the
+// save dialog (shared with the logs); both default to the extension "ini".
+QStringList ConfigOpenFilters();
+QStringList ConfigSaveFilters();
+inline constexpr int kSaveFilterLog = 1;  // "Log file (*.txt)"
+QString ConfigDefaultSuffix();
+// Fourth status bar panel: "Config file: <name>", "Config file:" before any.
+QString ConfigFileStatus(const QString& fileName);
+
+// What the section "Information" records (written only).
+struct ConfigFileHeader {
+  QString ProgramVersion;  // the program's own version text, e.g. "1.0.0"
+  QString DeviceName;
+  QString DeviceVersion;
+  QString DeviceSerial;
+};
+
+// Reads the section "Configuration" into `config` (missing keys take their
+// defaults; a missing or invalid "Options" keeps the current word) and
+// replaces `filters` by the rules of the section "Filter".
+void ReadConfigProfile(const Profile& profile, DeviceConfig& config, FilterList& filters);
+// Writes all three sections; the section "Filter" is erased first, every
+// other section and key of the profile is kept.
+void WriteConfigProfile(Profile& profile, const ConfigFileHeader& header, const DeviceConfig& config,
+                        const FilterList& filters);
+
+// LoadConfigFile's reading part: an unreadable file behaves like an empty
+// one. Returns false when the file could not be read.
+bool LoadConfigFile(const QString& fileName, DeviceConfig& config, FilterList& filters);
+
+// Saves into `fileName` (keeping what the file holds besides our keys).
+// Returns an empty text on success, else "Unable to write to <name>"; the
+// previous file is then left exactly as it was. An empty name does nothing.
+QString SaveConfigFile(const QString& fileName, const ConfigFileHeader& header, const DeviceConfig& config,
+                       const FilterList& filters);
+
+// ApplyConfiguration: every sentence with the pause after it, in order
+// CF, SP, IN, ID, DR, OP, then the filter list's store sequence.
+std::vector<PacedSentence> ApplyConfigurationSequence(const DeviceConfig& config, const FilterList& filters);
+
+// Value rules of the file, exposed for their tests.
+// Integer: decimal, taken modulo 256; `fallback` when not a number.
+std::uint8_t ProfileByte(const QString& text, std::uint8_t fallback);
+// Boolean: any non-zero number is true; `fallback` when not a number.
+bool ProfileBool(const QString& text, bool fallback);
+// Option word: hexadecimal (1 to 8 significant digits); false when invalid.
+bool ProfileHexWord(const QString& text, std::uint32_t& word);
+
+}  // namespace hlx

@@ -1,0 +1,188 @@
+#include "config/Profile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace hlx {
+
+namespace {
+
+QString Unquote(const QString& value) {
+  if (value.size() >= 2) {
+    const QChar first = value.front();
+    if ((first == u'"' || first == u'\'') && value.back() == first) return value.mid(1, value.size() - 2);
+  }
+  return value;
+}
+
+// A line break inside a name or value would split the entry on reading.
+QString OneLine(const QString& text) {
+  QString out = text;
+  out.replace(u'\r', u' ');
+  out.replace(u'\n', u' ');
+  return out;
+}
+
+}  // namespace
+
+bool Profile::SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+bool Profile::Load(const QString& fileName) {
+  m_sections.clear();
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray text = file.readAll();
+  if (file.error() != QFileDevice::NoError) return false;
+  Parse(text);
+  return true;
+}
+
+void Profile::Parse(const QByteArray& bytes) {
+  m_sections.clear();
+  QByteArray data = bytes;
+  if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
+  QString text = QString::fromUtf8(data);
+  QStringList lines = text.split(u'\n');
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // after the final line end
+
+  for (QString raw : lines) {
+    if (raw.endsWith(u'\r')) raw.chop(1);
+    const QString trimmed = raw.trimmed();
+    if (trimmed.startsWith(u'[')) {
+      int close = trimmed.indexOf(u']');
+      if (close < 0) close = trimmed.size();
+      Section section;
+      section.name = trimmed.mid(1, close - 1).trimmed();
+      m_sections.push_back(std::move(section));
+      continue;
+    }
+    if (m_sections.empty()) {
+      Section head;
+      head.headless = true;
+      m_sections.push_back(std::move(head));
+    }
+    Line line;
+    const int eq = trimmed.indexOf(u'=');
+    if (eq > 0 && !trimmed.startsWith(u';')) {
+      line.key = trimmed.left(eq).trimmed();
+      line.value = trimmed.mid(eq + 1).trimmed();
+    }
+    if (!line.IsEntry()) line.raw = raw;
+    m_sections.back().lines.push_back(std::move(line));
+  }
+}
+
+QByteArray Profile::Serialize() const {
+  QString out;
+  for (const Section& section : m_sections) {
+    if (!section.headless) out += u'[' + section.name + QStringLiteral("]\r\n");
+    for (const Line& line : section.lines)
+      out += (line.IsEntry() ? line.key + u'=' + line.value : line.raw) + QStringLiteral("\r\n");
+  }
+  return out.toUtf8();
+}
+
+bool Profile::Save(const QString& fileName, QString* error) const {
+  auto fail = [&](const QString& reason) {
+    if (error) *error = reason;
+    return false;
+  };
+  const QFileInfo info(fileName);
+  // Replacing the file by renaming would bypass its read-only flag.
+  if (info.exists() && !info.isWritable()) return fail(QStringLiteral("Permission denied"));
+  if (info.exists() && info.isDir()) return fail(QStringLiteral("Is a directory"));
+  // Renaming over a device or a pipe would replace it by a plain file.
+  if (info.exists() && !info.isFile()) return fail(QStringLiteral("Not a regular file"));
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+  const QByteArray data = Serialize();
+  if (file.write(data) != data.size()) {
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    return fail(reason);
+  }
+  if (!file.commit()) return fail(file.errorString());
+  return true;
+}
+
+const Profile::Section* Profile::FindSection(const QString& name) const {
+  for (const Section& section : m_sections)
+    if (!section.headless && SameName(section.name, name)) return &section;
+  return nullptr;
+}
+
+Profile::Section* Profile::FindSection(const QString& name) {
+  return const_cast<Section*>(static_cast<const Profile*>(this)->FindSection(name));
+}
+
+bool Profile::HasSection(const QString& section) const { return FindSection(section) != nullptr; }
+
+QStringList Profile::SectionNames() const {
+  QStringList names;
+  for (const Section& section : m_sections)
+    if (!section.headless) names << section.name;
+  return names;
+}
+
+QStringList Profile::Keys(const QString& section) const {
+  QStringList keys;
+  if (const Section* s = FindSection(section)) {
+    for (const Line& line : s->lines) {
+      if (!line.IsEntry()) continue;
+      if (!keys.contains(line.key, Qt::CaseInsensitive)) keys << line.key;
+    }
+  }
+  return keys;
+}
+
+bool Profile::Contains(const QString& section, const QString& key) const {
+  if (const Section* s = FindSection(section))
+    for (const Line& line : s->lines)
+      if (line.IsEntry() && SameName(line.key, key)) return true;
+  return false;
+}
+
+QString Profile::ReadString(const QString& section, const QString& key, const QString& fallback) const {
+  if (const Section* s = FindSection(section))
+    for (const Line& line : s->lines)
+      if (line.IsEntry() && SameName(line.key, key)) return Unquote(line.value);
+  return fallback;
+}
+
+void Profile::WriteString(const QString& section, const QString& key, const QString& value) {
+  const QString cleanKey = OneLine(key).trimmed();
+  const QString cleanValue = OneLine(value);
+  if (cleanKey.isEmpty()) return;
+  Section* s = FindSection(section);
+  if (!s) {
+    Section added;
+    added.name = OneLine(section).trimmed();
+    m_sections.push_back(std::move(added));
+    s = &m_sections.back();
+  }
+  for (Line& line : s->lines) {
+    if (line.IsEntry() && SameName(line.key, cleanKey)) {
+      line.value = cleanValue;
+      return;
+    }
+  }
+  // New keys go after the section's last non-blank line, before the blank
+  // lines that separate it from the next section.
+  auto insertAt = s->lines.end();
+  while (insertAt != s->lines.begin()) {
+    const Line& previous = *(insertAt - 1);
+    if (previous.IsEntry() || !previous.raw.trimmed().isEmpty()) break;
+    --insertAt;
+  }
+  Line line;
+  line.key = cleanKey;
+  line.value = cleanValue;
+  s->lines.insert(insertAt, std::move(line));
+}
+
+void Profile::EraseSection(const QString& section) {
+  std::erase_if(m_sections, [&](const Section& s) { return !s.headless && SameName(s.name, section); });
+}
+
+}  // namespace hlx

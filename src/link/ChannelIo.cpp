@@ -1,0 +1,193 @@
+#include "link/ChannelIo.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace hlx {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+IoResult Failure(int error, const QString& what) {
+  return {false, error, QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)))};
+}
+
+speed_t SpeedConstant(int baud) {
+  switch (baud) {
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 921600:
+      return B921600;
+    default:
+      return B0;
+  }
+}
+
+int RemainingMs(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+QString SerialDevicePath(const QString& name) {
+  return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+}
+
+int OpenSerialDevice(const QString& path, int baud, IoResult& result) {
+  const QByteArray native = path.toLocal8Bit();
+  // Non-blocking so that the open never waits for a carrier line.
+  const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    result = Failure(errno, path);
+    return -1;
+  }
+  // No other program may open the port while we use it.
+  ::ioctl(fd, TIOCEXCL);
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    result = Failure(errno, path);
+    ::close(fd);
+    return -1;
+  }
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNBRK | BRKINT);
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  const speed_t speed = SpeedConstant(baud);
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    result = Failure(errno, path);
+    ::close(fd);
+    return -1;
+  }
+  // DTR and RTS are not used as control lines; a pseudo-terminal has neither.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ::ioctl(fd, TIOCMBIC, &lines);
+  result = {};
+  return fd;
+}
+
+IoResult SetSerialSpeed(int fd, int baud) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return Failure(errno, QStringLiteral("speed"));
+  ::cfsetispeed(&tio, SpeedConstant(baud));
+  ::cfsetospeed(&tio, SpeedConstant(baud));
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) return Failure(errno, QStringLiteral("speed"));
+  return {};
+}
+
+int SerialSpeedOf(int fd) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return 0;
+  for (const int baud : {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+    if (::cfgetospeed(&tio) == SpeedConstant(baud)) return baud;
+  return 0;
+}
+
+int ConnectTcp(const QString& host, quint16 port, std::chrono::milliseconds timeout, IoResult& result) {
+  const auto deadline = Clock::now() + timeout;
+  const QString where = QStringLiteral("%1 port %2").arg(host).arg(port);
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  const QByteArray name = host.toLocal8Bit();
+  const QByteArray service = QByteArray::number(port);
+  if (host.isEmpty() || ::getaddrinfo(name.constData(), service.constData(), &hints, &list) != 0 || !list) {
+    result = {false, EHOSTUNREACH, QStringLiteral("%1: host not found").arg(host)};
+    return -1;
+  }
+  int lastError = ETIMEDOUT;
+  int fd = -1;
+  for (addrinfo* ai = list; ai && fd < 0; ai = ai->ai_next) {
+    const int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+    if (s < 0) {
+      lastError = errno;
+      continue;
+    }
+    int error = 0;
+    if (::connect(s, ai->ai_addr, ai->ai_addrlen) != 0) {
+      error = errno;
+      if (error == EINPROGRESS) {
+        pollfd p{s, POLLOUT, 0};
+        int r;
+        do r = ::poll(&p, 1, RemainingMs(deadline));
+        while (r < 0 && errno == EINTR);
+        if (r == 0) {
+          error = ETIMEDOUT;
+        } else {
+          socklen_t len = sizeof error;
+          if (r < 0 || ::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
+        }
+      }
+    }
+    if (error == 0) {
+      fd = s;
+    } else {
+      lastError = error;
+      ::close(s);
+      if (RemainingMs(deadline) == 0) break;
+    }
+  }
+  ::freeaddrinfo(list);
+  if (fd < 0) {
+    result = Failure(lastError, QStringLiteral("Cannot connect to %1").arg(where));
+    return -1;
+  }
+  // Commands and bootloader frames are small and wait for replies.
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  result = {};
+  return fd;
+}
+
+IoResult WriteAll(int fd, std::string_view data, bool isSocket, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (!data.empty()) {
+    // MSG_NOSIGNAL: a peer that went away is an error, not a signal that ends the program.
+    const ssize_t n =
+        isSocket ? ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) : ::write(fd, data.data(), data.size());
+    if (n > 0) {
+      data.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return Failure(errno, QStringLiteral("write"));
+    pollfd p{fd, POLLOUT, 0};
+    const int r = ::poll(&p, 1, RemainingMs(deadline));
+    if (r == 0) return Failure(ETIMEDOUT, QStringLiteral("write"));
+    if (r < 0 && errno != EINTR) return Failure(errno, QStringLiteral("write"));
+  }
+  return {};
+}
+
+}  // namespace hlx

@@ -1,0 +1,35 @@
+#pragma once
+// Operating-system level pieces of the channels: opening and setting up a
+// serial device, a TCP connect with a time limit, and bounded writes. Each
+// returns an errno-style failure reason instead of raising, so TComm decides
+// how a failure is reported.
+
+#include <QString>
+#include <chrono>
+#include <string_view>
+
+namespace hlx {
+
+struct IoResult {
+  bool ok = true;
+  int error = 0;    // errno of the failure
+  QString message;  // readable reason
+};
+
+// "ttyUSB0" means /dev/ttyUSB0; a path is taken as it is.
+QString SerialDevicePath(const QString& name);
+
+// Opens a serial device raw, 8N1, without flow control, at `baud`.
+// Returns the descriptor (non-blocking) or -1 with `result` telling why.
+int OpenSerialDevice(const QString& path, int baud, IoResult& result);
+IoResult SetSerialSpeed(int fd, int baud);
+// Speed a descriptor is set to (output speed), 0 when unknown.
+int SerialSpeedOf(int fd);
+
+// Connects to host:port within `timeout`; returns a non-blocking socket or -1.
+int ConnectTcp(const QString& host, quint16 port, std::chrono::milliseconds timeout, IoResult& result);
+
+// Writes all of `data`, waiting at most `timeout` for a slow receiver.
+IoResult WriteAll(int fd, std::string_view data, bool isSocket, std::chrono::milliseconds timeout);
+
+}  // namespace hlx

@@ -1,0 +1,75 @@
+#include "session/ConnectionRules.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "link/Nmeadefs.h"
+
+namespace hlx {
+
+namespace {
+QString Field(std::string_view line, int index) {
+  std::string f;
+  if (ExtractField(line, index, f) < 0) return {};
+  return QString::fromLatin1(f.data(), static_cast<qsizetype>(f.size())).left(kVerFieldMax);
+}
+}  // namespace
+
+VerReply ParseVerReply(std::string_view line) {
+  VerReply r;
+  r.version = Field(line, 1);
+  r.name = Field(line, 2);
+  r.serial = Field(line, 3);
+  r.caps = Field(line, 4);
+  r.hasCaps = r.caps.size() == 4;
+  return r;
+}
+
+Capabilities ParseCapabilities(const QString& text) {
+  Capabilities c;
+  bool ok = false;
+  const uint word = text.toUInt(&ok, 16);
+  // toUInt accepts a "0x" prefix and signs; the device sends bare digits only.
+  for (QChar ch : text)
+    if (!ch.isDigit() && !(ch.toUpper() >= QLatin1Char('A') && ch.toUpper() <= QLatin1Char('F'))) ok = false;
+  if (!ok || text.isEmpty() || word > 0xFFFF) return c;
+  c.valid = true;
+  c.word = static_cast<std::uint16_t>(word);
+  c.supported = (c.word & kCapsFamilyMask) == kCapsFamily;
+  if (!c.supported) return c;
+  c.updatable = (c.word & kCapsUpdatable) != 0;
+  c.hostKind = c.word & kCapsHostKindMask;
+  return c;
+}
+
+int NextAutoBaudIndex(int current) { return current < 1 ? -1 : current - 1; }
+
+QString SerialPermissionAdvice(const QString& path, int error, const QString& group, const QString& user) {
+  if (error != EACCES && error != EPERM) return {};
+  QString text = QStringLiteral("Permission denied for %1.").arg(path);
+  if (!group.isEmpty())
+    text += QStringLiteral("\rThe device belongs to the group \"%1\". Add your user to it:\r"
+                           "    sudo usermod -aG %1 %2\rthen log out and in again.")
+                .arg(group, user.isEmpty() ? QStringLiteral("$USER") : user);
+  else
+    text += QStringLiteral("\rAsk your administrator for read and write access to the device.");
+  return text;
+}
+
+QString SerialOpenAdvice(const QString& portName, int error) {
+  const QString path = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+  const QByteArray p = path.toLocal8Bit();
+  QString group;
+  struct stat st {};
+  if (::stat(p.constData(), &st) == 0)
+    if (const struct group* g = ::getgrgid(st.st_gid)) group = QString::fromLocal8Bit(g->gr_name);
+  QString user;
+  if (const struct passwd* pw = ::getpwuid(::getuid())) user = QString::fromLocal8Bit(pw->pw_name);
+  return SerialPermissionAdvice(path, error, group, user);
+}
+
+}  // namespace hlx

@@ -1,0 +1,61 @@
+#pragma once
+// Pure rules of the connection panel: the VER reply's fields, the capability
+// word, the port choice and what the speed search does on each tick.
+
+#include <QString>
+
+#include <cstdint>
+#include <string_view>
+
+namespace hlx {
+
+inline constexpr int kPortUdpAll = 0;
+inline constexpr int kPortUdp = 1;
+inline constexpr int kPortTcp = 2;
+inline constexpr int kFirstSerialPort = 3;
+inline constexpr int kBaudAutomatic = 6;
+inline constexpr int kAutoBaudStepMs = 200;
+inline constexpr int kOverflowLedMs = 500;
+inline constexpr int kVerFieldMax = 101;
+inline constexpr int kBaudChangePauseMs = 100;
+
+inline constexpr std::uint16_t kCapsFamilyMask = 0xE000;
+inline constexpr std::uint16_t kCapsFamily = 0x8000;
+inline constexpr std::uint16_t kCapsUpdatable = 0x0040;
+inline constexpr std::uint16_t kCapsHostKindMask = 0x0003;
+inline constexpr int kHostSerial = 0;
+inline constexpr int kHostUsb = 1;
+inline constexpr int kHostEthernet = 2;
+inline constexpr int kHostWireless = 3;
+
+struct VerReply {
+  QString version;  // field 1
+  QString name;     // field 2
+  QString serial;   // field 3
+  QString caps;     // field 4, empty when absent
+  bool hasCaps = false;  // field 4 has exactly four characters
+};
+VerReply ParseVerReply(std::string_view line);
+
+struct Capabilities {
+  bool valid = false;      // four hexadecimal digits
+  bool supported = false;  // the family bits say this window can drive it
+  bool updatable = false;  // firmware update entries are offered
+  int hostKind = -1;
+  std::uint16_t word = 0;
+};
+// A word that is not hexadecimal counts as an unsupported device.
+Capabilities ParseCapabilities(const QString& text);
+
+// One tick of the speed search: the next index to try, or -1 when every
+// speed has been tried.
+int NextAutoBaudIndex(int current);
+
+// Message for a serial port the program may not open, with the remedy;
+// empty when the reason is not a permission problem.
+QString SerialPermissionAdvice(const QString& path, int error, const QString& group, const QString& user);
+// Same for a port of the port list (`error` is the errno of the failed open),
+// naming the group that owns the device file.
+QString SerialOpenAdvice(const QString& portName, int error);
+
+}  // namespace hlx

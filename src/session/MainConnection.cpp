@@ -1,0 +1,323 @@
+// Connection panel of the main window: connect and disconnect, the speed
+// search, identification of the device and the two routines that bring the
+// controls in line with the connection and the session.
+
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+
+#include "config/ConfigPages.h"
+#include "link/Comms.h"
+#include "link/Nmeadefs.h"
+#include "session/ConnectionRules.h"
+#include "session/MainForm.h"
+#include "ui/UserPrompts.h"
+#include "ui_MainForm.h"
+
+namespace hlx {
+
+namespace {
+const char* const kNoResponse = "Multiplexer does not respond";
+const char* const kOpenFailed = "Unable to open communication channel";
+const char* const kChannelLost = "The connection to the multiplexer was closed.";
+const char* const kNotSupported = "This version of HLXConfig does not support\rthe connected multiplexer.";
+const char* const kUpdateQuestion =
+    "This version of HLX-Config requires that you update\rthe firmware in your Halyx.\r\r"
+    "Would you like to perform an automatic update now?";
+
+// Hourglass for the duration of a blocking step; restored before any message box.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { Restore(); }
+  void Restore() {
+    if (m_active) QGuiApplication::restoreOverrideCursor();
+    m_active = false;
+  }
+
+ private:
+  bool m_active = true;
+};
+}  // namespace
+
+void TMainForm::ConnectClick() {
+  if (ChannelOpen())
+    Disconnect();
+  else
+    Connect();
+}
+
+void TMainForm::Connect() {
+  WaitCursor cursor;
+  const int port = ui->cbPort->currentIndex();
+  const QString ip = ui->edtMuxIP->text();
+  try {
+    if (port == kPortUdpAll) {
+      m_comm->Open(ChUdp, ip, 0);
+    } else if (port == kPortUdp) {
+      m_comm->Open(ChUdp, ip, 1);
+    } else if (port == kPortTcp) {
+      m_comm->Open(ChTcp, ip, 0);
+    } else if (port >= kFirstSerialPort) {
+      const QString portName = ui->cbPort->itemText(port);
+      const int speed = ui->cbBaudHost->currentIndex();
+      if (m_comm->Open(ChSerial, portName, speed) == ChClosed) {
+        const int error = m_comm->LastOpenErrno();
+        ui->cbPort->setCurrentIndex(-1);
+        UpdateControls();  // nothing selected: nothing to connect
+        cursor.Restore();
+        Prompts().Inform(QString::fromLatin1(kOpenFailed));
+        // Beyond the bare failure, say what to do when the fix is known.
+        const QString advice = SerialOpenAdvice(portName, error);
+        if (!advice.isEmpty()) Prompts().Inform(advice, {}, PromptIcon::Warning);
+      }
+      if (speed == kBaudAutomatic) {
+        StartAutoBaud();
+        QPointer<TMainForm> self(this);
+        QEventLoop loop;
+        connect(m_core.get(), &SessionCore::sessionStateChanged, &loop, [&loop](int state) {
+          if (state != AutoBaud) loop.quit();
+        });
+        if (m_core->SessionState() == AutoBaud) loop.exec();
+        if (!self) return;
+      }
+    }
+  } catch (const std::exception& e) {
+    cursor.Restore();
+    Prompts().Inform(QString::fromLocal8Bit(e.what()), {}, PromptIcon::Error);
+  }
+  cursor.Restore();
+  if (ChannelOpen()) ReadConfiguration();
+  m_core->HostKind = -1;
+  m_pages->SetHostKind(-1);
+}
+
+void TMainForm::Disconnect() {
+  if (m_core->SessionState() == Capture) m_pages->StopCapture();
+  if (m_core->ViewFilter > 0) {
+    RestoreOptionWord();
+    m_core->ViewFilter = 0;
+  }
+  EndSession();
+}
+
+// Common end of a channel, whoever closed it.
+void TMainForm::EndSession() {
+  m_comm->Close();
+  // A reply can no longer come: no "does not respond" for a closed channel,
+  // and an unfinished read-back or search ends here.
+  m_core->StopTimeout();
+  ABTimer.stop();
+  m_core->AutoBaudIndex = -1;
+  m_core->SetSessionState(Idle);
+  RefreshControls(false);
+  ui->cbBaudHost->setEnabled(true);
+  m_core->HostKind = -1;
+  m_pages->SetHostKind(-1);
+}
+
+void TMainForm::ChannelLost() {
+  if (!ChannelOpen()) return;
+  if (m_core->SessionState() == Capture) m_pages->StopCapture();
+  // The device is gone: its option word cannot be restored any more.
+  m_core->ViewFilter = 0;
+  EndSession();
+  Prompts().Inform(QString::fromLatin1(kChannelLost), {}, PromptIcon::Warning);
+}
+
+void TMainForm::ReadConfiguration() {
+  if (!ChannelOpen()) return;
+  m_core->SetSessionState(Identify);
+  m_core->SetUpdating(true);
+  m_pages->ClearFilterList();
+  RefreshControls(false);
+  m_core->StartTimeout(QString::fromLatin1(kNoResponse));
+  SendSentence("PQVXVER");
+}
+
+void TMainForm::StartAutoBaud() {
+  m_core->SetSessionState(AutoBaud);
+  m_core->AutoBaudIndex = ui->cbBaudHost->currentIndex();
+  ABTimer.start();
+  UpdateControls();
+  RefreshControls(false);
+}
+
+void TMainForm::ABTimerTick() {
+  const int next = NextAutoBaudIndex(m_core->AutoBaudIndex);
+  if (next < 0) {
+    m_core->AutoBaudIndex = -1;
+    ABTimer.stop();
+    m_core->SetSessionState(Idle);
+  } else {
+    m_core->AutoBaudIndex = next;
+    m_comm->SetSpeed(next);
+    SendSentence("PQVXVER");
+    ui->cbBaudHost->setCurrentIndex(next);
+  }
+  RefreshControls(true);
+}
+
+void TMainForm::EndAutoBaud(int autoBaudIndex) {
+  if (autoBaudIndex >= 0) ui->cbBaudHost->setCurrentIndex(autoBaudIndex);
+  ABTimer.stop();
+}
+
+void TMainForm::PortChanged(int /*index*/) {
+  // Leaving a channel behaves like Disconnect, so the device does not keep a
+  // view filter's or a capture's option word.
+  if (ChannelOpen()) Disconnect();
+  m_comm->Close();
+  RefreshControls(false);
+  ui->cbBaudHost->setEnabled(true);
+  SaveCurrentSettings();
+}
+
+void TMainForm::BaudHostChanged(int index) {
+  if (ChannelOpen()) {
+    SendSentence("PQVXCF,C," + std::string(1, static_cast<char>('0' + index)));
+    Pause(kBaudChangePauseMs);
+    m_comm->SetSpeed(index);
+  }
+  SaveCurrentSettings();
+}
+
+void TMainForm::MuxIpChanged(const QString& text) {
+  if (ui->cbPort->currentIndex() < kFirstSerialPort) ui->btnConnect->setEnabled(!text.isEmpty());
+}
+
+void TMainForm::SetViewBackground(bool grey) {
+  QPalette pal = ui->RXData->palette();
+  pal.setColor(QPalette::Base, palette().color(grey ? QPalette::Button : QPalette::Base));
+  ui->RXData->setPalette(pal);
+}
+
+void TMainForm::HandleVerReply(const std::string& line) {
+  m_core->StopTimeout();
+  if (ui->cbPort->currentIndex() == kPortUdpAll) {
+    // Several devices may answer on a shared port: none of them is read.
+    SetViewBackground(false);
+    m_core->SetSessionState(Idle);
+    RefreshControls(true);
+    return;
+  }
+  const VerReply ver = ParseVerReply(line);
+  m_deviceName = ver.name;
+  m_deviceSerial = ver.serial;
+  m_deviceVersion = ver.version;
+  m_versionNumbers = ParseVersion(ver.version.toStdString());
+  if (ver.hasCaps) CheckCapabilities(ver.caps);
+  // Show who answered even when the read-back will not enable the settings.
+  if (ChannelOpen()) {
+    m_statusPanels[0]->setText(QStringLiteral("Device: ") + m_deviceName);
+    m_statusPanels[1]->setText(QStringLiteral("Version: ") + m_deviceVersion);
+    m_statusPanels[2]->setText(QStringLiteral("Serial: ") + m_deviceSerial);
+  }
+
+  bool restarting = false;
+  if (SelectFormId(m_versionNumbers, &restarting)) {
+    SetViewBackground(false);
+    if (restarting) {
+      // Another window takes over; reading this one's configuration is pointless.
+      m_core->SetSessionState(Idle);
+      return;
+    }
+    m_core->SetSessionState(ReadConfig);
+    SendSentence("PQVXCFQ");
+  } else {
+    SetViewBackground(true);
+    m_core->SetSessionState(Idle);
+    if (Prompts().AskYesNo(QString::fromLatin1(kUpdateQuestion), QStringLiteral("HLX-Config"), PromptIcon::Warning))
+      emit firmwareUpdateRequested(true);
+  }
+}
+
+void TMainForm::CheckCapabilities(const QString& text) {
+  const Capabilities caps = ParseCapabilities(text);
+  m_deviceCaps = caps.word;
+  if (caps.valid) m_pages->SetDeviceCaps(caps.word);
+  if (!caps.supported) {
+    Prompts().Inform(QString::fromLatin1(kNotSupported), QStringLiteral("HLXConfig"), PromptIcon::Warning);
+    return;
+  }
+  ui->miSep2->setVisible(caps.updatable);
+  ui->miUpdateFirmware->setVisible(caps.updatable);
+  ui->miUpdateWiFi->setVisible(false);
+  m_core->HostKind = caps.hostKind;
+  m_pages->SetHostKind(caps.hostKind);
+  if (caps.hostKind == kHostUsb) ui->cbBaudHost->setEnabled(false);
+  if (caps.hostKind == kHostWireless) {
+    ui->cbBaudHost->setEnabled(false);
+    ui->miUpdateWiFi->setVisible(true);
+  }
+}
+
+void TMainForm::RefreshControls(bool enable) {
+  m_pages->SetControlsEnabled(enable);
+  for (QWidget* w : ui->gbManInput->findChildren<QWidget*>()) w->setEnabled(enable);
+  UpdateControls();
+}
+
+void TMainForm::UpdateControls() {
+  m_core->SetUpdating(true);
+  const int port = ui->cbPort->currentIndex();
+  if (port < 0) {
+    ui->btnConnect->setEnabled(false);
+  } else if (port < kFirstSerialPort) {
+    ui->lbSpeed->setText(QStringLiteral("Host:"));
+    ui->cbBaudHost->hide();
+    ui->edtMuxIP->show();
+    ui->miHalyxLAN->menuAction()->setVisible(true);
+    ui->btnConnect->setEnabled(!ui->edtMuxIP->text().isEmpty());
+  } else {
+    ui->lbSpeed->setText(QStringLiteral("Speed:"));
+    ui->cbBaudHost->show();
+    ui->edtMuxIP->hide();
+    ui->miHalyxLAN->menuAction()->setVisible(false);
+    ui->btnConnect->setEnabled(true);
+  }
+
+  const bool open = ChannelOpen();
+  const std::array<QAction*, 7> sessionEntries = {ui->miLoad,         ui->miSave,
+                                                  ui->miSaveAs,       ui->miUpdateFirmware,
+                                                  ui->miUpdateWiFi,   ui->miResetFactorySettings,
+                                                  ui->miStats};
+  for (QAction* a : sessionEntries) a->setEnabled(open);
+  if (open) {
+    for (QWidget* w : ui->gbManInput->findChildren<QWidget*>()) w->setEnabled(true);
+    ui->btnConnect->setText(QStringLiteral("Disconnect"));
+    ui->btnConnect->setIcon(m_connOnGlyph);
+    ui->edtMuxIP->setEnabled(false);
+    ui->btnReadConfig->setEnabled(true);
+    m_statusPanels[0]->setText(QStringLiteral("Device: ") + m_deviceName);
+    m_statusPanels[1]->setText(QStringLiteral("Version: ") + m_deviceVersion);
+    m_statusPanels[2]->setText(QStringLiteral("Serial: ") + m_deviceSerial);
+    ui->cbViewFilter->setEnabled(true);
+  } else {
+    m_pages->ClearFilterList();
+    ui->btnConnect->setText(QStringLiteral("Connect"));
+    ui->btnConnect->setIcon(m_connOffGlyph);
+    ui->edtMuxIP->setEnabled(true);
+    ui->btnReadConfig->setEnabled(false);
+    m_statusPanels[0]->setText(QStringLiteral("Device: "));
+    m_statusPanels[1]->setText(QStringLiteral("Version: "));
+    m_statusPanels[2]->setText(QStringLiteral("Serial: "));
+    ui->cbViewFilter->setCurrentIndex(0);
+    ui->cbViewFilter->setEnabled(false);
+  }
+
+  switch (m_core->SessionState()) {
+    case Idle: m_pages->UpdateControls(); break;
+    case Capture: ui->btnReadConfig->setEnabled(false); break;
+    case FwRestart:
+      m_statusPanels[0]->setText(QStringLiteral("Device: ") + m_deviceName);
+      m_statusPanels[1]->setText(QStringLiteral("Version: ") + m_deviceVersion);
+      m_statusPanels[2]->setText(QStringLiteral("Serial: ") + m_deviceSerial);
+      break;
+    default: break;
+  }
+  m_core->SetUpdating(false);
+}
+
+}  // namespace hlx

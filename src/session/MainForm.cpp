@@ -1,0 +1,217 @@
+#include "session/MainForm.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QStatusBar>
+
+#include "config/ConfigPages.h"
+#include "link/Comms.h"
+#include "link/Nmeadefs.h"
+#include "session/ConnectionRules.h"
+#include "ui/AMAdvLed.h"
+#include "ui_MainForm.h"
+
+namespace hlx {
+
+namespace {
+constexpr std::array<int, kStatusPanels> kStatusPanelWidths = {160, 110, 110, 320, 50};
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()) {
+  ui->setupUi(this);
+  m_core = std::make_unique<SessionCore>(*this);
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  // Reached without FormClose when the program restarts into another window:
+  // nothing is saved, the port is simply released.
+  if (m_comm) m_comm->Close();
+}
+
+void TMainForm::FormCreate() {
+  setWindowTitle(QStringLiteral("Halyx Configuration Tool V") + ProgramVersion());
+  ui->cbBaudHost->setCurrentIndex(-1);
+  ui->cbPort->setCurrentIndex(-1);
+  m_core->ViewFilter = 0;
+
+  m_comm = std::make_unique<TComm>(this);
+  ui->cbPort->addItems(m_comm->PortList());
+  ui->cbPort->insertItem(kPortUdpAll, QStringLiteral("UDP All"));
+  ui->cbPort->insertItem(kPortUdp, QStringLiteral("UDP"));
+  ui->cbPort->insertItem(kPortTcp, QStringLiteral("TCP"));
+  ui->cbPort->setCurrentIndex(-1);
+
+  const StartSettings stored = LoadStartSettings();
+  if (stored.baudRate) ui->cbBaudHost->setCurrentIndex(*stored.baudRate < ui->cbBaudHost->count() ? *stored.baudRate : -1);
+  if (stored.port) ui->cbPort->setCurrentIndex(*stored.port < ui->cbPort->count() ? *stored.port : -1);
+  if (stored.ip) ui->edtMuxIP->setText(*stored.ip);
+  if (stored.currentTab) ui->PageControl->setCurrentIndex(*stored.currentTab);
+
+  m_passGlyph = QPixmap(QStringLiteral(":/images/PASS.png"));
+  m_blockGlyph = QPixmap(QStringLiteral(":/images/BLOCK.png"));
+  m_connOnGlyph = QIcon(QStringLiteral(":/images/CONN_ON.png"));
+  m_connOffGlyph = QIcon(QStringLiteral(":/images/CONN_OFF.png"));
+  ui->btnConnect->setIcon(m_connOffGlyph);
+
+  // The tabs lay out their own controls (the filter grid's columns included).
+  m_pages = new TConfigPages(ui->tabInOut, ui->tabOptions, ui->tabFilter, *this, this);
+
+  QFont mono(QStringLiteral("Courier"));
+  mono.setStyleHint(QFont::TypeWriter);
+  mono.setFixedPitch(true);
+  mono.setPixelSize(13);
+  ui->RXData->setFont(mono);
+  ui->RXData->setMaximumBlockCount(0);
+  ui->cbSentence->setCompleter(nullptr);
+  ui->miSep2->setSeparator(true);
+  ui->edtMuxIP->hide();
+  CreateStatusPanels();
+  CreateOverflowLeds();
+
+  m_core->HostKind = 0;
+  ABTimer.setInterval(kAutoBaudStepMs);
+  OVTimer.setInterval(kOverflowLedMs);
+  m_repaintTimer.setInterval(kMonitorRepaintMs);
+  m_repaintTimer.setSingleShot(true);
+  ConnectSignals();
+  ConnectMenus();
+
+  RefreshControls(false);
+  if (stored.reConnect) QTimer::singleShot(kReconnectDelayMs, this, [this] { ConnectClick(); });
+}
+
+void TMainForm::CreateStatusPanels() {
+  for (int i = 0; i < kStatusPanels; ++i) {
+    auto* panel = new QLabel(ui->StatusBar);
+    panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+    panel->setFixedWidth(kStatusPanelWidths[static_cast<std::size_t>(i)]);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    ui->StatusBar->addWidget(panel);
+    m_statusPanels[static_cast<std::size_t>(i)] = panel;
+  }
+  m_statusPanels[4]->setText(LogWriter::kNoLogStatus);
+}
+
+void TMainForm::CreateOverflowLeds() {
+  for (int i = 0; i < 4; ++i) {
+    auto* led = new TAMAdvLed(this);
+    led->setObjectName(QStringLiteral("ldOverflow%1").arg(i + 1));
+    led->SetLedType(TAMAdvLed::ltSquare);
+    led->SetColorOn(Qt::red);
+    led->SetColorOff(palette().color(QPalette::Button));
+    ui->ledLayout->addWidget(led);
+    m_overflowLeds[static_cast<std::size_t>(i)] = led;
+  }
+  ui->ledLayout->addStretch();
+}
+
+void TMainForm::ConnectSignals() {
+  connect(ui->btnConnect, &QPushButton::clicked, this, [this] { ConnectClick(); });
+  connect(ui->btnReadConfig, &QPushButton::clicked, this, [this] { ReadConfiguration(); });
+  connect(ui->cbPort, &QComboBox::activated, this, [this](int i) { PortChanged(i); });
+  connect(ui->cbBaudHost, &QComboBox::activated, this, [this](int i) { BaudHostChanged(i); });
+  connect(ui->edtMuxIP, &QLineEdit::textChanged, this, [this](const QString& t) { MuxIpChanged(t); });
+  connect(&ABTimer, &QTimer::timeout, this, [this] { ABTimerTick(); });
+  connect(&OVTimer, &QTimer::timeout, this, [this] { OVTimerTick(); });
+  connect(&m_repaintTimer, &QTimer::timeout, this, [this] { RepaintMonitor(); });
+  connect(ui->btnClear, &QPushButton::clicked, this, [this] { ClearView(); });
+  connect(ui->chbNoScroll, &QCheckBox::toggled, this, [this](bool on) {
+    m_view.SetNoScroll(on);
+    RepaintMonitor();
+  });
+  connect(ui->cbViewFilter, &QComboBox::activated, this, [this](int i) { ViewFilterChanged(i); });
+  connect(ui->btnSend, &QPushButton::clicked, this, [this] { SendManualInput(); });
+  // Enter is taken before the combo box sees it: the combo would pass the
+  // same key on to its edit once more and the sentence would go out twice.
+  ui->cbSentence->lineEdit()->installEventFilter(this);
+  connect(m_pages, &TConfigPages::RefreshControlsRequested, this, [this](bool enable) { RefreshControls(enable); });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == ui->cbSentence->lineEdit() && e->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(e)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      SendManualInput();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+bool TMainForm::event(QEvent* e) {
+  if (e->type() == WM_RXDATA) {
+    m_core->DrainRxQueue(m_comm.get());
+    return true;
+  }
+  if (e->type() == WM_CHANNELLOST) {
+    ChannelLost();
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  if (!m_closing) {
+    m_closing = true;
+    FormClose();
+  }
+  e->accept();
+}
+
+void TMainForm::FormClose() {
+  if (m_core->SessionState() == Capture) m_pages->StopCapture();
+  if (m_core->ViewFilter > 0) RestoreOptionWord();
+  m_comm->Close();
+  SaveSettings(m_clearSettings, CurrentSettings());
+  if (m_log.LogActive()) m_log.Stop();
+  m_core->StopTimeout();
+  ABTimer.stop();
+  OVTimer.stop();
+}
+
+SavedSettings TMainForm::CurrentSettings() const {
+  return {ui->cbBaudHost->currentIndex(), ui->cbPort->currentIndex(), ui->edtMuxIP->text(),
+          ui->PageControl->currentIndex()};
+}
+
+void TMainForm::SaveCurrentSettings() { SaveSettings(false, CurrentSettings()); }
+
+bool TMainForm::ChannelOpen() const { return m_comm && m_comm->ChannelKind() != ChClosed; }
+
+void TMainForm::SendSentence(std::string_view text) { m_core->SendSentence(text); }
+
+void TMainForm::Transmit(std::string_view text) {
+  m_comm->Send(text);
+  if (ChannelOpen() && !m_comm->LastSendError().isEmpty())
+    qWarning("%s: %s", qPrintable(m_comm->LastSendError()), std::string(text).c_str());
+}
+
+void TMainForm::Pause(int ms) {
+  // Pending events run meanwhile (a reply may arrive), but no user input.
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TMainForm::RestoreOptionWord() { SendSentence("PQVXOP,C," + HexWord(m_pages->OptionWord())); }
+
+// Reply handlers of the configuration tabs.
+void TMainForm::HandleCFReply(const std::string& line) { m_pages->HandleCFReply(line); }
+void TMainForm::HandleDRReply(const std::string& line) { m_pages->HandleDRReply(line); }
+void TMainForm::HandleIDReply(const std::string& line) { m_pages->HandleIDReply(line); }
+void TMainForm::HandleSPReply(const std::string& line) { m_pages->HandleSPReply(line); }
+void TMainForm::HandleOPReply(const std::string& line) { m_pages->HandleOPReply(line); }
+void TMainForm::HandleINReply(const std::string& line) { m_pages->HandleINReply(line); }
+bool TMainForm::HandleFLReply(const std::string& line) { return m_pages->HandleFLReply(line); }
+void TMainForm::HandleCaptureLine(int source, const std::string& address) {
+  m_pages->HandleCaptureLine(source, address);
+}
+
+}  // namespace hlx
+
+// Kept with the window so that code using only the session core does not pull the window in.
+#include "moc_MainForm.cpp"

@@ -1,0 +1,80 @@
+// Traffic monitor and manual input of the main window. Lines are gathered in
+// the TrafficView model as they arrive and painted on a short timer, so a
+// fast stream does not repaint the view once per line.
+
+#include <QScrollBar>
+
+#include "config/ConfigPages.h"
+#include "link/Comms.h"
+#include "link/Nmeadefs.h"
+#include "session/ConnectionRules.h"
+#include "session/MainForm.h"
+#include "ui/AMAdvLed.h"
+#include "ui/UserPrompts.h"
+#include "ui_MainForm.h"
+
+namespace hlx {
+
+void TMainForm::ShowLine(const std::string& line) {
+  const auto text = DisplayText(line, ui->chbTAGShow->isChecked());
+  if (!text) return;
+  if (m_log.LogActive()) WriteLogLine(text->toLatin1().toStdString(), LogDirection::Received);
+  m_view.Add(*text);
+  ScheduleRepaint();
+}
+
+void TMainForm::ScheduleRepaint() {
+  if (!m_repaintTimer.isActive()) m_repaintTimer.start();
+}
+
+void TMainForm::RepaintMonitor() {
+  m_repaintTimer.stop();
+  if (!m_view.TakeChanged()) return;
+  QPlainTextEdit* view = ui->RXData;
+  view->setUpdatesEnabled(false);
+  view->setPlainText(m_view.Lines().join(QLatin1Char('\n')));
+  if (!m_view.NoScroll()) view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+  view->setUpdatesEnabled(true);
+}
+
+void TMainForm::ClearView() {
+  m_view.Clear();
+  RepaintMonitor();
+}
+
+void TMainForm::ViewFilterChanged(int index) {
+  m_core->ViewFilter = index;
+  if (index == 0)
+    RestoreOptionWord();
+  else
+    SendSentence("PQVXOP,C,12,1");
+}
+
+void TMainForm::HandleOvReply(const std::string& line) {
+  const unsigned bits = OverflowBits(line);
+  for (std::size_t i = 0; i < m_overflowLeds.size(); ++i)
+    if (bits & (1u << i)) m_overflowLeds[i]->SetLedOn(true);
+  OVTimer.start(kOverflowLedMs);
+}
+
+void TMainForm::OVTimerTick() {
+  OVTimer.stop();
+  for (TAMAdvLed* led : m_overflowLeds) led->SetLedOn(false);
+}
+
+void TMainForm::SendManualInput() {
+  const QString text = ui->cbSentence->currentText();
+  if (text.isEmpty()) return;
+  if (AddToHistory(m_history, text)) {
+    ui->cbSentence->clear();
+    ui->cbSentence->addItems(m_history);
+    ui->cbSentence->setCurrentIndex(-1);
+    ui->cbSentence->setEditText(text);
+  }
+  SendSentence(text.toLatin1().toStdString());
+  // The user typed it, so a refusal (too long for the device) is worth saying.
+  if (ChannelOpen() && !m_comm->LastSendError().isEmpty())
+    Prompts().Inform(m_comm->LastSendError(), {}, PromptIcon::Warning);
+}
+
+}  // namespace hlx

@@ -1,0 +1,64 @@
+#include "session/TrafficView.h"
+
+#include "link/Nmeadefs.h"
+
+namespace hlx {
+
+std::optional<QString> DisplayText(std::string_view line, bool showTag) {
+  if (const auto nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+  if (!showTag) {
+    if (const auto bs = line.rfind('\\'); bs != std::string_view::npos) line = line.substr(bs + 1);
+  }
+  if (line.size() <= 2) return std::nullopt;
+  // Strip the line end. A line cut short on the way in has none; it is shown whole.
+  if (line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  QString text = QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
+  for (QChar& c : text)
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('.');
+  return text;
+}
+
+QString RowKey(const QString& text) {
+  std::string field;
+  const std::string sentence = text.toLatin1().toStdString() + "\r\n";
+  if (ExtractField(sentence, 0, field) < 0) return {};
+  return QString::fromLatin1(field.data(), static_cast<qsizetype>(field.size()));
+}
+
+void TrafficView::Add(const QString& text) {
+  m_changed = true;
+  if (!m_noScroll) {
+    if (m_lines.size() >= kMaxViewLines) m_lines.removeFirst();
+    m_lines.append(text.left(kMaxViewChars));
+    return;
+  }
+  const QString key = RowKey(text).left(kRowKeyChars);
+  for (QString& shown : m_lines) {
+    if (RowKey(shown).left(kRowKeyChars) == key) {
+      shown = text;
+      return;
+    }
+  }
+  m_lines.append(text);
+}
+
+unsigned OverflowBits(std::string_view line) {
+  std::string field;
+  if (ExtractField(line, 1, field) <= 0) return 0;
+  // One bit per input, so a hexadecimal digit covers every combination.
+  const char c = field.front();
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  return 0;
+}
+
+bool AddToHistory(QStringList& history, const QString& text) {
+  if (text.isEmpty() || history.contains(text)) return false;
+  history.prepend(text);
+  while (history.size() > kMaxHistory) history.removeLast();
+  return true;
+}
+
+}  // namespace hlx

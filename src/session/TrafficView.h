@@ -1,0 +1,53 @@
+#pragma once
+// What the traffic monitor shows, as pure rules: the text of a received
+// line, the scrolling window of at most 101 lines of at most 102 characters,
+// the no-scroll table with one row per kind of sentence, and the overflow
+// bits of an OV report. The widget only paints the result.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string_view>
+
+namespace hlx {
+
+inline constexpr int kMaxViewLines = 101;
+inline constexpr int kMaxViewChars = 102;
+inline constexpr int kRowKeyChars = 5;  // address characters that make two sentences share a row
+inline constexpr int kMaxHistory = 20;
+
+// Text to show (and log) for a received line, or nothing when the line is too
+// short. The TAG block is dropped unless `showTag`; the line end is removed.
+// Control characters become '.', so a line never turns into several rows.
+std::optional<QString> DisplayText(std::string_view line, bool showTag);
+
+// Address field of a shown text (which no longer carries its CR LF).
+QString RowKey(const QString& text);
+
+class TrafficView {
+ public:
+  void SetNoScroll(bool noScroll) { m_noScroll = noScroll; Clear(); }
+  bool NoScroll() const { return m_noScroll; }
+  void Clear() { m_lines.clear(); m_changed = true; }
+  void Add(const QString& text);
+
+  const QStringList& Lines() const { return m_lines; }
+  // True once after any change (the widget repaints then).
+  bool TakeChanged() { const bool c = m_changed; m_changed = false; return c; }
+
+ private:
+  QStringList m_lines;
+  bool m_noScroll = false;
+  bool m_changed = false;
+};
+
+// LEDs (bit 0 = input 1) that an OV report switches on, from the first
+// character of field 1 read as a hexadecimal digit; 0 when there is none.
+unsigned OverflowBits(std::string_view line);
+
+// Manual input history: a new text goes on top, a known one keeps its place,
+// the oldest falls off beyond kMaxHistory. Returns true when the list changed.
+bool AddToHistory(QStringList& history, const QString& text);
+
+}  // namespace hlx

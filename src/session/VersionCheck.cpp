@@ -1,0 +1,144 @@
+#include "session/VersionCheck.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSettings>
+
+#include <limits>
+
+#include "Version.h"
+
+namespace hlx {
+
+namespace {
+
+const char* const kFormId = "FormID";
+const char* const kReConnect = "ReConnect";
+const char* const kBaudRate = "BaudRate";
+const char* const kPort = "Port";
+const char* const kIp = "IP";
+const char* const kCurrentTab = "CurrentTab";
+
+RestartAction& InstalledRestart() {
+  static RestartAction action;
+  return action;
+}
+
+// Digits from `pos` on, saturating instead of wrapping on absurdly long numbers.
+unsigned NumberAt(std::string_view text, std::size_t pos) {
+  unsigned long long value = 0;
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    value = value * 10 + static_cast<unsigned>(text[pos] - '0');
+    if (value > std::numeric_limits<unsigned>::max()) return std::numeric_limits<unsigned>::max();
+  }
+  return static_cast<unsigned>(value);
+}
+
+QSettings OpenKey() { return QSettings(kSettingsOrganization, kSettingsApplication); }
+
+std::optional<int> ReadInt(const QSettings& s, const char* name) {
+  if (!s.contains(name)) return std::nullopt;
+  bool ok = false;
+  const int v = s.value(name).toInt(&ok);
+  if (!ok) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+VersionNumbers ParseVersion(std::string_view text) {
+  VersionNumbers v;
+  const auto dot1 = text.find('.');
+  if (dot1 == std::string_view::npos) return v;
+  const auto dot2 = text.find('.', dot1 + 1);
+  v.major = NumberAt(text, 0);
+  v.minor = NumberAt(text, dot1 + 1);
+  if (dot2 != std::string_view::npos) v.release = NumberAt(text, dot2 + 1);
+  return v;
+}
+
+FormChoice FormChoiceFor(const VersionNumbers& v) {
+  switch (v.major) {
+    case 1: return {FormLegacy1, true};
+    case 2:
+      if (v.minor <= 1) return {FormLegacy1, true};
+      if (v.minor <= 8) return {FormLegacy2, true};
+      if (v.minor == 9) return {FormLegacy3, true};
+      return {FormLegacy4, true};
+    case 3: return {FormMain, v.minor >= 33};
+    default: return {FormMain, true};
+  }
+}
+
+int ReadFormId() {
+  QSettings s = OpenKey();
+  return ReadInt(s, kFormId).value_or(FormMain);
+}
+
+int WindowForFormId(int formId) { return formId >= FormLegacy1 && formId <= FormLegacy4 ? formId : FormMain; }
+
+bool SelectFormId(const VersionNumbers& version, bool* restarted) {
+  const FormChoice choice = FormChoiceFor(version);
+  bool differs = false;
+  {
+    QSettings s = OpenKey();
+    differs = ReadInt(s, kFormId).value_or(FormMain) != choice.formId;
+    if (differs) {
+      s.setValue(kFormId, choice.formId);
+      s.setValue(kReConnect, 1);
+      s.sync();
+    }
+  }
+  if (restarted) *restarted = differs;
+  if (differs) RestartProgram();
+  return choice.supported;
+}
+
+void SetRestartAction(RestartAction action) { InstalledRestart() = std::move(action); }
+
+void RestartProgram() {
+  if (InstalledRestart()) {
+    InstalledRestart()();
+    return;
+  }
+  QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+  // exit() rather than closing the window: the close handler must not run.
+  QCoreApplication::exit(0);
+}
+
+QString ProgramVersion() {
+  return QStringLiteral("%1.%2.%3").arg(HLX_VERSION_MAJOR).arg(HLX_VERSION_MINOR).arg(HLX_VERSION_PATCH);
+}
+
+StartSettings LoadStartSettings() {
+  StartSettings out;
+  QSettings s = OpenKey();
+  [&] {
+    if (!(out.baudRate = ReadInt(s, kBaudRate))) return;
+    if (!(out.port = ReadInt(s, kPort))) return;
+    if (!s.contains(kIp)) return;
+    out.ip = s.value(kIp).toString();
+    if (!(out.currentTab = ReadInt(s, kCurrentTab))) return;
+    if (!s.contains(kReConnect)) return;
+    // Stored as 0/1; a "true"/"false" written by another window counts too.
+    out.reConnect = s.value(kReConnect).toBool();
+  }();
+  s.setValue(kReConnect, 0);
+  s.sync();
+  return out;
+}
+
+void SaveSettings(bool clear, const SavedSettings& settings) {
+  QSettings s = OpenKey();
+  if (clear) {
+    s.clear();
+  } else {
+    s.setValue(kBaudRate, settings.baudRate);
+    s.setValue(kPort, settings.port);
+    s.setValue(kIp, settings.ip);
+    s.setValue(kCurrentTab, settings.currentTab);
+  }
+  s.sync();
+}
+
+}  // namespace hlx

@@ -1,0 +1,79 @@
+#pragma once
+// Program start-up rules: which main window a stored FormID opens, how a
+// device's firmware version maps to a window generation, the restart into
+// another generation, and the settings the current main window persists.
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace hlx {
+
+inline constexpr const char* kSettingsOrganization = "Quorvane";
+inline constexpr const char* kSettingsApplication = "HLXConfig";
+inline constexpr const char* kApplicationTitle = "HLX-Config";
+inline constexpr int kReconnectDelayMs = 250;
+
+enum FormIdValue : int { FormMain = 0, FormLegacy1 = 1, FormLegacy2 = 2, FormLegacy3 = 3, FormLegacy4 = 4 };
+
+struct VersionNumbers {
+  unsigned major = 0;
+  unsigned minor = 0;
+  unsigned release = 0;
+  bool operator==(const VersionNumbers&) const = default;
+};
+
+VersionNumbers ParseVersion(std::string_view text);
+
+// Window generation for a firmware version, and whether that firmware is
+// recent enough for the window (false: it must be updated first).
+struct FormChoice {
+  int formId = FormMain;
+  bool supported = true;
+  bool operator==(const FormChoice&) const = default;
+};
+FormChoice FormChoiceFor(const VersionNumbers& version);
+
+// Stored FormID; missing or unreadable gives 0.
+int ReadFormId();
+// FormID values outside 0..4 open the current main window.
+int WindowForFormId(int formId);
+
+// Records the generation for `version`; when it differs from the stored one,
+// writes FormID and ReConnect and restarts the program. `restarted` (if
+// given) tells whether a restart was requested. Returns FormChoice::supported.
+bool SelectFormId(const VersionNumbers& version, bool* restarted = nullptr);
+
+// Starts a new instance of this program and leaves the event loop without
+// running the window's close handler. The action is replaceable so that a
+// test can observe the request without spawning anything.
+void RestartProgram();
+using RestartAction = std::function<void()>;
+void SetRestartAction(RestartAction action);  // empty restores the real one
+
+QString ProgramVersion();
+
+// The values FormCreate restores. Reading stops at the first missing (or
+// unreadable) value; later ones stay unset and ReConnect then counts as false.
+struct StartSettings {
+  std::optional<int> baudRate;
+  std::optional<int> port;
+  std::optional<QString> ip;
+  std::optional<int> currentTab;
+  bool reConnect = false;
+};
+// Reads the values above, then writes ReConnect := false.
+StartSettings LoadStartSettings();
+
+struct SavedSettings {
+  int baudRate = -1;
+  int port = -1;
+  QString ip;
+  int currentTab = 0;
+};
+// clear false: writes BaudRate, Port, IP, CurrentTab. clear true: deletes every value.
+void SaveSettings(bool clear, const SavedSettings& settings = {});
+
+}  // namespace hlx

@@ -1,0 +1,101 @@
+#pragma once
+// Drives the real main window in GUI tests: a private settings folder, the
+// scripted prompts, a recorded restart request, and short-hands for the
+// window's controls and the clicks a user makes.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "ScriptedPrompts.h"
+#include "SimProcess.h"
+#include "link/Comms.h"
+#include "session/ConnectionRules.h"
+#include "session/MainForm.h"
+#include "session/VersionCheck.h"
+
+namespace hlx::test {
+
+// Call once per process before anything touches QSettings.
+inline void UsePrivateSettingsFolder(QTemporaryDir& dir) {
+  qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+}
+
+inline QSettings Settings() { return QSettings(kSettingsOrganization, kSettingsApplication); }
+
+class WindowHarness {
+ public:
+  ScriptedPrompts prompts;
+  std::unique_ptr<TMainForm> window;
+  int restarts = 0;
+
+  WindowHarness() {
+    SetRestartAction([this] { ++restarts; });
+  }
+  ~WindowHarness() {
+    if (window) window->close();
+    window.reset();
+    SetRestartAction({});
+  }
+
+  // Creates the window; `extraPorts` become serial ports in its list.
+  TMainForm& Create(const QStringList& extraPorts = {}) {
+    qputenv("HLX_EXTRA_PORTS", extraPorts.join(QLatin1Char(':')).toLocal8Bit());
+    window = std::make_unique<TMainForm>();
+    window->show();
+    return *window;
+  }
+
+  template <class T>
+  T* Find(const char* name) const {
+    T* w = window->findChild<T*>(QString::fromLatin1(name));
+    if (!w) qFatal("no control %s", name);
+    return w;
+  }
+  QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
+  QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+  QString Panel(int i) const { return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text(); }
+
+  // A user choice in a drop-down list (activated, as a click raises it).
+  void Choose(const char* combo, int index) const {
+    QComboBox* cb = Combo(combo);
+    cb->setCurrentIndex(index);
+    emit cb->activated(index);
+  }
+  void ChoosePort(const QString& text) const {
+    const int i = Combo("cbPort")->findText(text);
+    if (i < 0) qFatal("port %s not listed", qPrintable(text));
+    Choose("cbPort", i);
+  }
+  void SetAddress(const QString& ip) const { Find<QLineEdit>("edtMuxIP")->setText(ip); }
+  void Click(const char* button) const { QTest::mouseClick(Button(button), Qt::LeftButton); }
+
+  bool Connected() const { return window->Comm().ChannelKind() != ChClosed; }
+  int State() const { return window->Core().SessionState(); }
+  QStringList Shown() const {
+    const QString t = Find<QPlainTextEdit>("RXData")->toPlainText();
+    return t.isEmpty() ? QStringList{} : t.split(QLatin1Char('\n'));
+  }
+};
+
+// Recorded lines of the simulator that start with `prefix`.
+inline QStringList Sent(const SimProcess& sim, const QString& prefix) {
+  return sim.recordedLines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
+}
+
+// A command as it must appear on the wire: '$', text, '*', checksum.
+inline QString Wire(const char* command) {
+  QString s = QString::fromStdString(CompleteSentence(command));
+  s.chop(2);
+  return s;
+}
+
+}  // namespace hlx::test

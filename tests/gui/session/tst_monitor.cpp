@@ -1,0 +1,225 @@
+// Traffic monitor, view filter, overflow LEDs and manual input of the real
+// main window. View rules are fed through the window's own dispatcher; what
+// goes to the device is checked in the simulator's record.
+
+#include <QElapsedTimer>
+
+#include "WindowHarness.h"
+#include "config/ConfigPages.h"
+#include "link/Nmeadefs.h"
+#include "ui/AMAdvLed.h"
+
+using namespace hlx;
+using namespace hlx::test;
+
+class MonitorTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+
+  void scrollingViewHolds101LinesOf102Characters();
+  void noScrollKeepsOneRowPerSentenceAndTogglingClears();
+  void tagBlocksAreHiddenUnlessAsked();
+  void clearEmptiesTheView();
+  void overflowLedsLightPerBitAndGoOutAfter500ms();
+  void liveTrafficReachesTheView();
+  void viewFilterSendsItsCommandsAndHidesOtherInputs();
+  void disconnectWithActiveFilterRestoresTheOptionWord();
+  void manualInputSendsWithChecksumAndKeepsHistory();
+  void manualInputHistoryHoldsTwentyTexts();
+  void overlongManualSentenceIsRefusedWithAMessage();
+
+ private:
+  void Feed(WindowHarness& h, const std::string& body) { h.window->Core().Dispatch(body + "\r\n"); }
+  void ConnectTcp(WindowHarness& h, const SimProcess& sim) {
+    h.ChoosePort(QStringLiteral("TCP"));
+    h.SetAddress(sim.address());
+    h.Click("btnConnect");
+    QTRY_COMPARE(h.State(), int(Idle));
+  }
+  TAMAdvLed* Led(WindowHarness& h, int i) { return h.Find<TAMAdvLed>(qPrintable(QStringLiteral("ldOverflow%1").arg(i))); }
+  QTemporaryDir m_configDir;
+};
+
+void MonitorTest::initTestCase() {
+  QVERIFY(m_configDir.isValid());
+  UsePrivateSettingsFolder(m_configDir);
+}
+
+void MonitorTest::init() { Settings().clear(); }
+
+void MonitorTest::scrollingViewHolds101LinesOf102Characters() {
+  WindowHarness h;
+  h.Create();
+  for (int i = 1; i <= 102; ++i) Feed(h, "$GPGLL," + std::to_string(i));
+  QTRY_COMPARE(h.Shown().size(), 101);
+  QCOMPARE(h.Shown().first(), QStringLiteral("$GPGLL,2"));
+  QCOMPARE(h.Shown().last(), QStringLiteral("$GPGLL,102"));
+  Feed(h, "$GPTXT," + std::string(115, 'x'));
+  QTRY_COMPARE(h.Shown().last().size(), 102);
+  Feed(h, "");  // a bare CR LF is not shown
+  Feed(h, "$");
+  QTRY_COMPARE(h.Shown().last(), QStringLiteral("$"));
+  QCOMPARE(h.Shown().size(), 101);
+}
+
+void MonitorTest::noScrollKeepsOneRowPerSentenceAndTogglingClears() {
+  WindowHarness h;
+  h.Create();
+  Feed(h, "$GPGLL,1");
+  QTRY_COMPARE(h.Shown().size(), 1);
+  h.Find<QCheckBox>("chbNoScroll")->click();
+  QTRY_VERIFY(h.Shown().isEmpty());
+  Feed(h, "$GPRMC,1");
+  Feed(h, "$IIRMC,1");
+  Feed(h, "$GPRMC,2");
+  Feed(h, "$PQVXOV,0");
+  Feed(h, "$PQVXOP,R,00001000");
+  QTRY_COMPARE(h.Shown(), (QStringList{"$GPRMC,2", "$IIRMC,1", "$PQVXOP,R,00001000"}));
+  h.Find<QCheckBox>("chbNoScroll")->click();
+  QTRY_VERIFY(h.Shown().isEmpty());
+}
+
+void MonitorTest::tagBlocksAreHiddenUnlessAsked() {
+  WindowHarness h;
+  h.Create();
+  Feed(h, "\\s:x-1*hh\\$GPRMC,1");
+  QTRY_COMPARE(h.Shown(), QStringList{"$GPRMC,1"});
+  h.Find<QCheckBox>("chbTAGShow")->setChecked(true);
+  Feed(h, "\\s:x-1*hh\\$GPRMC,2");
+  QTRY_COMPARE(h.Shown().last(), QStringLiteral("\\s:x-1*hh\\$GPRMC,2"));
+}
+
+void MonitorTest::clearEmptiesTheView() {
+  WindowHarness h;
+  h.Create();
+  Feed(h, "$GPGLL,1");
+  QTRY_COMPARE(h.Shown().size(), 1);
+  h.Click("btnClear");
+  QVERIFY(h.Shown().isEmpty());
+}
+
+void MonitorTest::overflowLedsLightPerBitAndGoOutAfter500ms() {
+  WindowHarness h;
+  h.Create();
+  for (int i = 1; i <= 4; ++i) QVERIFY(!Led(h, i)->LedOn());
+  QElapsedTimer t;
+  t.start();
+  Feed(h, "$PQVXOV,5");
+  QVERIFY(Led(h, 1)->LedOn() && !Led(h, 2)->LedOn() && Led(h, 3)->LedOn() && !Led(h, 4)->LedOn());
+  QTest::qWait(250);
+  Feed(h, "$PQVXOV,2");  // adds LED 2, keeps 1 and 3, restarts the 500 ms
+  QElapsedTimer sinceLast;
+  sinceLast.start();
+  QVERIFY(Led(h, 1)->LedOn() && Led(h, 2)->LedOn() && Led(h, 3)->LedOn() && !Led(h, 4)->LedOn());
+  QTRY_VERIFY_WITH_TIMEOUT(!Led(h, 1)->LedOn(), 3000);
+  QVERIFY2(sinceLast.elapsed() >= 450, qPrintable(QString::number(sinceLast.elapsed())));
+  QVERIFY(!Led(h, 2)->LedOn() && !Led(h, 3)->LedOn());
+  QVERIFY(Led(h, 1)->ColorOn() == QColor(Qt::red));
+}
+
+void MonitorTest::liveTrafficReachesTheView() {
+  SimProcess sim(false);
+  QVERIFY2(sim.start({"--traffic", "200"}), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  ConnectTcp(h, sim);
+  QTRY_COMPARE(h.Shown().size(), 101);
+  for (const QString& line : h.Shown()) QVERIFY2(line.size() <= 102, qPrintable(line));
+}
+
+void MonitorTest::viewFilterSendsItsCommandsAndHidesOtherInputs() {
+  SimProcess sim(false);
+  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  ConnectTcp(h, sim);
+  QVERIFY(h.Combo("cbViewFilter")->isEnabled());
+  h.Choose("cbViewFilter", 3);
+  QCOMPARE(h.window->Core().ViewFilter, 3);
+  QTRY_COMPARE(Sent(sim, "$PQVXOP"), QStringList{Wire("PQVXOP,C,12,1")});
+
+  h.Click("btnClear");
+  Feed(h, "\\s:HLX-3*00\\$GPRMC,3");
+  Feed(h, "\\s:HLX-2*00\\$GPRMC,2");
+  Feed(h, "$GPRMC,untagged");
+  QTRY_VERIFY(h.Shown().contains(QStringLiteral("$GPRMC,untagged")));
+  QVERIFY(h.Shown().contains(QStringLiteral("$GPRMC,3")));
+  QVERIFY(!h.Shown().contains(QStringLiteral("$GPRMC,2")));
+
+  h.Choose("cbViewFilter", 0);
+  const std::string restore = "PQVXOP,C," + HexWord(h.window->Pages().OptionWord());
+  QTRY_COMPARE(Sent(sim, "$PQVXOP"), (QStringList{Wire("PQVXOP,C,12,1"), Wire(restore.c_str())}));
+}
+
+void MonitorTest::disconnectWithActiveFilterRestoresTheOptionWord() {
+  SimProcess sim(false);
+  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  ConnectTcp(h, sim);
+  h.Choose("cbViewFilter", 5);
+  const std::string restore = "PQVXOP,C," + HexWord(h.window->Pages().OptionWord());
+  h.Click("btnConnect");
+  QVERIFY(!h.Connected());
+  QCOMPARE(h.window->Core().ViewFilter, 0);
+  QCOMPARE(h.Combo("cbViewFilter")->currentIndex(), 0);
+  QTRY_COMPARE(Sent(sim, "$PQVXOP"), (QStringList{Wire("PQVXOP,C,12,1"), Wire(restore.c_str())}));
+}
+
+void MonitorTest::manualInputSendsWithChecksumAndKeepsHistory() {
+  SimProcess sim(false);
+  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  QVERIFY(!h.Button("btnSend")->isEnabled());  // only while connected
+  ConnectTcp(h, sim);
+  QVERIFY(h.Button("btnSend")->isEnabled());
+  QComboBox* cb = h.Combo("cbSentence");
+  cb->setEditText(QStringLiteral("GPTXT,hello"));
+  h.Click("btnSend");
+  cb->setEditText(QStringLiteral("$GPTXT,typed*00"));
+  QTest::keyClick(cb->lineEdit(), Qt::Key_Return);
+  cb->setEditText(QStringLiteral("GPTXT,hello"));
+  h.Click("btnSend");
+  QTRY_COMPARE(Sent(sim, "$GPTXT"),
+               (QStringList{Wire("GPTXT,hello"), "$GPTXT,typed*00", Wire("GPTXT,hello")}));
+  QCOMPARE(cb->count(), 2);
+  QCOMPARE(cb->itemText(0), QStringLiteral("$GPTXT,typed*00"));
+  QCOMPARE(cb->itemText(1), QStringLiteral("GPTXT,hello"));
+  cb->setEditText(QString());
+  h.Click("btnSend");  // empty: nothing
+  QCOMPARE(cb->count(), 2);
+}
+
+void MonitorTest::manualInputHistoryHoldsTwentyTexts() {
+  WindowHarness h;
+  h.Create();
+  QComboBox* cb = h.Combo("cbSentence");
+  for (int i = 1; i <= 21; ++i) {
+    cb->setEditText(QStringLiteral("GPTXT,%1").arg(i));
+    emit h.Button("btnSend")->clicked();  // disabled while closed; the rule is the same
+  }
+  QCOMPARE(cb->count(), 20);
+  QCOMPARE(cb->itemText(0), QStringLiteral("GPTXT,21"));
+  QCOMPARE(cb->itemText(19), QStringLiteral("GPTXT,2"));
+}
+
+void MonitorTest::overlongManualSentenceIsRefusedWithAMessage() {
+  SimProcess sim(false);
+  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  ConnectTcp(h, sim);
+  h.Combo("cbSentence")->setEditText(QStringLiteral("GPTXT,") + QString(100, QLatin1Char('y')));
+  h.Click("btnSend");
+  QCOMPARE(h.prompts.records.size(), 1);
+  QVERIFY(h.prompts.records.first().text.startsWith(QLatin1String("Not sent")));
+  QTest::qWait(200);
+  QVERIFY(Sent(sim, "$GPTXT").isEmpty());
+}
+
+QTEST_MAIN(MonitorTest)
+#include "tst_monitor.moc"
