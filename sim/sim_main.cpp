@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QNetworkProxy>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -53,6 +54,8 @@ void ParsePeer(const QString& text, ServerSettings& s) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("hlx-sim"));
+  // Loopback and local-network peers only: never consult the desktop's proxy set-up.
+  QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
   QCommandLineParser p;
   p.setApplicationDescription(QStringLiteral("Headless multiplexer simulator"));

@@ -1,6 +1,7 @@
 // Program start: picks the main window generation from the stored FormID.
 
 #include <QApplication>
+#include <QNetworkProxy>
 
 #include "session/MainForm.h"
 #include "session/VersionCheck.h"
@@ -8,6 +9,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(hlx::kApplicationTitle));
+  // The multiplexer sits on the local network: never route to it through a proxy.
+  QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
   // Until the older generations' windows exist, every generation opens the
   // current window (which identifies the device and says what it found).

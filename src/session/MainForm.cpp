@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 #include "config/ConfigPages.h"
+#include "config/Statistics.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
@@ -50,14 +51,13 @@ void TMainForm::FormCreate() {
   if (stored.ip) ui->edtMuxIP->setText(*stored.ip);
   if (stored.currentTab) ui->PageControl->setCurrentIndex(*stored.currentTab);
 
-  m_passGlyph = QPixmap(QStringLiteral(":/images/PASS.png"));
-  m_blockGlyph = QPixmap(QStringLiteral(":/images/BLOCK.png"));
   m_connOnGlyph = QIcon(QStringLiteral(":/images/CONN_ON.png"));
   m_connOffGlyph = QIcon(QStringLiteral(":/images/CONN_OFF.png"));
   ui->btnConnect->setIcon(m_connOffGlyph);
 
   // The tabs lay out their own controls (the filter grid's columns included).
   m_pages = new TConfigPages(ui->tabInOut, ui->tabOptions, ui->tabFilter, *this, this);
+  m_stats = std::make_unique<TStats>(this);
 
   QFont mono(QStringLiteral("Courier"));
   mono.setStyleHint(QFont::TypeWriter);
@@ -78,6 +78,7 @@ void TMainForm::FormCreate() {
   m_repaintTimer.setSingleShot(true);
   ConnectSignals();
   ConnectMenus();
+  ConnectFileMenus();
 
   RefreshControls(false);
   if (stored.reConnect) QTimer::singleShot(kReconnectDelayMs, this, [this] { ConnectClick(); });
@@ -166,6 +167,7 @@ void TMainForm::FormClose() {
   if (m_core->SessionState() == Capture) m_pages->StopCapture();
   if (m_core->ViewFilter > 0) RestoreOptionWord();
   m_comm->Close();
+  m_stats->hide();
   SaveSettings(m_clearSettings, CurrentSettings());
   if (m_log.LogActive()) m_log.Stop();
   m_core->StopTimeout();

@@ -7,7 +7,6 @@
 
 #include <QIcon>
 #include <QMainWindow>
-#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -34,6 +33,7 @@ namespace hlx {
 class TAMAdvLed;
 class TComm;
 class TConfigPages;
+class TStats;
 
 inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
@@ -52,6 +52,8 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   const QString& DeviceSerial() const { return m_deviceSerial; }
   bool ClearSettings() const { return m_clearSettings; }
   const TrafficView& View() const { return m_view; }
+  const QString& ConfigFileName() const { return m_configFileName; }
+  TStats& Stats() { return *m_stats; }
 
   // ConfigHost
   void SendSentence(std::string_view text) override;
@@ -65,6 +67,7 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
 
   // SessionHandlers
   void HandleOvReply(const std::string& line) override;
+  void HandleSTATReply(const std::string& line) override;
   void ShowLine(const std::string& line) override;
   void HandleVerReply(const std::string& line) override;
   void HandleCFReply(const std::string& line) override;
@@ -134,10 +137,24 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   void WriteLogLine(std::string_view text, LogDirection direction);
   void LogStopped(const QString& message);
 
+  // Configuration files and statistics (MainFiles.cpp)
+  void ConnectFileMenus();
+  void SetConfigFileName(const QString& name);
+  void LoadConfigClick();
+  void SaveConfigClick();
+  void SaveConfigAsClick();
+  void LoadConfigFile(const QString& name);
+  void SaveConfigFile(const QString& name);
+  void ApplyConfiguration();
+  void StatsClick();
+
   std::unique_ptr<Ui::TMainForm> ui;
   std::unique_ptr<SessionCore> m_core;
   std::unique_ptr<TComm> m_comm;
   TConfigPages* m_pages = nullptr;
+  std::unique_ptr<TStats> m_stats;
+  QString m_configFileName;
+  bool m_statsOn = false;
   LogWriter m_log;
 
   QTimer ABTimer;
@@ -156,8 +173,6 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   bool m_clearSettings = false;
   bool m_closing = false;
 
-  QPixmap m_passGlyph;
-  QPixmap m_blockGlyph;
   QIcon m_connOnGlyph;
   QIcon m_connOffGlyph;
 };

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QTime>
 
+#include "config/ConfigFile.h"
 #include "config/ConfigPages.h"
 #include "link/Comms.h"
 #include "session/MainForm.h"
@@ -11,12 +12,6 @@
 #include "ui_MainForm.h"
 
 namespace hlx {
-
-namespace {
-const QStringList kLogFileTypes = {QStringLiteral("Halyx Configruation file (*.ini)"),
-                                   QStringLiteral("Log file (*.txt)"), QStringLiteral("Any file (*.*)")};
-constexpr int kLogFileType = 1;
-}  // namespace
 
 void TMainForm::ConnectMenus() {
   connect(ui->miExit, &QAction::triggered, this, &QWidget::close);
@@ -39,7 +34,7 @@ void TMainForm::AboutClick() {
 
 void TMainForm::StartLogClick(bool diagnostic) {
   if (m_log.LogActive()) return;
-  const QString name = Prompts().SaveFile(QString(), kLogFileTypes, kLogFileType, QStringLiteral("ini"));
+  const QString name = Prompts().SaveFile(QString(), ConfigSaveFilters(), kSaveFilterLog, ConfigDefaultSuffix());
   if (name.isEmpty()) return;
   const QString error = m_log.Start(name, diagnostic);
   if (!error.isEmpty()) {

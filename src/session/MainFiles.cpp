@@ -1,0 +1,95 @@
+// Configuration files and the statistics window of the main window.
+
+#include <QLabel>
+
+#include "config/ConfigFile.h"
+#include "config/ConfigPages.h"
+#include "config/Statistics.h"
+#include "link/Comms.h"
+#include "session/MainForm.h"
+#include "ui/UserPrompts.h"
+#include "ui_MainForm.h"
+
+namespace hlx {
+
+void TMainForm::ConnectFileMenus() {
+  connect(ui->miLoad, &QAction::triggered, this, [this] { LoadConfigClick(); });
+  connect(ui->miSave, &QAction::triggered, this, [this] { SaveConfigClick(); });
+  connect(ui->miSaveAs, &QAction::triggered, this, [this] { SaveConfigAsClick(); });
+  connect(ui->miStats, &QAction::triggered, this, [this] { StatsClick(); });
+  m_statusPanels[3]->setText(ConfigFileStatus(m_configFileName));
+}
+
+void TMainForm::SetConfigFileName(const QString& name) {
+  m_configFileName = name;
+  m_statusPanels[3]->setText(ConfigFileStatus(name));
+}
+
+void TMainForm::LoadConfigClick() {
+  const QString name = Prompts().OpenFile(QString(), ConfigOpenFilters(), 0);
+  if (name.isEmpty()) return;
+  LoadConfigFile(name);
+}
+
+void TMainForm::SaveConfigClick() {
+  if (m_configFileName.isEmpty()) {
+    const QString name = Prompts().SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix());
+    if (name.isEmpty()) return;
+    SetConfigFileName(name);
+  }
+  SaveConfigFile(m_configFileName);
+  UpdateControls();
+}
+
+void TMainForm::SaveConfigAsClick() {
+  const QString name =
+      Prompts().SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix(), m_configFileName);
+  if (name.isEmpty()) return;
+  SetConfigFileName(name);
+  SaveConfigFile(name);
+  UpdateControls();
+}
+
+void TMainForm::LoadConfigFile(const QString& name) {
+  // Read into copies first: a file that cannot be read must not wipe the
+  // device's configuration with defaults.
+  DeviceConfig config = m_pages->Model();
+  FilterList rules;
+  if (!hlx::LoadConfigFile(name, config, rules)) {
+    Prompts().Inform(QStringLiteral("Unable to read %1").arg(name), {}, PromptIcon::Error);
+    return;
+  }
+  SetConfigFileName(name);
+  m_pages->ClearFilterList();
+  m_pages->Model() = config;
+  m_pages->Rules() = rules;
+  m_pages->RulesChanged();
+  UpdateControls();
+  ApplyConfiguration();
+}
+
+void TMainForm::SaveConfigFile(const QString& name) {
+  const ConfigFileHeader header{ProgramVersion(), m_deviceName, m_deviceVersion, m_deviceSerial};
+  const QString error = hlx::SaveConfigFile(name, header, m_pages->Model(), m_pages->Rules());
+  if (!error.isEmpty()) Prompts().Inform(error, {}, PromptIcon::Error);
+}
+
+void TMainForm::ApplyConfiguration() {
+  for (const PacedSentence& step : ApplyConfigurationSequence(m_pages->Model(), m_pages->Rules())) {
+    SendSentence(step.Text);
+    Pause(step.PauseMs);
+  }
+}
+
+void TMainForm::StatsClick() {
+  const StatsToggleAction action = ToggleStats(m_statsOn);
+  m_statsOn = action.Checked;
+  ui->miStats->setChecked(action.Checked);
+  if (action.Show) m_stats->move(StatsPlacement(frameGeometry()));
+  SendSentence(action.Command);
+  m_stats->setVisible(action.Show);
+}
+
+void TMainForm::HandleSTATReply(const std::string& line) { m_stats->HandleSTATReply(line); }
+
+}  // namespace hlx
