@@ -16,6 +16,7 @@ class ScriptedPrompts : public UserPrompts {
   QList<PromptRecord> records;
   QQueue<bool> yesNoAnswers;     // default answer when empty: No
   QQueue<QString> fileAnswers;   // default answer when empty: cancel
+  int lastSaveFilter = -1;       // file type preselected in the last save dialog
 
   void Inform(const QString& text, const QString& caption, PromptIcon icon) override {
     records.append({"inform", caption, PromptText(text), icon});
@@ -28,8 +29,11 @@ class ScriptedPrompts : public UserPrompts {
     records.append({"open", caption, {}, PromptIcon::None});
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
   }
-  QString SaveFile(const QString& caption, const QStringList&, int, const QString&, const QString&) override {
-    records.append({"save", caption, {}, PromptIcon::None});
+  // A save record's text is the name the dialog proposed.
+  QString SaveFile(const QString& caption, const QStringList&, int selectedFilter, const QString&,
+                   const QString& proposed) override {
+    records.append({"save", caption, proposed, PromptIcon::None});
+    lastSaveFilter = selectedFilter;
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
   }
 
