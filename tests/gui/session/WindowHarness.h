@@ -31,6 +31,11 @@ inline void UsePrivateSettingsFolder(QTemporaryDir& dir) {
 
 inline QSettings Settings() { return QSettings(kSettingsOrganization, kSettingsApplication); }
 
+// Recorded lines of the simulator that start with `prefix`.
+inline QStringList Sent(const SimProcess& sim, const QString& prefix) {
+  return sim.recordedLines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
+}
+
 class WindowHarness {
  public:
   ScriptedPrompts prompts;
@@ -78,6 +83,23 @@ class WindowHarness {
   void SetAddress(const QString& ip) const { Find<QLineEdit>("edtMuxIP")->setText(ip); }
   void Click(const char* button) const { QTest::mouseClick(Button(button), Qt::LeftButton); }
 
+  // Chooses TCP with the simulator's address and clicks "Connect".
+  void StartTcp(const SimProcess& sim) const {
+    ChoosePort(QStringLiteral("TCP"));
+    SetAddress(sim.address());
+    Click("btnConnect");
+  }
+  // Waits until the simulator has seen the n-th configuration query and the
+  // read-back it started has ended.
+  bool WaitReadBack(const SimProcess& sim, int n = 1) const {
+    return QTest::qWaitFor([&] { return Sent(sim, QStringLiteral("$PQVXCFQ")).size() == n; }, 5000) &&
+           QTest::qWaitFor([&] { return State() == Idle; }, 5000);
+  }
+  bool ConnectTcp(const SimProcess& sim) const {
+    StartTcp(sim);
+    return WaitReadBack(sim);
+  }
+
   bool Connected() const { return window->Comm().ChannelKind() != ChClosed; }
   int State() const { return window->Core().SessionState(); }
   QStringList Shown() const {
@@ -85,11 +107,6 @@ class WindowHarness {
     return t.isEmpty() ? QStringList{} : t.split(QLatin1Char('\n'));
   }
 };
-
-// Recorded lines of the simulator that start with `prefix`.
-inline QStringList Sent(const SimProcess& sim, const QString& prefix) {
-  return sim.recordedLines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
-}
 
 // A command as it must appear on the wire: '$', text, '*', checksum.
 inline QString Wire(const char* command) {

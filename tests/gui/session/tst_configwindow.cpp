@@ -39,18 +39,6 @@ class ConfigWindowTest : public QObject {
   void declinedFactoryResetOnlyReadsBack();
 
  private:
-  void ConnectTcp(WindowHarness& h, const SimProcess& sim) {
-    h.ChoosePort(QStringLiteral("TCP"));
-    h.SetAddress(sim.address());
-    h.Click("btnConnect");
-    WaitReadBack(h, sim, 1);
-  }
-  // Waits for the n-th configuration query and the end of its read-back.
-  void WaitReadBack(WindowHarness& h, const SimProcess& sim, int n) {
-    QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXCFQ")).size(), n);
-    QTRY_COMPARE(h.State(), int(Idle));
-  }
-  void Choose(WindowHarness& h, const char* combo, int index) { h.Choose(combo, index); }
   QCheckBox* Check(WindowHarness& h, const char* name) { return h.Find<QCheckBox>(name); }
 
   QTemporaryDir m_configDir;
@@ -68,14 +56,14 @@ void ConfigWindowTest::editsReachTheDeviceAndSurviveAReadBack() {
   QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   const QStringList factory = sim.queryConfig();
   const int before = sim.recordedLines().size();
 
-  Choose(h, "cbBaudIn2", 3);
+  h.Choose("cbBaudIn2", 3);
   Check(h, "chbRTime1")->click();
   Check(h, "chbRouteIn1Out2")->click();
-  Choose(h, "cbModeIn1", 1);
+  h.Choose("cbModeIn1", 1);
   QLineEdit* talker = h.Find<QLineEdit>("edtTalkID1");
   talker->setText(QStringLiteral("AB"));
   QTest::keyClick(talker, Qt::Key_Return);
@@ -90,7 +78,7 @@ void ConfigWindowTest::editsReachTheDeviceAndSurviveAReadBack() {
   // Read the device again: only the two queries go out, and every control
   // comes back as it was.
   h.Click("btnReadConfig");
-  WaitReadBack(h, sim, 2);
+  QVERIFY(h.WaitReadBack(sim, 2));
   QCOMPARE(sim.recordedLines().mid(before + 6), (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ")}));
   QCOMPARE(Snapshot(h), edited);
 }
@@ -103,14 +91,14 @@ void ConfigWindowTest::factoryResetRestoresDeviceAndWindow() {
   QVERIFY(sim.sendCommand(QStringLiteral("PQVXFL,C,DELETE")));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   QCOMPARE(h.Combo("cbBaudOut2")->currentIndex(), 1);
   QCOMPARE(h.window->Pages().Rules().Count(), 0);
 
   h.prompts.yesNoAnswers.enqueue(true);
   h.Find<QAction>("miResetFactorySettings")->trigger();
   QVERIFY(h.prompts.records.last().text.startsWith(QStringLiteral("This will restore the factory settings")));
-  WaitReadBack(h, sim, 2);
+  QVERIFY(h.WaitReadBack(sim, 2));
   QCOMPARE(Sent(sim, QStringLiteral("$PQVXRESET")), QStringList{Wire("PQVXRESET,1")});
   QCOMPARE(sim.queryConfig(), factory);
   QCOMPARE(h.window->Pages().Rules().Count(), factory.filter(QStringLiteral("$PQVXFL,R,")).size() - 1);
@@ -123,9 +111,9 @@ void ConfigWindowTest::declinedFactoryResetOnlyReadsBack() {
   QVERIFY(sim.sendCommand(QStringLiteral("PQVXSP,C,1,1,1,1,1")));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   h.Find<QAction>("miResetFactorySettings")->trigger();  // answered No
-  WaitReadBack(h, sim, 2);
+  QVERIFY(h.WaitReadBack(sim, 2));
   QVERIFY(Sent(sim, QStringLiteral("$PQVXRESET")).isEmpty());
   QCOMPARE(h.Combo("cbBaudOut2")->currentIndex(), 1);
 }

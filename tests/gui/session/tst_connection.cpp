@@ -40,7 +40,6 @@ class ConnectionTest : public QObject {
   void closingSavesTheChoices();
 
  private:
-  void ConnectTcp(WindowHarness& h, const SimProcess& sim);
   QTemporaryDir m_configDir;
 };
 
@@ -51,18 +50,12 @@ void ConnectionTest::initTestCase() {
 
 void ConnectionTest::init() { Settings().clear(); }
 
-void ConnectionTest::ConnectTcp(WindowHarness& h, const SimProcess& sim) {
-  h.ChoosePort(QStringLiteral("TCP"));
-  h.SetAddress(sim.address());
-  h.Click("btnConnect");
-}
-
 void ConnectionTest::tcpConnectIdentifiesAndReadsTheConfiguration() {
   SimProcess sim(false);
   QVERIFY2(sim.start(), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QVERIFY(h.Connected());
   QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Disconnect"));
   QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
@@ -168,7 +161,7 @@ void ConnectionTest::silentDeviceGivesNoResponseMessageAndStaysOpen() {
   QVERIFY2(sim.start({"--silent"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QCOMPARE(h.State(), int(Identify));
   QTest::qWait(1500);
   QVERIFY(h.prompts.records.isEmpty());  // not before 2000 ms
@@ -184,7 +177,7 @@ void ConnectionTest::unsupportedCapabilityWordRefusesTheDevice() {
   QVERIFY2(sim.start({"--caps", "0041"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QTRY_COMPARE(h.prompts.texts(),
                QStringList{"This version of HLXConfig does not support\nthe connected multiplexer."});
   QCOMPARE(h.prompts.records.first().caption, QStringLiteral("HLXConfig"));
@@ -199,7 +192,7 @@ void ConnectionTest::capabilityWordThatIsNotHexCountsAsUnsupported() {
   QVERIFY2(sim.start({"--ver-garbage"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QTRY_COMPARE(h.prompts.texts(),
                QStringList{"This version of HLXConfig does not support\nthe connected multiplexer."});
   QTRY_COMPARE(h.State(), int(Idle));
@@ -211,7 +204,7 @@ void ConnectionTest::replyWithoutCapabilityWordLeavesSettingsDisabled() {
   QVERIFY2(sim.start({"--no-caps"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
   QTRY_COMPARE(h.State(), int(Idle));
   QVERIFY(h.prompts.records.isEmpty());
@@ -226,7 +219,7 @@ void ConnectionTest::tooOldFirmwareGreysTheViewAndOffersTheUpdate() {
   h.Create();
   QSignalSpy update(h.window.get(), &TMainForm::firmwareUpdateRequested);
   h.prompts.yesNoAnswers.enqueue(true);
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QTRY_COMPARE(h.prompts.records.size(), 1);
   const PromptRecord& ask = h.prompts.records.first();
   QCOMPARE(ask.kind, QStringLiteral("ask"));
@@ -248,7 +241,7 @@ void ConnectionTest::olderGenerationRecordsFormIdAndRequestsRestart() {
   QVERIFY2(sim.start({"--firmware", "2.9.4"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QTRY_COMPARE(h.restarts, 1);
   QCOMPARE(Settings().value("FormID").toInt(), 3);
   QCOMPARE(Settings().value("ReConnect").toInt(), 1);
@@ -288,7 +281,7 @@ void ConnectionTest::deviceClosingTcpConnectionDisconnectsTheWindow() {
   QVERIFY2(sim.start(), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QTRY_COMPARE(h.State(), int(Idle));
   sim.stop();
   QTRY_VERIFY(!h.Connected());
@@ -302,7 +295,7 @@ void ConnectionTest::disconnectRestoresConnectControls() {
   QVERIFY2(sim.start({"--silent"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  h.StartTcp(sim);
   QVERIFY(!h.Find<QLineEdit>("edtMuxIP")->isEnabled());
   h.Click("btnConnect");  // disconnect while still waiting for the VER reply
   QVERIFY(!h.Connected());

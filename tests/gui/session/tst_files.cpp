@@ -72,14 +72,6 @@ class FilesTest : public QObject {
 
  private:
   void Trigger(WindowHarness& h, const char* action) { h.Find<QAction>(action)->trigger(); }
-  // Connects over TCP and waits until the read-back has ended.
-  void ConnectTcp(WindowHarness& h, const SimProcess& sim) {
-    h.ChoosePort(QStringLiteral("TCP"));
-    h.SetAddress(sim.address());
-    h.Click("btnConnect");
-    QTRY_VERIFY(!Sent(sim, QStringLiteral("$PQVXCFQ")).isEmpty());
-    QTRY_COMPARE(h.State(), int(Idle));
-  }
   QString Path(const char* name) const { return m_work.filePath(QString::fromLatin1(name)); }
 
   QTemporaryDir m_configDir;
@@ -98,7 +90,7 @@ void FilesTest::loadSendsTheFileToTheDeviceInOrder() {
   QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   const int before = sim.recordedLines().size();
 
   // A file from elsewhere: LF endings, keys in another case and order, no
@@ -144,7 +136,7 @@ void FilesTest::saveAfterLoadWritesWithoutAskingAndRestoresTheDevice() {
 
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   const QString file = Path("saved.ini");
   WriteText(file, "[Notes]\r\nowner=me\r\n[Filter]\r\nOLDXX=000000,,0000\r\n");
   h.prompts.fileAnswers.enqueue(file);
@@ -180,7 +172,7 @@ void FilesTest::saveAsProposesTheCurrentName() {
   QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   // Save with no name asks once, then never again.
   const QString file = Path("first.ini");
   h.prompts.fileAnswers.enqueue(file);
@@ -200,7 +192,7 @@ void FilesTest::unreadableFileChangesNothing() {
   QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   const int before = sim.recordedLines().size();
   const std::size_t rules = h.window->Pages().Rules().Rules().size();
   QVERIFY(rules > 0);
@@ -220,7 +212,7 @@ void FilesTest::failedSaveReportsAndKeepsTheOldFile() {
   QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   const QString nowhere = Path("no-such-folder/x.ini");
   h.prompts.fileAnswers.enqueue(nowhere);
   Trigger(h, "miSaveAs");
@@ -255,7 +247,7 @@ void FilesTest::nmeaLogHoldsTheSessionAsSentAndShown() {
   QCOMPARE(h.prompts.lastSaveFilter, int(kSaveFilterLog));
   QVERIFY(!h.Find<QAction>("miStartLog")->isEnabled());
   QVERIFY(h.Find<QAction>("miStopLog")->isEnabled());
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   QTest::qWait(700);  // some live traffic
   Trigger(h, "miStopLog");
   QCOMPARE(h.Panel(4), QStringLiteral("Log: ---"));
@@ -278,7 +270,7 @@ void FilesTest::diagnosticLogStampsEveryLine() {
   QVERIFY2(sim.start({"--traffic", "10"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   const QString log = Path("diag.txt");
   h.prompts.fileAnswers.enqueue(log);
   Trigger(h, "miTimedLog");
@@ -311,7 +303,7 @@ void FilesTest::logWriteErrorStopsLogging() {
   h.prompts.fileAnswers.enqueue(QStringLiteral("/dev/full"));
   Trigger(h, "miStartLog");
   QVERIFY(h.Find<QAction>("miStopLog")->isEnabled());
-  ConnectTcp(h, sim);  // the first line sent fails
+  QVERIFY(h.ConnectTcp(sim));  // the first line sent fails
   QTRY_VERIFY(h.Find<QAction>("miStartLog")->isEnabled());
   QVERIFY(!h.Find<QAction>("miStopLog")->isEnabled());
   QCOMPARE(h.Panel(4), QStringLiteral("Log: 1 lines"));
@@ -331,7 +323,7 @@ void FilesTest::statisticsToggleReportsAndShowTheDevicesValues() {
   QVERIFY2(sim.start({"--traffic", "0", "--stat-period", "100"}), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
-  ConnectTcp(h, sim);
+  QVERIFY(h.ConnectTcp(sim));
   QAction* stats = h.Find<QAction>("miStats");
   Trigger(h, "miStats");
   QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXSTAT")), QStringList{Wire("PQVXSTAT,1")});

@@ -34,9 +34,7 @@ class MonitorTest : public QObject {
  private:
   void Feed(WindowHarness& h, const std::string& body) { h.window->Core().Dispatch(body + "\r\n"); }
   void ConnectTcp(WindowHarness& h, const SimProcess& sim) {
-    h.ChoosePort(QStringLiteral("TCP"));
-    h.SetAddress(sim.address());
-    h.Click("btnConnect");
+    h.StartTcp(sim);
     QTRY_COMPARE(h.State(), int(Idle));
   }
   TAMAdvLed* Led(WindowHarness& h, int i) { return h.Find<TAMAdvLed>(qPrintable(QStringLiteral("ldOverflow%1").arg(i))); }
