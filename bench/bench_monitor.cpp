@@ -1,0 +1,146 @@
+// The main window under heavy traffic: the real TMainForm (offscreen)
+// connected over TCP to hlx-sim sending RATE lines per second. While it runs,
+// a 10 ms timer measures how late the window's event loop serves it (what a
+// user feels as a frozen window), and an NMEA log counts every line the
+// window handled.
+//
+//   bench_monitor RATE SECONDS
+//
+// Exits with 0 when the event loop never stalls for 250 ms or more and the
+// window keeps up with the traffic (at least 95 % of the lines asked for).
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "session/MainForm.h"
+#include "ui/UserPrompts.h"
+
+namespace {
+
+constexpr const char* kSimAddress = "127.0.0.56";
+
+// Answers the log's save dialog with a prepared name; everything else is
+// printed so that an unexpected message is seen.
+class BenchPrompts : public hlx::UserPrompts {
+ public:
+  QString logName;
+  void Inform(const QString& text, const QString&, hlx::PromptIcon) override {
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+  }
+  bool AskYesNo(const QString& text, const QString&, hlx::PromptIcon) override {
+    std::fprintf(stderr, "question: %s\n", qPrintable(text));
+    return false;
+  }
+  QString OpenFile(const QString&, const QStringList&, int, const QString&) override { return {}; }
+  QString SaveFile(const QString&, const QStringList&, int, const QString&, const QString&) override {
+    return logName;
+  }
+};
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long LogLines(const QString& name) {
+  QFile f(name);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  return f.readAll().count("\r\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s RATE SECONDS\n", argv[0]);
+    return 2;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir dir;
+  qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());  // never the user's settings
+  QApplication app(argc, argv);
+  const int rate = QString::fromLatin1(argv[1]).toInt();
+  const int seconds = QString::fromLatin1(argv[2]).toInt();
+
+  QProcess sim;
+  sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  sim.start(QStringLiteral(HLX_SIM_PATH), {"--address", kSimAddress, "--traffic", QString::number(rate),
+                                           "--ov-period", "0"});
+  bool ready = false;
+  while (!ready && sim.waitForReadyRead(5000)) ready = sim.readAll().contains("ready");
+  if (!ready) {
+    std::fprintf(stderr, "hlx-sim did not start\n");
+    return 2;
+  }
+
+  BenchPrompts prompts;
+  prompts.logName = dir.filePath(QStringLiteral("bench-log.txt"));
+  hlx::InstallPrompts(&prompts);
+  auto window = std::make_unique<hlx::TMainForm>();
+  window->show();
+  auto* port = window->findChild<QComboBox*>(QStringLiteral("cbPort"));
+  const int tcp = port->findText(QStringLiteral("TCP"));
+  port->setCurrentIndex(tcp);
+  emit port->activated(tcp);
+  window->findChild<QLineEdit*>(QStringLiteral("edtMuxIP"))->setText(QString::fromLatin1(kSimAddress));
+  window->findChild<QPushButton*>(QStringLiteral("btnConnect"))->click();
+  window->findChild<QAction*>(QStringLiteral("miStartLog"))->trigger();
+
+  // Let identification and read-back finish before measuring.
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 1500) app.processEvents(QEventLoop::AllEvents, 20);
+  const long linesStart = LogLines(prompts.logName);
+
+  std::vector<qint64> lateness;
+  QElapsedTimer tick;
+  tick.start();
+  QTimer probe;
+  probe.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    lateness.push_back(std::max<qint64>(0, tick.restart() - 10));
+  });
+  probe.start(10);
+  const double cpuStart = CpuSeconds();
+  QElapsedTimer wall;
+  wall.start();
+  QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+  app.exec();
+  probe.stop();
+  const double elapsed = double(wall.elapsed()) / 1000.0;
+  const double cpu = CpuSeconds() - cpuStart;
+  const long lines = LogLines(prompts.logName) - linesStart;
+
+  window->close();
+  window.reset();
+  hlx::InstallPrompts(nullptr);
+  sim.terminate();
+  if (!sim.waitForFinished(3000)) sim.kill();
+
+  std::sort(lateness.begin(), lateness.end());
+  const auto at = [&](double q) {
+    return lateness.empty() ? qint64(-1) : lateness[std::size_t(q * double(lateness.size() - 1))];
+  };
+  const double perSecond = double(lines) / elapsed;
+  std::printf("monitor at %d lines/s for %.1f s: window handled %.0f lines/s (%ld lines)\n", rate, elapsed,
+              perSecond, lines);
+  std::printf("  event-loop lateness: median %lld ms, p99 %lld ms, max %lld ms; cpu %.0f%% of a core\n",
+              static_cast<long long>(at(0.5)), static_cast<long long>(at(0.99)),
+              static_cast<long long>(at(1.0)), 100.0 * cpu / elapsed);
+  const bool ok = at(1.0) < 250 && perSecond >= 0.95 * rate;
+  return ok ? 0 : 1;
+}
