@@ -57,7 +57,7 @@ void TMainForm::FormCreate() {
 
   // The tabs lay out their own controls (the filter grid's columns included).
   m_pages = new TConfigPages(ui->tabInOut, ui->tabOptions, ui->tabFilter, *this, this);
-  m_stats = std::make_unique<TStats>(this);
+  m_stats = new TStats(this);
 
   QFont mono(QStringLiteral("Courier"));
   mono.setStyleHint(QFont::TypeWriter);

@@ -152,7 +152,7 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   std::unique_ptr<SessionCore> m_core;
   std::unique_ptr<TComm> m_comm;
   TConfigPages* m_pages = nullptr;
-  std::unique_ptr<TStats> m_stats;
+  TStats* m_stats = nullptr;  // a window of its own, owned by this one
   QString m_configFileName;
   bool m_statsOn = false;
   LogWriter m_log;
