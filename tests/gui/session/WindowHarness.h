@@ -99,6 +99,13 @@ class WindowHarness {
     StartTcp(sim);
     return WaitReadBack(sim);
   }
+  // Starts the simulator with `args`, creates the window and connects it
+  // over TCP up to the end of the read-back.
+  bool StartConnected(SimProcess& sim, const QStringList& args) {
+    if (!sim.start(args)) return false;
+    Create();
+    return ConnectTcp(sim);
+  }
 
   bool Connected() const { return window->Comm().ChannelKind() != ChClosed; }
   int State() const { return window->Core().SessionState(); }

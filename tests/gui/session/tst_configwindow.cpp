@@ -53,10 +53,8 @@ void ConfigWindowTest::init() { Settings().clear(); }
 
 void ConfigWindowTest::editsReachTheDeviceAndSurviveAReadBack() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
   const QStringList factory = sim.queryConfig();
   const int before = sim.recordedLines().size();
 

@@ -87,10 +87,8 @@ void FilesTest::init() { Settings().clear(); }
 
 void FilesTest::loadSendsTheFileToTheDeviceInOrder() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
   const int before = sim.recordedLines().size();
 
   // A file from elsewhere: LF endings, keys in another case and order, no
@@ -169,10 +167,8 @@ void FilesTest::saveAfterLoadWritesWithoutAskingAndRestoresTheDevice() {
 
 void FilesTest::saveAsProposesTheCurrentName() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
   // Save with no name asks once, then never again.
   const QString file = Path("first.ini");
   h.prompts.fileAnswers.enqueue(file);
@@ -189,10 +185,8 @@ void FilesTest::saveAsProposesTheCurrentName() {
 
 void FilesTest::unreadableFileChangesNothing() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
   const int before = sim.recordedLines().size();
   const std::size_t rules = h.window->Pages().Rules().Rules().size();
   QVERIFY(rules > 0);
@@ -209,10 +203,8 @@ void FilesTest::unreadableFileChangesNothing() {
 
 void FilesTest::failedSaveReportsAndKeepsTheOldFile() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
   const QString nowhere = Path("no-such-folder/x.ini");
   h.prompts.fileAnswers.enqueue(nowhere);
   Trigger(h, "miSaveAs");
@@ -270,10 +262,8 @@ void FilesTest::nmeaLogHoldsTheSessionAsSentAndShown() {
 
 void FilesTest::diagnosticLogStampsEveryLine() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "10"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "10"}), qPrintable(sim.errorText()));
   const QString log = Path("diag.txt");
   h.prompts.fileAnswers.enqueue(log);
   Trigger(h, "miTimedLog");
@@ -323,10 +313,8 @@ void FilesTest::logWriteErrorStopsLogging() {
 
 void FilesTest::statisticsToggleReportsAndShowTheDevicesValues() {
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "0", "--stat-period", "100"}), qPrintable(sim.errorText()));
   WindowHarness h;
-  h.Create();
-  QVERIFY(h.ConnectTcp(sim));
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0", "--stat-period", "100"}), qPrintable(sim.errorText()));
   QAction* stats = h.Find<QAction>("miStats");
   Trigger(h, "miStats");
   QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXSTAT")), QStringList{Wire("PQVXSTAT,1")});
