@@ -65,6 +65,13 @@ TcpEndpoint::TcpEndpoint(LineHandler handler, QObject* parent) : QObject(parent)
   connect(&m_server, &QTcpServer::newConnection, this, &TcpEndpoint::OnNewConnection);
 }
 
+TcpEndpoint::~TcpEndpoint() {
+  // The server owns the client sockets and deletes them after our members
+  // are gone; a socket that closes then reports its disconnection. Cut those
+  // connections first so nothing reaches the destroyed client table.
+  for (QTcpSocket* client : m_server.findChildren<QTcpSocket*>()) client->disconnect(this);
+}
+
 bool TcpEndpoint::Open(const QHostAddress& address, quint16 port, QString& error) {
   if (!m_server.listen(address, port)) {
     error = QStringLiteral("TCP listen: ") + m_server.errorString();

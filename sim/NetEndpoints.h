@@ -39,6 +39,7 @@ class TcpEndpoint : public QObject {
   Q_OBJECT
  public:
   TcpEndpoint(LineHandler handler, QObject* parent = nullptr);
+  ~TcpEndpoint() override;
   bool Open(const QHostAddress& address, quint16 port, QString& error);
   quint16 Port() const { return m_server.serverPort(); }
   void Broadcast(const QByteArray& data);

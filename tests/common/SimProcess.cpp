@@ -103,7 +103,12 @@ void SimProcess::stop() {
   if (!m_process.waitForFinished(3000)) {
     m_process.kill();
     m_process.waitForFinished(3000);
+    return;
   }
+  // A clean shutdown exits with 0; anything else (a sanitizer report, say)
+  // is a fault of the simulator that no test may pass over.
+  if (m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() != 0)
+    qFatal("hlx-sim exited with code %d on SIGTERM (its error output is above)", m_process.exitCode());
 }
 
 bool SimProcess::isRunning() const { return m_process.state() == QProcess::Running; }

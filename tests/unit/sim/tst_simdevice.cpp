@@ -1,7 +1,9 @@
+#include <QTcpSocket>
 #include <QtTest>
 
 #include "CurrentDialect.h"
 #include "LineAssembler.h"
+#include "NetEndpoints.h"
 #include "SimDevice.h"
 #include "link/Nmeadefs.h"
 
@@ -260,6 +262,18 @@ class SimDeviceTest : public QObject {
     QStringList gotList;
     for (const auto& g : got) gotList << QString::fromStdString(g);
     QCOMPARE(gotList, lines);
+  }
+
+  void tcpEndpoint_closesWithClientsStillConnected() {
+    auto endpoint = std::make_unique<TcpEndpoint>([](const std::string&) { return std::vector<std::string>{}; });
+    QString error;
+    QVERIFY2(endpoint->Open(QHostAddress(QStringLiteral("127.0.0.57")), 0, error), qPrintable(error));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress(QStringLiteral("127.0.0.57")), endpoint->Port());
+    QVERIFY(client.waitForConnected(3000));
+    QTRY_COMPARE(endpoint->ClientCount(), 1);
+    endpoint.reset();  // the simulator shutting down with a client attached
+    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
   }
 
   void unknownGeneration_isRefused() {
