@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QNetworkProxy>
 
-#include "session/MainForm.h"
 #include "session/VersionCheck.h"
+#include "session/window/MainForm.h"
+#include "ui/QtUserPrompts.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
   // current window (which identifies the device and says what it found).
   const int formId = hlx::WindowForFormId(hlx::ReadFormId());
   Q_UNUSED(formId);
-  hlx::TMainForm window;
+  hlx::QtUserPrompts prompts;
+  hlx::TMainForm window(prompts);
   window.show();
   return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "config/DeviceConfig.h"
 
+#include <algorithm>
+
 #include "link/Nmeadefs.h"
 
 namespace hlx {
@@ -164,6 +166,11 @@ bool ApplySeaTalkSpeedRule(DeviceConfig& config) {
   if (config.InputMode[kInputCount - 1] != kModeSeaTalk) return false;
   config.Speed[kSpeedIn4Out1] = 0;
   return true;
+}
+
+std::string HostSpeedCommand(int index) {
+  // One digit; an index outside 0..9 would put another character in the field.
+  return "PQVXCF,C," + std::string(1, static_cast<char>('0' + std::clamp(index, 0, 9)));
 }
 
 }  // namespace hlx

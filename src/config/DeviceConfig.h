@@ -83,6 +83,8 @@ std::string RouteCommand(const DeviceConfig& config);         // PQVXDR,C,f,d,f,
 std::string InputModeCommand(const DeviceConfig& config);     // PQVXIN,C,a,b,c,d
 std::string OptionBitCommand(int bit, bool value);            // PQVXOP,C,n,1
 std::string OptionWordCommand(std::uint32_t options);         // PQVXOP,C,XXXXXXXX
+// Host port speed (the CF sentence's first field): PQVXCF,C,n.
+std::string HostSpeedCommand(int index);
 inline constexpr std::string_view kFactoryResetCommand = "PQVXRESET,1";
 inline constexpr std::string_view kConfigQuery = "PQVXCFQ";
 

@@ -1,17 +1,14 @@
 #pragma once
 // Statistics reports of the multiplexer: the peak fill of its four input
-// queues and its processor load, shown as five bars in the window TStats.
+// queues and its processor load, shown as five bars in the statistics window.
 // Parsing a report and deciding what a click on "Show Statistics" sends are
 // pure functions; the window only shows values.
 
 #include <QPoint>
 #include <QRect>
-#include <QWidget>
 #include <array>
 #include <optional>
 #include <string_view>
-
-class QProgressBar;
 
 namespace hlx {
 
@@ -44,32 +41,8 @@ StatsToggleAction ToggleStats(bool checkedBefore);
 // main window's frame, tops aligned.
 QPoint StatsPlacement(const QRect& mainFrame);
 
-class TStats : public QWidget {
-  Q_OBJECT
-
- public:
-  static constexpr int kClientWidth = 194;
-  static constexpr int kClientHeight = 227;
-
-  explicit TStats(QWidget* parent = nullptr);
-
-  // Sets the bars from a received STAT report (whether shown or not).
-  void HandleSTATReply(std::string_view line);
-  void ShowReport(const StatReport& report);
-
-  // Bar values, In1..In4 then the load.
-  int BarValue(int index) const;
-  // Bars of the queues scale 0..63 and the load 0..4608; out-of-range values
-  // show as an empty or full bar.
-  static int ClampToBar(int index, int value);
-
- protected:
-  void showEvent(QShowEvent* event) override;
-
- private:
-  void BuildControls();
-
-  std::array<QProgressBar*, kStatFieldCount> m_bars{};
-};
+// Bars of the queues scale 0..63 and the load 0..4608; out-of-range values
+// show as an empty or full bar.
+int ClampToBar(int index, int value);
 
 }  // namespace hlx

@@ -55,6 +55,17 @@ void TComm::PostRxEvents() {
 std::recursive_mutex& TComm::RxLock() { return m_shared->rxLock; }
 std::deque<std::string>& TComm::RxQueue() { return m_shared->rxQueue; }
 
+void TComm::DrainRxQueue(const std::function<void(std::string line)>& dispatch) {
+  std::lock_guard<std::recursive_mutex> lock(RxLock());
+  auto& queue = RxQueue();
+  while (!queue.empty()) {
+    // Out of the queue before dispatching: a nested drain must not see it again.
+    std::string line = std::move(queue.front());
+    queue.pop_front();
+    dispatch(std::move(line));
+  }
+}
+
 bool TComm::ReceiveThreadRunning() const { return m_thread && m_thread->Running(); }
 
 int TComm::CurrentSpeed() const { return m_channelKind == ChSerial ? SerialSpeedOf(m_fd) : 0; }

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -90,9 +91,9 @@ class TComm {
   std::uint8_t ChannelKind() const { return m_channelKind; }
   bool SenderFilter() const { return m_senderFilter; }
 
-  // The consumer (DrainRxQueue) holds RxLock while it pops and dispatches.
-  std::recursive_mutex& RxLock();
-  std::deque<std::string>& RxQueue();
+  // Pops every queued line under RxLock and hands it to `dispatch`. A
+  // dispatch that runs a nested event loop may drain again on this thread.
+  void DrainRxQueue(const std::function<void(std::string line)>& dispatch);
 
   // Why the last Send refused its text ("" when it was sent).
   const QString& LastSendError() const { return m_lastSendError; }
@@ -113,6 +114,8 @@ class TComm {
   void PostRxEvents();
   bool FromDevice(const QHostAddress& sender) const;
   bool WriteToChannel(std::string_view bytes);
+  std::recursive_mutex& RxLock();
+  std::deque<std::string>& RxQueue();
 
   QObject* m_window;
   QStringList m_portList;

@@ -23,6 +23,7 @@ inline constexpr std::uint16_t kCapsFamilyMask = 0xE000;
 inline constexpr std::uint16_t kCapsFamily = 0x8000;
 inline constexpr std::uint16_t kCapsUpdatable = 0x0040;
 inline constexpr std::uint16_t kCapsHostKindMask = 0x0003;
+inline constexpr std::uint16_t kCapsOutputW = 0x0007;  // any of these bits: the output "W" exists
 inline constexpr int kHostSerial = 0;
 inline constexpr int kHostUsb = 1;
 inline constexpr int kHostEthernet = 2;

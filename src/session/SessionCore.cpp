@@ -1,10 +1,8 @@
 #include "session/SessionCore.h"
 
-#include <mutex>
-
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
-#include "ui/UserPrompts.h"
+#include "session/UserPrompts.h"
 
 namespace hlx {
 
@@ -18,33 +16,27 @@ bool PassesViewFilter(std::string_view line, int viewFilter, int source) {
   return viewFilter == 0 || source == -1 || source == viewFilter;
 }
 
-SessionCore::SessionCore(SessionHandlers& handlers, QObject* parent) : QObject(parent), m_handlers(handlers) {
+SessionCore::SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* parent)
+    : QObject(parent), m_events(events), m_prompts(prompts) {
   m_timeOutTimer.setInterval(kReplyTimeoutMs);
   connect(&m_timeOutTimer, &QTimer::timeout, this, &SessionCore::OnTimeOut);
 }
 
-void SessionCore::SetSessionState(std::uint8_t state) {
-  if (m_sessionState == state) return;
-  m_sessionState = state;
-  emit sessionStateChanged(state);
+void SessionCore::SetState(SessionState state) {
+  if (m_state == state) return;
+  m_state = state;
+  emit stateChanged(state);
 }
 
+void SessionCore::OnSentence(int sentenceId, LineHandler handler) { m_anyState[sentenceId] = std::move(handler); }
+
 void SessionCore::StartTimeout(const QString& message) {
-  TimeoutMsg = message;
+  m_timeoutMsg = message;
   m_timeOutTimer.start();
 }
 
 void SessionCore::DrainRxQueue(TComm* comm) {
-  if (!comm) return;
-  std::lock_guard<std::recursive_mutex> lock(comm->RxLock());
-  auto& queue = comm->RxQueue();
-  while (!queue.empty()) {
-    // Take the line out before dispatching: a handler's nested event loop may
-    // drain the same queue again on this thread.
-    std::string line = std::move(queue.front());
-    queue.pop_front();
-    Dispatch(std::move(line));
-  }
+  if (comm) comm->DrainRxQueue([this](std::string line) { Dispatch(std::move(line)); });
 }
 
 void SessionCore::Dispatch(std::string line) {
@@ -53,71 +45,53 @@ void SessionCore::Dispatch(std::string line) {
 
   m_updating = true;
   const int source = LineSourceInput(line);
-  if (PassesViewFilter(line, ViewFilter, source)) m_handlers.ShowLine(line);
+  if (PassesViewFilter(line, ViewFilter, source)) m_events.ShowLine(line);
 
   std::string address;
   const int id = ExtractField(line, 0, address) >= 0 ? LookupSentence(address) : SidNone;
-
-  switch (id) {
-    case SidLDR: m_handlers.HandleLdrSentence(line); break;
-    case SidOV: m_handlers.HandleOvReply(line); break;
-    case SidSTAT: m_handlers.HandleSTATReply(line); break;
-    case SidWI: m_handlers.HandleWiSentence(line); break;
-    default: break;
-  }
+  if (const auto it = m_anyState.find(id); it != m_anyState.end() && it->second) it->second(line);
   DispatchByState(id, source, address, line);
   m_updating = false;
 }
 
 void SessionCore::DispatchByState(int id, int source, const std::string& address, const std::string& line) {
-  switch (m_sessionState) {
-    case AutoBaud:
+  switch (m_state) {
+    case SessionState::AutoBaud:
       // Any line at all proves the speed.
-      m_handlers.EndAutoBaud(AutoBaudIndex);
-      SetSessionState(Idle);
-      if (id == SidVER) m_handlers.HandleVerReply(line);
-      m_handlers.UpdateControls();
+      m_events.EndAutoBaud(AutoBaudIndex);
+      SetState(SessionState::Idle);
+      if (id == SidVER) m_events.HandleVerReply(line);
+      m_events.UpdateControls();
       break;
-    case Capture:
-      if (source >= 0) m_handlers.HandleCaptureLine(source, address);
+    case SessionState::Capture:
+      if (source >= 0 && m_capture) m_capture(source, address);
       break;
-    case Identify:
-      if (id == SidVER) m_handlers.HandleVerReply(line);
+    case SessionState::Identify:
+      if (id == SidVER) m_events.HandleVerReply(line);
       break;
-    case ReadConfig:
-      switch (id) {
-        case SidCF: m_handlers.HandleCFReply(line); break;
-        case SidDR: m_handlers.HandleDRReply(line); break;
-        case SidID: m_handlers.HandleIDReply(line); break;
-        case SidSP: m_handlers.HandleSPReply(line); break;
-        case SidOP: m_handlers.HandleOPReply(line); break;
-        case SidIN: m_handlers.HandleINReply(line); break;
-        case SidFL:
-          if (m_handlers.HandleFLReply(line)) {
-            SetSessionState(Idle);
-            m_updating = false;
-            if (HostKind >= 0) m_handlers.RefreshControls(true);
-          }
-          break;
-        default: break;
+    case SessionState::ReadConfig:
+      if (m_readBack && m_readBack(id, line)) {
+        SetState(SessionState::Idle);
+        m_updating = false;
+        if (HostKind >= 0) m_events.RefreshControls(true);
       }
       break;
-    case FwLoader:
+    case SessionState::FwLoader:
       if (id == SidLDR) {
-        SetSessionState(FwRestart);
-        m_handlers.ProgramFirmware(line);
+        SetState(SessionState::FwRestart);
+        m_events.ProgramFirmware(line);
         StartTimeout(QString::fromLatin1(kFwUpdateFailed));
       }
       break;
-    case FwRestart:
+    case SessionState::FwRestart:
       if (id == SidVER) {
-        SetSessionState(Idle);
-        Prompts().Inform(QString::fromLatin1(kFwUpdateSucceeded));
-        m_handlers.HandleVerReply(line);
-        m_handlers.UpdateControls();
+        SetState(SessionState::Idle);
+        m_prompts.Inform(QString::fromLatin1(kFwUpdateSucceeded));
+        m_events.HandleVerReply(line);
+        m_events.UpdateControls();
       }
       break;
-    default: break;
+    case SessionState::Idle: break;
   }
 }
 
@@ -126,16 +100,16 @@ void SessionCore::SendSentence(std::string_view text) {
   std::string out;
   if (text.front() != '!' && text.front() != '$' && text.front() != '\\') out.push_back('$');
   out.append(text);
-  if (m_handlers.LogActive()) m_handlers.LogSent(out);
-  m_handlers.Transmit(out);
+  if (m_events.LogActive()) m_events.LogSent(out);
+  m_events.Transmit(out);
 }
 
 void SessionCore::OnTimeOut() {
-  if (m_sessionState == FwLoader) m_handlers.RestoreAfterLoaderTimeout();
-  SetSessionState(Idle);
-  m_handlers.UpdateControls();
+  if (m_state == SessionState::FwLoader) m_events.RestoreAfterLoaderTimeout();
+  SetState(SessionState::Idle);
+  m_events.UpdateControls();
   m_timeOutTimer.stop();
-  Prompts().Inform(TimeoutMsg);
+  m_prompts.Inform(m_timeoutMsg);
 }
 
 }  // namespace hlx

@@ -1,67 +1,48 @@
 #pragma once
-// Session core of the main window: what the window is waiting for
+// Session core of the current main window: what the window is waiting for
 // (SessionState), the receive dispatcher, the one send operation and the
-// reply time-out. It knows the window only through SessionHandlers, so the
-// routing rules run (and are tested) without any widget, and later handlers
-// (bootloader, wireless module) plug in by overriding a virtual.
+// reply time-out. It knows the window only through SessionEvents, and the
+// features that read replies register their handlers here, so the routing
+// rules run (and are tested) without any widget.
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
-#include "config/ConfigHost.h"
+#include "session/SessionHost.h"
 
 namespace hlx {
 
 class TComm;
+class UserPrompts;
 
 inline constexpr int kReplyTimeoutMs = 2000;
-inline constexpr const char* kStatAddressText = "PQVXSTAT";
+inline constexpr std::string_view kStatAddressText = "PQVXSTAT";
+inline constexpr std::string_view kVersionQuery = "PQVXVER";
 
-// Everything the dispatcher calls on the window. Handlers the window does not
-// have yet default to doing nothing.
-class SessionHandlers {
+// What the dispatcher asks of the window it runs in.
+class SessionEvents {
  public:
-  virtual ~SessionHandlers() = default;
-
-  // Run in every state.
-  virtual void HandleLdrSentence(const std::string& /*line*/) {}
-  virtual void HandleOvReply(const std::string& /*line*/) {}
-  virtual void HandleSTATReply(const std::string& /*line*/) {}
-  virtual void HandleWiSentence(const std::string& /*line*/) {}
-
-  virtual void ShowLine(const std::string& /*line*/) {}
-  virtual void HandleVerReply(const std::string& /*line*/) {}
-
-  // Configuration read-back.
-  virtual void HandleCFReply(const std::string& /*line*/) {}
-  virtual void HandleDRReply(const std::string& /*line*/) {}
-  virtual void HandleIDReply(const std::string& /*line*/) {}
-  virtual void HandleSPReply(const std::string& /*line*/) {}
-  virtual void HandleOPReply(const std::string& /*line*/) {}
-  virtual void HandleINReply(const std::string& /*line*/) {}
-  // True when the reply ended the filter list (and so the read-back).
-  virtual bool HandleFLReply(const std::string& /*line*/) { return false; }
-  virtual void HandleCaptureLine(int /*source*/, const std::string& /*address*/) {}
-
-  // The speed search saw a line: select `autoBaudIndex` (when >= 0) and stop ABTimer.
-  virtual void EndAutoBaud(int /*autoBaudIndex*/) {}
+  virtual ~SessionEvents() = default;
+  virtual void ShowLine(const std::string& line) = 0;
+  virtual void HandleVerReply(const std::string& line) = 0;
+  // The speed search saw a line: select `autoBaudIndex` (when >= 0) and stop the search timer.
+  virtual void EndAutoBaud(int autoBaudIndex) = 0;
+  virtual void RefreshControls(bool enable) = 0;
+  virtual void UpdateControls() = 0;
+  // Hands a completed command to the port.
+  virtual void Transmit(std::string_view text) = 0;
+  virtual bool LogActive() const = 0;
+  virtual void LogSent(std::string_view text) = 0;
   // The bootloader answered while a firmware update was waiting for it.
   virtual void ProgramFirmware(const std::string& /*ldrLine*/) {}
   // The bootloader never answered: put the window back as it was.
   virtual void RestoreAfterLoaderTimeout() {}
-
-  virtual void RefreshControls(bool /*enable*/) {}
-  virtual void UpdateControls() {}
-
-  // Hands a command to the port (which completes and transmits it).
-  virtual void Transmit(std::string_view /*text*/) {}
-  virtual bool LogActive() const { return false; }
-  virtual void LogSent(std::string_view /*text*/) {}
 };
 
 // The display rule of the traffic view.
@@ -70,41 +51,56 @@ bool PassesViewFilter(std::string_view line, int viewFilter, int source);
 class SessionCore : public QObject {
   Q_OBJECT
  public:
-  explicit SessionCore(SessionHandlers& handlers, QObject* parent = nullptr);
+  using LineHandler = std::function<void(const std::string& line)>;
+  // Returns true when the reply ended the read-back (the end of the filter list).
+  using ReadBackHandler = std::function<bool(int sentenceId, std::string_view line)>;
+  using CaptureHandler = std::function<void(int source, std::string_view address)>;
 
-  std::uint8_t SessionState() const { return m_sessionState; }
-  void SetSessionState(std::uint8_t state);
+  SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* parent = nullptr);
+
+  SessionState State() const { return m_state; }
+  void SetState(SessionState state);
   bool Updating() const { return m_updating; }
   void SetUpdating(bool updating) { m_updating = updating; }
 
-  QString TimeoutMsg;
+  // Runs in every state for lines of `sentenceId` (overflow, statistics,
+  // bootloader, wireless module). One handler per sentence.
+  void OnSentence(int sentenceId, LineHandler handler);
+  // Replies of the configuration read-back, while ReadConfig.
+  void SetReadBackHandler(ReadBackHandler handler) { m_readBack = std::move(handler); }
+  // Every line with a TAG block source, while Capture.
+  void SetCaptureHandler(CaptureHandler handler) { m_capture = std::move(handler); }
+
   int ViewFilter = 0;
   int AutoBaudIndex = -1;
   int HostKind = 0;
 
-  // Sets TimeoutMsg and (re)starts TimeOutTimer.
+  // Sets the message and (re)starts the reply time-out.
   void StartTimeout(const QString& message);
   void StopTimeout() { m_timeOutTimer.stop(); }
   bool TimeoutRunning() const { return m_timeOutTimer.isActive(); }
-  QTimer& TimeOutTimer() { return m_timeOutTimer; }
 
-  // Pops and dispatches every queued line of `comm` under its RxLock. Safe
-  // to re-enter from a nested event loop of a handler on the same thread.
+  // Dispatches every line the port has queued.
   void DrainRxQueue(TComm* comm);
   void Dispatch(std::string line);
   void SendSentence(std::string_view text);
 
  signals:
-  void sessionStateChanged(int state);
+  void stateChanged(hlx::SessionState state);
 
  private:
   void OnTimeOut();
   void DispatchByState(int id, int source, const std::string& address, const std::string& line);
 
-  SessionHandlers& m_handlers;
-  std::uint8_t m_sessionState = Idle;
+  SessionEvents& m_events;
+  UserPrompts& m_prompts;
+  SessionState m_state = SessionState::Idle;
   bool m_updating = false;
+  QString m_timeoutMsg;
   QTimer m_timeOutTimer;
+  std::map<int, LineHandler> m_anyState;
+  ReadBackHandler m_readBack;
+  CaptureHandler m_capture;
 };
 
 }  // namespace hlx

@@ -4,7 +4,7 @@
 
 namespace hlx {
 
-std::optional<QString> DisplayText(std::string_view line, bool showTag) {
+std::optional<std::string_view> LoggedText(std::string_view line, bool showTag) {
   if (const auto nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
   if (!showTag) {
     if (const auto bs = line.rfind('\\'); bs != std::string_view::npos) line = line.substr(bs + 1);
@@ -13,7 +13,13 @@ std::optional<QString> DisplayText(std::string_view line, bool showTag) {
   // Strip the line end. A line cut short on the way in has none; it is shown whole.
   if (line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  QString text = QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
+  return line;
+}
+
+std::optional<QString> DisplayText(std::string_view line, bool showTag) {
+  const auto logged = LoggedText(line, showTag);
+  if (!logged) return std::nullopt;
+  QString text = QString::fromLatin1(logged->data(), static_cast<qsizetype>(logged->size()));
   for (QChar& c : text)
     if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('.');
   return text;

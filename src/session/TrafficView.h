@@ -17,9 +17,12 @@ inline constexpr int kMaxViewChars = 102;
 inline constexpr int kRowKeyChars = 5;  // address characters that make two sentences share a row
 inline constexpr int kMaxHistory = 20;
 
-// Text to show (and log) for a received line, or nothing when the line is too
-// short. The TAG block is dropped unless `showTag`; the line end is removed.
-// Control characters become '.', so a line never turns into several rows.
+// Text to log for a received line: the bytes as received, the TAG block
+// dropped unless `showTag`, the line end removed; nothing when the line is
+// too short to show.
+std::optional<std::string_view> LoggedText(std::string_view line, bool showTag);
+// Text to show: the logged text with control characters turned into '.', so
+// a line never turns into several rows.
 std::optional<QString> DisplayText(std::string_view line, bool showTag);
 
 // Address field of a shown text (which no longer carries its CR LF).

@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "Version.h"
-#include "ui/UserPrompts.h"
+#include "session/UserPrompts.h"
 
 static void InitAboutResources() { Q_INIT_RESOURCE(About); }
 
@@ -31,7 +31,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
 
 }  // namespace
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), m_opener(&QDesktopServices::openUrl) {
+TAboutBox::TAboutBox(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), m_prompts(prompts), m_opener(&QDesktopServices::openUrl) {
   InitAboutResources();
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("About"));
@@ -105,7 +106,7 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (event->type() == QEvent::MouseButtonDblClick && watched == m_programIcon) {
-    Prompts().Inform(kClearSettingsText);
+    m_prompts.Inform(kClearSettingsText);
     done(kClearSettingsResult);
     return true;
   }

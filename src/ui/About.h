@@ -11,6 +11,8 @@ class QLabel;
 
 namespace hlx {
 
+class UserPrompts;
+
 class TAboutBox : public QDialog {
   Q_OBJECT
 
@@ -25,7 +27,7 @@ class TAboutBox : public QDialog {
   // Opens a link with the system's handler; returns false when it could not.
   using UrlOpener = std::function<bool(const QUrl&)>;
 
-  explicit TAboutBox(QWidget* parent = nullptr);
+  explicit TAboutBox(UserPrompts& prompts, QWidget* parent = nullptr);
 
   // Replaces the system's link handler (tests record the links instead).
   void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
@@ -45,6 +47,7 @@ class TAboutBox : public QDialog {
  private:
   void BuildControls();
 
+  UserPrompts& m_prompts;
   UrlOpener m_opener;
   QLabel* m_programIcon = nullptr;
   QLabel* m_webLink = nullptr;

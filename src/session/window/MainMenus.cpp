@@ -4,11 +4,10 @@
 #include <QTime>
 
 #include "config/ConfigFile.h"
-#include "config/ConfigPages.h"
+#include "config/pages/ConfigPages.h"
 #include "link/Comms.h"
-#include "session/MainForm.h"
+#include "session/window/MainForm.h"
 #include "ui/About.h"
-#include "ui/UserPrompts.h"
 #include "ui_MainForm.h"
 
 namespace hlx {
@@ -25,7 +24,7 @@ void TMainForm::ConnectMenus() {
 }
 
 void TMainForm::AboutClick() {
-  TAboutBox box(this);
+  TAboutBox box(m_prompts, this);
   if (box.ExecAndCheckClear(this)) {
     m_clearSettings = true;
     close();
@@ -34,11 +33,11 @@ void TMainForm::AboutClick() {
 
 void TMainForm::StartLogClick(bool diagnostic) {
   if (m_log.LogActive()) return;
-  const QString name = Prompts().SaveFile(QString(), ConfigSaveFilters(), kSaveFilterLog, ConfigDefaultSuffix());
+  const QString name = m_prompts.SaveFile(QString(), ConfigSaveFilters(), kSaveFilterLog, ConfigDefaultSuffix());
   if (name.isEmpty()) return;
   const QString error = m_log.Start(name, diagnostic);
   if (!error.isEmpty()) {
-    Prompts().Inform(error, {}, PromptIcon::Error);
+    m_prompts.Inform(error, {}, PromptIcon::Error);
     return;
   }
   ui->miStartLog->setEnabled(false);
@@ -65,7 +64,7 @@ void TMainForm::LogStopped(const QString& message) {
   ui->miStartLog->setEnabled(true);
   ui->miTimedLog->setEnabled(true);
   ui->miStopLog->setEnabled(false);
-  if (!message.isEmpty()) Prompts().Inform(message, {}, PromptIcon::Error);
+  if (!message.isEmpty()) m_prompts.Inform(message, {}, PromptIcon::Error);
 }
 
 }  // namespace hlx

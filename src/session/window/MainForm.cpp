@@ -1,18 +1,23 @@
-#include "session/MainForm.h"
+#include "session/window/MainForm.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QStatusBar>
 
-#include "config/ConfigPages.h"
-#include "config/Statistics.h"
+#include "config/pages/ConfigPages.h"
+#include "config/pages/StatsWindow.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
 #include "ui/AMAdvLed.h"
 #include "ui_MainForm.h"
+
+// The glyphs live in a static library; referring to the initialiser keeps
+// them from being dropped by the linker. Must be called outside any namespace.
+static void InitWindowResources() { Q_INIT_RESOURCE(session); }
 
 namespace hlx {
 
@@ -20,9 +25,11 @@ namespace {
 constexpr std::array<int, kStatusPanels> kStatusPanelWidths = {160, 110, 110, 320, 50};
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()) {
+TMainForm::TMainForm(UserPrompts& prompts, QWidget* parent)
+    : QMainWindow(parent), m_prompts(prompts), ui(std::make_unique<Ui::TMainForm>()) {
+  InitWindowResources();
   ui->setupUi(this);
-  m_core = std::make_unique<SessionCore>(*this);
+  m_core = std::make_unique<SessionCore>(static_cast<SessionEvents&>(*this), m_prompts);
   FormCreate();
 }
 
@@ -58,6 +65,10 @@ void TMainForm::FormCreate() {
   // The tabs lay out their own controls (the filter grid's columns included).
   m_pages = new TConfigPages(ui->tabInOut, ui->tabOptions, ui->tabFilter, *this, this);
   m_stats = new TStats(this);
+  m_core->SetReadBackHandler([this](int id, std::string_view line) { return m_pages->ReadBackReply(id, line); });
+  m_core->SetCaptureHandler([this](int source, std::string_view address) { m_pages->CaptureLine(source, address); });
+  m_core->OnSentence(SidOV, [this](const std::string& line) { HandleOvReply(line); });
+  m_core->OnSentence(SidSTAT, [this](const std::string& line) { m_stats->HandleSTATReply(line); });
 
   QFont mono(QStringLiteral("Courier"));
   mono.setStyleHint(QFont::TypeWriter);
@@ -129,7 +140,8 @@ void TMainForm::ConnectSignals() {
   // Enter is taken before the combo box sees it: the combo would pass the
   // same key on to its edit once more and the sentence would go out twice.
   ui->cbSentence->lineEdit()->installEventFilter(this);
-  connect(m_pages, &TConfigPages::RefreshControlsRequested, this, [this](bool enable) { RefreshControls(enable); });
+  connect(m_pages, &TConfigPages::refreshControlsRequested, this, [this](bool enable) { RefreshControls(enable); });
+  connect(m_pages, &TConfigPages::readConfigurationRequested, this, [this] { ReadConfiguration(); });
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
@@ -164,7 +176,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 }
 
 void TMainForm::FormClose() {
-  if (m_core->SessionState() == Capture) m_pages->StopCapture();
+  m_pages->StopCapture();
   if (m_core->ViewFilter > 0) RestoreOptionWord();
   m_comm->Close();
   m_stats->hide();
@@ -192,6 +204,13 @@ void TMainForm::Transmit(std::string_view text) {
     qWarning("%s: %s", qPrintable(m_comm->LastSendError()), std::string(text).c_str());
 }
 
+void TMainForm::SetWaitCursor(bool on) {
+  if (on)
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QGuiApplication::restoreOverrideCursor();
+}
+
 void TMainForm::Pause(int ms) {
   // Pending events run meanwhile (a reply may arrive), but no user input.
   QEventLoop loop;
@@ -199,19 +218,7 @@ void TMainForm::Pause(int ms) {
   loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TMainForm::RestoreOptionWord() { SendSentence("PQVXOP,C," + HexWord(m_pages->OptionWord())); }
-
-// Reply handlers of the configuration tabs.
-void TMainForm::HandleCFReply(const std::string& line) { m_pages->HandleCFReply(line); }
-void TMainForm::HandleDRReply(const std::string& line) { m_pages->HandleDRReply(line); }
-void TMainForm::HandleIDReply(const std::string& line) { m_pages->HandleIDReply(line); }
-void TMainForm::HandleSPReply(const std::string& line) { m_pages->HandleSPReply(line); }
-void TMainForm::HandleOPReply(const std::string& line) { m_pages->HandleOPReply(line); }
-void TMainForm::HandleINReply(const std::string& line) { m_pages->HandleINReply(line); }
-bool TMainForm::HandleFLReply(const std::string& line) { return m_pages->HandleFLReply(line); }
-void TMainForm::HandleCaptureLine(int source, const std::string& address) {
-  m_pages->HandleCaptureLine(source, address);
-}
+void TMainForm::RestoreOptionWord() { SendSentence(OptionWordCommand(m_pages->Model().Options)); }
 
 }  // namespace hlx
 

@@ -65,7 +65,7 @@ class TFilterGrid : public QAbstractScrollArea {
   void DrawHeader(class QPainter& p);
 
   FilterList* m_list = nullptr;
-  bool m_wExists = true;
+  bool m_wExists = false;  // unknown until a device is identified
   int m_row = -1;
   int m_col = 0;
   QLineEdit* m_editor = nullptr;

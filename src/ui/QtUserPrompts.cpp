@@ -1,4 +1,4 @@
-#include "ui/UserPrompts.h"
+#include "ui/QtUserPrompts.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -7,8 +7,6 @@
 namespace hlx {
 
 namespace {
-UserPrompts* g_installed = nullptr;
-
 QMessageBox::Icon ToQt(PromptIcon icon) {
   switch (icon) {
     case PromptIcon::Information: return QMessageBox::Information;
@@ -24,20 +22,6 @@ QString CaptionOr(const QString& caption) {
   return caption.isEmpty() ? QApplication::applicationName() : caption;
 }
 }  // namespace
-
-QString PromptText(const QString& text) {
-  QString t = text;
-  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return t;
-}
-
-UserPrompts& Prompts() {
-  static QtUserPrompts qtPrompts;
-  return g_installed ? *g_installed : qtPrompts;
-}
-
-void InstallPrompts(UserPrompts* prompts) { g_installed = prompts; }
 
 void QtUserPrompts::Inform(const QString& text, const QString& caption, PromptIcon icon) {
   QMessageBox box(ToQt(icon), CaptionOr(caption), PromptText(text), QMessageBox::Ok, m_parent);

@@ -3,16 +3,14 @@
 // controls in line with the connection and the session.
 
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
 
-#include "config/ConfigPages.h"
+#include "config/pages/ConfigPages.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
-#include "session/MainForm.h"
-#include "ui/UserPrompts.h"
+#include "session/window/MainForm.h"
 #include "ui_MainForm.h"
 
 namespace hlx {
@@ -25,20 +23,6 @@ const char* const kNotSupported = "This version of HLXConfig does not support\rt
 const char* const kUpdateQuestion =
     "This version of HLX-Config requires that you update\rthe firmware in your Halyx.\r\r"
     "Would you like to perform an automatic update now?";
-
-// Hourglass for the duration of a blocking step; restored before any message box.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { Restore(); }
-  void Restore() {
-    if (m_active) QGuiApplication::restoreOverrideCursor();
-    m_active = false;
-  }
-
- private:
-  bool m_active = true;
-};
 }  // namespace
 
 void TMainForm::ConnectClick() {
@@ -49,7 +33,7 @@ void TMainForm::ConnectClick() {
 }
 
 void TMainForm::Connect() {
-  WaitCursor cursor;
+  WaitCursorScope cursor(*this);
   const int port = ui->cbPort->currentIndex();
   const QString ip = ui->edtMuxIP->text();
   try {
@@ -67,34 +51,33 @@ void TMainForm::Connect() {
         ui->cbPort->setCurrentIndex(-1);
         UpdateControls();  // nothing selected: nothing to connect
         cursor.Restore();
-        Prompts().Inform(QString::fromLatin1(kOpenFailed));
+        m_prompts.Inform(QString::fromLatin1(kOpenFailed));
         // Beyond the bare failure, say what to do when the fix is known.
         const QString advice = SerialOpenAdvice(portName, error);
-        if (!advice.isEmpty()) Prompts().Inform(advice, {}, PromptIcon::Warning);
-      }
-      if (speed == kBaudAutomatic) {
+        if (!advice.isEmpty()) m_prompts.Inform(advice, {}, PromptIcon::Warning);
+      } else if (speed == kBaudAutomatic) {
+        // Only an open port is searched: a failed open leaves everything as it was.
         StartAutoBaud();
         QPointer<TMainForm> self(this);
         QEventLoop loop;
-        connect(m_core.get(), &SessionCore::sessionStateChanged, &loop, [&loop](int state) {
-          if (state != AutoBaud) loop.quit();
+        connect(m_core.get(), &SessionCore::stateChanged, &loop, [&loop](SessionState state) {
+          if (state != SessionState::AutoBaud) loop.quit();
         });
-        if (m_core->SessionState() == AutoBaud) loop.exec();
+        if (State() == SessionState::AutoBaud) loop.exec();
         if (!self) return;
       }
     }
   } catch (const std::exception& e) {
     cursor.Restore();
-    Prompts().Inform(QString::fromLocal8Bit(e.what()), {}, PromptIcon::Error);
+    m_prompts.Inform(QString::fromLocal8Bit(e.what()), {}, PromptIcon::Error);
   }
   cursor.Restore();
   if (ChannelOpen()) ReadConfiguration();
   m_core->HostKind = -1;
-  m_pages->SetHostKind(-1);
 }
 
 void TMainForm::Disconnect() {
-  if (m_core->SessionState() == Capture) m_pages->StopCapture();
+  m_pages->StopCapture();
   if (m_core->ViewFilter > 0) {
     RestoreOptionWord();
     m_core->ViewFilter = 0;
@@ -110,34 +93,37 @@ void TMainForm::EndSession() {
   m_core->StopTimeout();
   ABTimer.stop();
   m_core->AutoBaudIndex = -1;
-  m_core->SetSessionState(Idle);
+  SetState(SessionState::Idle);
   RefreshControls(false);
   ui->cbBaudHost->setEnabled(true);
   m_core->HostKind = -1;
-  m_pages->SetHostKind(-1);
+  // The next device may have no output "W".
+  m_pages->SetDeviceCaps(0);
 }
 
 void TMainForm::ChannelLost() {
   if (!ChannelOpen()) return;
-  if (m_core->SessionState() == Capture) m_pages->StopCapture();
+  m_pages->StopCapture();
   // The device is gone: its option word cannot be restored any more.
   m_core->ViewFilter = 0;
   EndSession();
-  Prompts().Inform(QString::fromLatin1(kChannelLost), {}, PromptIcon::Warning);
+  m_prompts.Inform(QString::fromLatin1(kChannelLost), {}, PromptIcon::Warning);
 }
 
 void TMainForm::ReadConfiguration() {
   if (!ChannelOpen()) return;
-  m_core->SetSessionState(Identify);
-  m_core->SetUpdating(true);
+  // A capture's TAG setting must not be read back as the user's own.
+  m_pages->StopCapture();
+  SetState(SessionState::Identify);
+  SetUpdating(true);
   m_pages->ClearFilterList();
   RefreshControls(false);
   m_core->StartTimeout(QString::fromLatin1(kNoResponse));
-  SendSentence("PQVXVER");
+  SendSentence(kVersionQuery);
 }
 
 void TMainForm::StartAutoBaud() {
-  m_core->SetSessionState(AutoBaud);
+  SetState(SessionState::AutoBaud);
   m_core->AutoBaudIndex = ui->cbBaudHost->currentIndex();
   ABTimer.start();
   UpdateControls();
@@ -149,11 +135,11 @@ void TMainForm::ABTimerTick() {
   if (next < 0) {
     m_core->AutoBaudIndex = -1;
     ABTimer.stop();
-    m_core->SetSessionState(Idle);
+    SetState(SessionState::Idle);
   } else {
     m_core->AutoBaudIndex = next;
     m_comm->SetSpeed(next);
-    SendSentence("PQVXVER");
+    SendSentence(kVersionQuery);
     ui->cbBaudHost->setCurrentIndex(next);
   }
   RefreshControls(true);
@@ -176,7 +162,7 @@ void TMainForm::PortChanged(int /*index*/) {
 
 void TMainForm::BaudHostChanged(int index) {
   if (ChannelOpen()) {
-    SendSentence("PQVXCF,C," + std::string(1, static_cast<char>('0' + index)));
+    SendSentence(HostSpeedCommand(index));
     Pause(kBaudChangePauseMs);
     m_comm->SetSpeed(index);
   }
@@ -198,7 +184,7 @@ void TMainForm::HandleVerReply(const std::string& line) {
   if (ui->cbPort->currentIndex() == kPortUdpAll) {
     // Several devices may answer on a shared port: none of them is read.
     SetViewBackground(false);
-    m_core->SetSessionState(Idle);
+    SetState(SessionState::Idle);
     RefreshControls(true);
     return;
   }
@@ -209,43 +195,37 @@ void TMainForm::HandleVerReply(const std::string& line) {
   m_versionNumbers = ParseVersion(ver.version.toStdString());
   if (ver.hasCaps) CheckCapabilities(ver.caps);
   // Show who answered even when the read-back will not enable the settings.
-  if (ChannelOpen()) {
-    m_statusPanels[0]->setText(QStringLiteral("Device: ") + m_deviceName);
-    m_statusPanels[1]->setText(QStringLiteral("Version: ") + m_deviceVersion);
-    m_statusPanels[2]->setText(QStringLiteral("Serial: ") + m_deviceSerial);
-  }
+  if (ChannelOpen()) ShowDeviceIdentity(true);
 
   bool restarting = false;
   if (SelectFormId(m_versionNumbers, &restarting)) {
     SetViewBackground(false);
     if (restarting) {
       // Another window takes over; reading this one's configuration is pointless.
-      m_core->SetSessionState(Idle);
+      SetState(SessionState::Idle);
       return;
     }
-    m_core->SetSessionState(ReadConfig);
-    SendSentence("PQVXCFQ");
+    SetState(SessionState::ReadConfig);
+    SendSentence(kConfigQuery);
   } else {
     SetViewBackground(true);
-    m_core->SetSessionState(Idle);
-    if (Prompts().AskYesNo(QString::fromLatin1(kUpdateQuestion), QStringLiteral("HLX-Config"), PromptIcon::Warning))
+    SetState(SessionState::Idle);
+    if (m_prompts.AskYesNo(QString::fromLatin1(kUpdateQuestion), QStringLiteral("HLX-Config"), PromptIcon::Warning))
       emit firmwareUpdateRequested(true);
   }
 }
 
 void TMainForm::CheckCapabilities(const QString& text) {
   const Capabilities caps = ParseCapabilities(text);
-  m_deviceCaps = caps.word;
   if (caps.valid) m_pages->SetDeviceCaps(caps.word);
   if (!caps.supported) {
-    Prompts().Inform(QString::fromLatin1(kNotSupported), QStringLiteral("HLXConfig"), PromptIcon::Warning);
+    m_prompts.Inform(QString::fromLatin1(kNotSupported), QStringLiteral("HLXConfig"), PromptIcon::Warning);
     return;
   }
   ui->miSep2->setVisible(caps.updatable);
   ui->miUpdateFirmware->setVisible(caps.updatable);
   ui->miUpdateWiFi->setVisible(false);
   m_core->HostKind = caps.hostKind;
-  m_pages->SetHostKind(caps.hostKind);
   if (caps.hostKind == kHostUsb) ui->cbBaudHost->setEnabled(false);
   if (caps.hostKind == kHostWireless) {
     ui->cbBaudHost->setEnabled(false);
@@ -259,8 +239,14 @@ void TMainForm::RefreshControls(bool enable) {
   UpdateControls();
 }
 
+void TMainForm::ShowDeviceIdentity(bool known) {
+  m_statusPanels[0]->setText(QStringLiteral("Device: ") + (known ? m_deviceName : QString()));
+  m_statusPanels[1]->setText(QStringLiteral("Version: ") + (known ? m_deviceVersion : QString()));
+  m_statusPanels[2]->setText(QStringLiteral("Serial: ") + (known ? m_deviceSerial : QString()));
+}
+
 void TMainForm::UpdateControls() {
-  m_core->SetUpdating(true);
+  SetUpdating(true);
   const int port = ui->cbPort->currentIndex();
   if (port < 0) {
     ui->btnConnect->setEnabled(false);
@@ -290,9 +276,7 @@ void TMainForm::UpdateControls() {
     ui->btnConnect->setIcon(m_connOnGlyph);
     ui->edtMuxIP->setEnabled(false);
     ui->btnReadConfig->setEnabled(true);
-    m_statusPanels[0]->setText(QStringLiteral("Device: ") + m_deviceName);
-    m_statusPanels[1]->setText(QStringLiteral("Version: ") + m_deviceVersion);
-    m_statusPanels[2]->setText(QStringLiteral("Serial: ") + m_deviceSerial);
+    ShowDeviceIdentity(true);
     ui->cbViewFilter->setEnabled(true);
   } else {
     m_pages->ClearFilterList();
@@ -300,24 +284,21 @@ void TMainForm::UpdateControls() {
     ui->btnConnect->setIcon(m_connOffGlyph);
     ui->edtMuxIP->setEnabled(true);
     ui->btnReadConfig->setEnabled(false);
-    m_statusPanels[0]->setText(QStringLiteral("Device: "));
-    m_statusPanels[1]->setText(QStringLiteral("Version: "));
-    m_statusPanels[2]->setText(QStringLiteral("Serial: "));
+    ShowDeviceIdentity(false);
     ui->cbViewFilter->setCurrentIndex(0);
     ui->cbViewFilter->setEnabled(false);
   }
 
-  switch (m_core->SessionState()) {
-    case Idle: m_pages->UpdateControls(); break;
-    case Capture: ui->btnReadConfig->setEnabled(false); break;
-    case FwRestart:
-      m_statusPanels[0]->setText(QStringLiteral("Device: ") + m_deviceName);
-      m_statusPanels[1]->setText(QStringLiteral("Version: ") + m_deviceVersion);
-      m_statusPanels[2]->setText(QStringLiteral("Serial: ") + m_deviceSerial);
+  switch (State()) {
+    case SessionState::Idle: m_pages->UpdateControls(); break;
+    case SessionState::Capture:
+      ui->btnReadConfig->setEnabled(false);
+      m_pages->UpdateControls();  // Capture/Stop enabled, captioned "Stop"
       break;
+    case SessionState::FwRestart: ShowDeviceIdentity(true); break;
     default: break;
   }
-  m_core->SetUpdating(false);
+  SetUpdating(false);
 }
 
 }  // namespace hlx

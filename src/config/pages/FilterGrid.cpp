@@ -1,4 +1,4 @@
-#include "config/FilterGrid.h"
+#include "config/pages/FilterGrid.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

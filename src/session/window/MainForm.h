@@ -2,8 +2,9 @@
 // TMainForm: the main window of the current device generation. It hosts the
 // session core (SessionCore), the port (TComm), the three configuration tabs
 // (TConfigPages), the connection panel, the traffic monitor and the menus.
-// Its concerns live in separate files: MainForm.cpp (creation, closing,
-// events, glue), MainConnection.cpp, MainMonitor.cpp, MainMenus.cpp.
+// Features see it only as a SessionHost. Its concerns live in separate
+// files: MainForm.cpp (creation, closing, events, glue), MainConnection.cpp,
+// MainMonitor.cpp, MainMenus.cpp, MainFiles.cpp.
 
 #include <QIcon>
 #include <QMainWindow>
@@ -16,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/ConfigHost.h"
+#include "session/SessionHost.h"
 #include "session/LogWriter.h"
 #include "session/SessionCore.h"
 #include "session/TrafficView.h"
@@ -38,54 +39,23 @@ class TStats;
 inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
 
-class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost {
+class TMainForm : public QMainWindow, public SessionHost, private SessionEvents {
   Q_OBJECT
  public:
-  explicit TMainForm(QWidget* parent = nullptr);
+  // Every message box and file dialog of the window goes through `prompts`.
+  explicit TMainForm(UserPrompts& prompts, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  SessionCore& Core() { return *m_core; }
-  TComm& Comm() { return *m_comm; }
-  TConfigPages& Pages() { return *m_pages; }
-  const QString& DeviceName() const { return m_deviceName; }
-  const QString& DeviceVersion() const { return m_deviceVersion; }
-  const QString& DeviceSerial() const { return m_deviceSerial; }
-  bool ClearSettings() const { return m_clearSettings; }
-  const TrafficView& View() const { return m_view; }
-  const QString& ConfigFileName() const { return m_configFileName; }
-  TStats& Stats() { return *m_stats; }
-
-  // ConfigHost
+  // SessionHost
   void SendSentence(std::string_view text) override;
+  void Pause(int ms) override;
   bool Updating() const override { return m_core->Updating(); }
   void SetUpdating(bool updating) override { m_core->SetUpdating(updating); }
-  std::uint8_t SessionState() const override { return m_core->SessionState(); }
-  void SetSessionState(std::uint8_t state) override { m_core->SetSessionState(state); }
+  SessionState State() const override { return m_core->State(); }
+  void SetState(SessionState state) override { m_core->SetState(state); }
   bool ChannelOpen() const override;
-  void Pause(int ms) override;
-  void ReadConfiguration() override;
-
-  // SessionHandlers
-  void HandleOvReply(const std::string& line) override;
-  void HandleSTATReply(const std::string& line) override;
-  void ShowLine(const std::string& line) override;
-  void HandleVerReply(const std::string& line) override;
-  void HandleCFReply(const std::string& line) override;
-  void HandleDRReply(const std::string& line) override;
-  void HandleIDReply(const std::string& line) override;
-  void HandleSPReply(const std::string& line) override;
-  void HandleOPReply(const std::string& line) override;
-  void HandleINReply(const std::string& line) override;
-  bool HandleFLReply(const std::string& line) override;
-  void HandleCaptureLine(int source, const std::string& address) override;
-  void EndAutoBaud(int autoBaudIndex) override;
-  void RefreshControls(bool enable) override;
-  void UpdateControls() override;
-  void Transmit(std::string_view text) override;
-  bool LogActive() const override { return m_log.LogActive(); }
-  void LogSent(std::string_view text) override;
-
-  void CheckCapabilities(const QString& text);
+  UserPrompts& Prompts() override { return m_prompts; }
+  void SetWaitCursor(bool on) override;
 
  signals:
   // "Automatic Update", "Update Halyx Firmware..." and Yes to the firmware
@@ -98,6 +68,16 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // SessionEvents
+  void ShowLine(const std::string& line) override;
+  void HandleVerReply(const std::string& line) override;
+  void EndAutoBaud(int autoBaudIndex) override;
+  void RefreshControls(bool enable) override;
+  void UpdateControls() override;
+  void Transmit(std::string_view text) override;
+  bool LogActive() const override { return m_log.LogActive(); }
+  void LogSent(std::string_view text) override;
+
   // Creation (MainForm.cpp)
   void FormCreate();
   void FormClose();
@@ -120,12 +100,16 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   void MuxIpChanged(const QString& text);
   void SetViewBackground(bool grey);
   void RestoreOptionWord();
+  void ReadConfiguration();
+  void CheckCapabilities(const QString& text);
+  void ShowDeviceIdentity(bool known);
 
   // Monitor and manual input (MainMonitor.cpp)
   void RepaintMonitor();
   void ScheduleRepaint();
   void ClearView();
   void ViewFilterChanged(int index);
+  void HandleOvReply(const std::string& line);
   void OVTimerTick();
   void SendManualInput();
 
@@ -148,6 +132,7 @@ class TMainForm : public QMainWindow, public SessionHandlers, public ConfigHost 
   void ApplyConfiguration();
   void StatsClick();
 
+  UserPrompts& m_prompts;
   std::unique_ptr<Ui::TMainForm> ui;
   std::unique_ptr<SessionCore> m_core;
   std::unique_ptr<TComm> m_comm;

@@ -1,12 +1,20 @@
-#include "config/OptionsPage.h"
+#include "config/pages/OptionsPage.h"
 
-#include "config/ConfigPages.h"
-#include "config/InOutPage.h"
+#include "config/pages/InOutPage.h"
 #include "link/Nmeadefs.h"
+#include "session/SessionHost.h"
+#include "ui_OptionsPage.h"
 
 namespace hlx {
 
-TOptionsPage::TOptionsPage(TConfigPages& owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+TOptionsPage::TOptionsPage(SessionHost& host, DeviceConfig& config, std::function<void()> priorityChanged,
+                           QWidget* parent)
+    : QWidget(parent),
+      m_ui(std::make_unique<Ui::OptionsPage>()),
+      m_host(host),
+      m_config(config),
+      m_priorityChanged(std::move(priorityChanged)) {
+  Ui::OptionsPage& ui = *m_ui;
   ui.setupUi(this);
   AddBitBox(ui.chbPrioGPSStatus, OptPrioGpsStatus);
   AddBitBox(ui.chbCOGtoHDT, OptCogToHdt);
@@ -25,32 +33,38 @@ TOptionsPage::TOptionsPage(TConfigPages& owner, QWidget* parent) : QWidget(paren
   connect(ui.cbPrioSeatalk, &QComboBox::activated, this, &TOptionsPage::cbPrioSeatalkChange);
 }
 
+TOptionsPage::~TOptionsPage() = default;
+
 void TOptionsPage::AddBitBox(QCheckBox* box, int bit) {
   m_bitBoxes.emplace_back(box, bit);
   connect(box, &QCheckBox::toggled, this, [this, bit](bool checked) {
-    if (m_owner.m_host.Updating()) return;
-    SetBit(m_owner.m_config.Options, bit, checked);
-    m_owner.m_host.SendSentence(OptionBitCommand(bit, checked));
+    if (m_host.Updating()) return;
+    SetBit(m_config.Options, bit, checked);
+    m_host.SendSentence(OptionBitCommand(bit, checked));
   });
 }
 
 void TOptionsPage::chbPriorityClick(bool checked) {
-  if (m_owner.m_host.Updating()) return;
-  m_owner.m_host.SendSentence(SetPriority(m_owner.m_config, checked));
-  m_owner.UpdateControls();
+  if (m_host.Updating()) return;
+  m_host.SendSentence(SetPriority(m_config, checked));
+  if (m_priorityChanged) m_priorityChanged();
 }
 
 void TOptionsPage::cbPrioTimeoutChange(int index) {
-  if (m_owner.m_host.Updating() || index < 0) return;
-  m_owner.m_config.PriorityTimeout = static_cast<std::uint8_t>(index);
-  m_owner.m_host.SendSentence(PrioTimeoutCommand(m_owner.m_config));
+  if (m_host.Updating() || index < 0) return;
+  m_config.PriorityTimeout = static_cast<std::uint8_t>(index);
+  m_host.SendSentence(PrioTimeoutCommand(m_config));
 }
 
 void TOptionsPage::cbPrioSeatalkChange(int index) {
-  if (m_owner.m_host.Updating()) return;
+  if (m_host.Updating()) return;
   const bool highest = index == 1;
-  SetBit(m_owner.m_config.Options, OptPrioSeatalkHighest, highest);
-  m_owner.m_host.SendSentence(OptionBitCommand(OptPrioSeatalkHighest, highest));
+  SetBit(m_config.Options, OptPrioSeatalkHighest, highest);
+  m_host.SendSentence(OptionBitCommand(OptPrioSeatalkHighest, highest));
+}
+
+void TOptionsPage::SetControlsEnabled(bool enable) {
+  for (QWidget* group : {m_ui->gbPriority, m_ui->gbChannels, m_ui->gbConversions}) EnableAll(group, enable);
 }
 
 void TOptionsPage::ShowOptionBits(const DeviceConfig& c) {
@@ -59,6 +73,7 @@ void TOptionsPage::ShowOptionBits(const DeviceConfig& c) {
 }
 
 void TOptionsPage::ApplyPriorityRules(const DeviceConfig& c) {
+  Ui::OptionsPage& ui = *m_ui;
   const bool on = TestBit(c.Options, OptPriority);
   ui.chbPriority->setChecked(on);
   ui.lbPrioTimeout->setEnabled(on);

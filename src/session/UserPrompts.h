@@ -1,13 +1,12 @@
 #pragma once
-// Every message box and file dialog of the program goes through one
-// UserPrompts object. The program installs the Qt implementation; tests
-// install a scripted one that records every text and returns prepared
-// answers, so nothing ever blocks on a modal box.
+// Every message box and file dialog of the program goes through a
+// UserPrompts object that the window is given when it is made. The program
+// gives it the Qt implementation (ui/QtUserPrompts.h); tests give a scripted
+// one that records every text and returns prepared answers, so nothing ever
+// blocks on a modal box.
 
 #include <QString>
 #include <QStringList>
-
-class QWidget;
 
 namespace hlx {
 
@@ -39,25 +38,5 @@ class UserPrompts {
 
 // '\r' in the program's texts stands for a line break.
 QString PromptText(const QString& text);
-
-// The installed instance (a Qt implementation unless replaced).
-UserPrompts& Prompts();
-// Replaces the installed instance; the caller keeps ownership. nullptr restores Qt's.
-void InstallPrompts(UserPrompts* prompts);
-
-// QMessageBox / QFileDialog implementation. `parent` may be null.
-class QtUserPrompts : public UserPrompts {
- public:
-  explicit QtUserPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
-  void Inform(const QString& text, const QString& caption, PromptIcon icon) override;
-  bool AskYesNo(const QString& text, const QString& caption, PromptIcon icon) override;
-  QString OpenFile(const QString& caption, const QStringList& filters, int selectedFilter,
-                   const QString& directory) override;
-  QString SaveFile(const QString& caption, const QStringList& filters, int selectedFilter,
-                   const QString& defaultSuffix, const QString& directory) override;
-
- private:
-  QWidget* m_parent;
-};
 
 }  // namespace hlx

@@ -3,11 +3,10 @@
 #include <QLabel>
 
 #include "config/ConfigFile.h"
-#include "config/ConfigPages.h"
-#include "config/Statistics.h"
+#include "config/pages/ConfigPages.h"
+#include "config/pages/StatsWindow.h"
 #include "link/Comms.h"
-#include "session/MainForm.h"
-#include "ui/UserPrompts.h"
+#include "session/window/MainForm.h"
 #include "ui_MainForm.h"
 
 namespace hlx {
@@ -26,14 +25,14 @@ void TMainForm::SetConfigFileName(const QString& name) {
 }
 
 void TMainForm::LoadConfigClick() {
-  const QString name = Prompts().OpenFile(QString(), ConfigOpenFilters(), 0);
+  const QString name = m_prompts.OpenFile(QString(), ConfigOpenFilters(), 0);
   if (name.isEmpty()) return;
   LoadConfigFile(name);
 }
 
 void TMainForm::SaveConfigClick() {
   if (m_configFileName.isEmpty()) {
-    const QString name = Prompts().SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix());
+    const QString name = m_prompts.SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix());
     if (name.isEmpty()) return;
     SetConfigFileName(name);
   }
@@ -43,7 +42,7 @@ void TMainForm::SaveConfigClick() {
 
 void TMainForm::SaveConfigAsClick() {
   const QString name =
-      Prompts().SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix(), m_configFileName);
+      m_prompts.SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix(), m_configFileName);
   if (name.isEmpty()) return;
   SetConfigFileName(name);
   SaveConfigFile(name);
@@ -56,22 +55,18 @@ void TMainForm::LoadConfigFile(const QString& name) {
   DeviceConfig config = m_pages->Model();
   FilterList rules;
   if (!hlx::LoadConfigFile(name, config, rules)) {
-    Prompts().Inform(QStringLiteral("Unable to read %1").arg(name), {}, PromptIcon::Error);
+    m_prompts.Inform(QStringLiteral("Unable to read %1").arg(name), {}, PromptIcon::Error);
     return;
   }
   SetConfigFileName(name);
-  m_pages->ClearFilterList();
-  m_pages->Model() = config;
-  m_pages->Rules() = rules;
-  m_pages->RulesChanged();
-  UpdateControls();
+  m_pages->LoadConfiguration(config, rules);
   ApplyConfiguration();
 }
 
 void TMainForm::SaveConfigFile(const QString& name) {
   const ConfigFileHeader header{ProgramVersion(), m_deviceName, m_deviceVersion, m_deviceSerial};
   const QString error = hlx::SaveConfigFile(name, header, m_pages->Model(), m_pages->Rules());
-  if (!error.isEmpty()) Prompts().Inform(error, {}, PromptIcon::Error);
+  if (!error.isEmpty()) m_prompts.Inform(error, {}, PromptIcon::Error);
 }
 
 void TMainForm::ApplyConfiguration() {
@@ -89,7 +84,5 @@ void TMainForm::StatsClick() {
   SendSentence(action.Command);
   m_stats->setVisible(action.Show);
 }
-
-void TMainForm::HandleSTATReply(const std::string& line) { m_stats->HandleSTATReply(line); }
 
 }  // namespace hlx

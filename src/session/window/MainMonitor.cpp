@@ -4,21 +4,22 @@
 
 #include <QScrollBar>
 
-#include "config/ConfigPages.h"
+#include "config/DeviceConfig.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
-#include "session/MainForm.h"
+#include "session/window/MainForm.h"
 #include "ui/AMAdvLed.h"
-#include "ui/UserPrompts.h"
 #include "ui_MainForm.h"
 
 namespace hlx {
 
 void TMainForm::ShowLine(const std::string& line) {
-  const auto text = DisplayText(line, ui->chbTAGShow->isChecked());
+  const bool showTag = ui->chbTAGShow->isChecked();
+  const auto text = DisplayText(line, showTag);
   if (!text) return;
-  if (m_log.LogActive()) WriteLogLine(text->toLatin1().toStdString(), LogDirection::Received);
+  // The log keeps the bytes as received; only the view makes control characters visible.
+  if (m_log.LogActive()) WriteLogLine(*LoggedText(line, showTag), LogDirection::Received);
   m_view.Add(*text);
   ScheduleRepaint();
 }
@@ -47,7 +48,7 @@ void TMainForm::ViewFilterChanged(int index) {
   if (index == 0)
     RestoreOptionWord();
   else
-    SendSentence("PQVXOP,C,12,1");
+    SendSentence(OptionBitCommand(OptChanTag, true));
 }
 
 void TMainForm::HandleOvReply(const std::string& line) {
@@ -74,7 +75,7 @@ void TMainForm::SendManualInput() {
   SendSentence(text.toLatin1().toStdString());
   // The user typed it, so a refusal (too long for the device) is worth saying.
   if (ChannelOpen() && !m_comm->LastSendError().isEmpty())
-    Prompts().Inform(m_comm->LastSendError(), {}, PromptIcon::Warning);
+    m_prompts.Inform(m_comm->LastSendError(), {}, PromptIcon::Warning);
 }
 
 }  // namespace hlx

@@ -4,29 +4,34 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "config/DeviceConfig.h"
-#include "ui_OptionsPage.h"
 
 class QCheckBox;
 
+namespace Ui {
+class OptionsPage;
+}
+
 namespace hlx {
 
-class TConfigPages;
+class SessionHost;
 
 class TOptionsPage : public QWidget {
   Q_OBJECT
  public:
-  TOptionsPage(TConfigPages& owner, QWidget* parent);
+  // `priorityChanged` runs after the priority box was sent (its dependent controls follow).
+  TOptionsPage(SessionHost& host, DeviceConfig& config, std::function<void()> priorityChanged, QWidget* parent);
+  ~TOptionsPage() override;
 
   void ShowOptionBits(const DeviceConfig& config);
   void ApplyPriorityRules(const DeviceConfig& config);
-
-  Ui::OptionsPage ui;
-  // Single-bit boxes with their bits; "Output NMEA V1.5" from the other tab
-  // joins them through AddBitBox.
+  void SetControlsEnabled(bool enable);
+  // A single-bit box: a click sets the bit and sends it, ShowOptionBits shows it.
   void AddBitBox(QCheckBox* box, int bit);
 
  private:
@@ -34,7 +39,10 @@ class TOptionsPage : public QWidget {
   void cbPrioTimeoutChange(int index);
   void cbPrioSeatalkChange(int index);
 
-  TConfigPages& m_owner;
+  std::unique_ptr<Ui::OptionsPage> m_ui;
+  SessionHost& m_host;
+  DeviceConfig& m_config;
+  std::function<void()> m_priorityChanged;
   std::vector<std::pair<QCheckBox*, int>> m_bitBoxes;
 };
 
