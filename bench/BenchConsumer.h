@@ -38,14 +38,11 @@ class Consumer : public QObject {
       return true;
     }
     if (e->type() != WM_RXDATA) return QObject::event(e);
-    std::lock_guard lock(comm->RxLock());
-    auto& queue = comm->RxQueue();
-    while (!queue.empty()) {
+    comm->DrainRxQueue([this](std::string line) {
       ++lines;
-      bytes += queue.front().size();
-      if (onLine) onLine(queue.front());
-      queue.pop_front();
-    }
+      bytes += line.size();
+      if (onLine) onLine(line);
+    });
     return true;
   }
 };

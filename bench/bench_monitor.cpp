@@ -25,8 +25,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "session/MainForm.h"
-#include "ui/UserPrompts.h"
+#include "session/UserPrompts.h"
+#include "session/window/MainForm.h"
 
 namespace {
 
@@ -89,8 +89,7 @@ int main(int argc, char** argv) {
 
   BenchPrompts prompts;
   prompts.logName = dir.filePath(QStringLiteral("bench-log.txt"));
-  hlx::InstallPrompts(&prompts);
-  auto window = std::make_unique<hlx::TMainForm>();
+  auto window = std::make_unique<hlx::TMainForm>(prompts);
   window->show();
   auto* port = window->findChild<QComboBox*>(QStringLiteral("cbPort"));
   const int tcp = port->findText(QStringLiteral("TCP"));
@@ -127,7 +126,6 @@ int main(int argc, char** argv) {
 
   window->close();
   window.reset();
-  hlx::InstallPrompts(nullptr);
   sim.terminate();
   if (!sim.waitForFinished(3000)) sim.kill();
 

@@ -4,15 +4,12 @@
 #include <QList>
 #include <QQueue>
 
-#include "ui/UserPrompts.h"
+#include "session/UserPrompts.h"
 
 namespace hlx::test {
 
 class ScriptedPrompts : public UserPrompts {
  public:
-  ScriptedPrompts() { InstallPrompts(this); }
-  ~ScriptedPrompts() override { InstallPrompts(nullptr); }
-
   QList<PromptRecord> records;
   QQueue<bool> yesNoAnswers;     // default answer when empty: No
   QQueue<QString> fileAnswers;   // default answer when empty: cancel

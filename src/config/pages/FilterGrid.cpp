@@ -85,6 +85,8 @@ TFilterGrid::TFilterGrid(QWidget* parent) : QAbstractScrollArea(parent) {
   verticalScrollBar()->setSingleStep(kRowHeight);
 }
 
+int TFilterGrid::RowCount() const { return m_list ? m_list->Count() : 0; }
+
 void TFilterGrid::SetList(FilterList* list) {
   m_list = list;
   ListChanged();

@@ -27,6 +27,8 @@ class TFilterGrid : public QAbstractScrollArea {
   // Rows/columns changed outside the grid (add, delete, clear, capture, file).
   void ListChanged();
 
+  // Rule rows shown.
+  int RowCount() const;
   // Selected cell: rule index (-1 none) and column.
   int SelectedRow() const { return m_row; }
   int SelectedColumn() const { return m_col; }

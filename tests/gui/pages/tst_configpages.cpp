@@ -1,5 +1,6 @@
 // The three configuration tabs driven through their real widgets inside a
-// small host that records what would go over the wire.
+// small host that records what would go over the wire; the read-back runs
+// through the configuration model's reply table.
 
 #include <QtTest>
 
@@ -10,35 +11,37 @@
 #include <QVBoxLayout>
 
 #include "ScriptedPrompts.h"
-#include "config/ConfigPages.h"
-#include "config/FilterGrid.h"
+#include "config/pages/ConfigPages.h"
+#include "config/pages/FilterGrid.h"
 #include "link/Nmeadefs.h"
+#include "session/SessionHost.h"
 
 using namespace hlx;
 
 namespace {
 
-class RecordingHost : public ConfigHost {
+class RecordingHost : public SessionHost {
  public:
   QStringList sent;
   QList<int> pauses;  // pause after each sent sentence (-1: none yet)
   bool updating = false;
-  std::uint8_t state = Idle;
-  int readConfigCalls = 0;
+  SessionState state = SessionState::Idle;
+  test::ScriptedPrompts prompts;
 
   void SendSentence(std::string_view text) override {
     sent << QString::fromStdString(std::string(text));
     pauses << -1;
   }
-  bool Updating() const override { return updating; }
-  void SetUpdating(bool u) override { updating = u; }
-  std::uint8_t SessionState() const override { return state; }
-  void SetSessionState(std::uint8_t s) override { state = s; }
-  bool ChannelOpen() const override { return true; }
   void Pause(int ms) override {
     if (!pauses.isEmpty()) pauses.last() = ms;
   }
-  void ReadConfiguration() override { ++readConfigCalls; }
+  bool Updating() const override { return updating; }
+  void SetUpdating(bool u) override { updating = u; }
+  SessionState State() const override { return state; }
+  void SetState(SessionState s) override { state = s; }
+  bool ChannelOpen() const override { return true; }
+  UserPrompts& Prompts() override { return prompts; }
+  void SetWaitCursor(bool) override {}
 };
 
 // A reply as the dispatcher passes it: with Updating set.
@@ -68,25 +71,14 @@ class TestConfigPages : public QObject {
   void ReadBack(const QList<const char*>& replies) {
     pages->ClearFilterList();
     Refresh(false);
-    host->state = ReadConfig;
+    host->state = SessionState::ReadConfig;
     for (const char* r : replies) {
       host->updating = true;
       const std::string line = Line(r);
-      switch (LookupSentence(FieldOr(line, 0))) {
-        case SidCF: pages->HandleCFReply(line); break;
-        case SidDR: pages->HandleDRReply(line); break;
-        case SidID: pages->HandleIDReply(line); break;
-        case SidSP: pages->HandleSPReply(line); break;
-        case SidOP: pages->HandleOPReply(line); break;
-        case SidIN: pages->HandleINReply(line); break;
-        case SidFL:
-          if (pages->HandleFLReply(line)) {
-            host->state = Idle;
-            host->updating = false;
-            Refresh(true);
-          }
-          break;
-        default: break;
+      if (pages->ReadBackReply(LookupSentence(FieldOr(line, 0)), line)) {
+        host->state = SessionState::Idle;
+        host->updating = false;
+        Refresh(true);
       }
       host->updating = false;
     }
@@ -110,7 +102,6 @@ class TestConfigPages : public QObject {
     }
     host = new RecordingHost;
     pages = new TConfigPages(tabs[0], tabs[1], tabs[2], *host);
-    pages->SetHostKind(0);
     pages->SetDeviceCaps(0x8041);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -159,6 +150,7 @@ class TestConfigPages : public QObject {
     QVERIFY(!W<QCheckBox>("chbHDGConv")->isChecked());
     QCOMPARE(W<QComboBox>("cbModeFilter")->currentText(), QString("Block"));
     QCOMPARE(pages->Rules().Count(), 2);
+    QCOMPARE(host->sent, QStringList());
     QVERIFY(W<QComboBox>("cbBaudIn1")->isEnabled());
   }
 
@@ -178,22 +170,7 @@ class TestConfigPages : public QObject {
     QCOMPARE(host->sent, (QStringList{"PQVXSP,C,0,1,2,4,5", "PQVXCF,C,,11101", "PQVXDR,C,11000,2,00001,0",
                                       "PQVXOP,C,6,1", "PQVXOP,C,13,1", "PQVXCF,C,,,5"}));
     QCOMPARE(pages->Model().Speed[3], std::uint8_t(4));
-    QVERIFY(TestBit(pages->OptionWord(), OptNmeaV15));
-  }
-
-  void talkerId_turnsYellowUntilEnter() {
-    StandardReadBack();
-    auto* edit = W<QLineEdit>("edtTalkID1");
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, "sd");
-    QCOMPARE(edit->text(), QString("SD"));
-    QCOMPARE(edit->palette().color(QPalette::Base), QColor(Qt::yellow));
-    QCOMPARE(host->sent, QStringList());
-    QTest::keyClick(edit, Qt::Key_Return);
-    QCOMPARE(host->sent, QStringList{"PQVXID,C,SD,II,,HE,XX"});
-    QVERIFY(edit->palette().color(QPalette::Base) != QColor(Qt::yellow));
-    QCOMPARE(pages->Model().TalkerId[0], std::string("SD"));
+    QVERIFY(TestBit(pages->Model().Options, OptNmeaV15));
   }
 
   void seaTalkOnIn4_locksSharedSpeedAndOffersSeaTalkPriority() {
@@ -227,53 +204,8 @@ class TestConfigPages : public QObject {
     QVERIFY(!W<QComboBox>("cbPrioSeatalk")->isEnabled());
   }
 
-  void factoryReset_asksAndAlwaysReadsBack_data() {
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<QStringList>("sent");
-    QTest::newRow("yes") << true << QStringList{"PQVXRESET,1"};
-    QTest::newRow("no") << false << QStringList{};
-  }
-  void factoryReset_asksAndAlwaysReadsBack() {
-    QFETCH(bool, answer);
-    QFETCH(QStringList, sent);
-    test::ScriptedPrompts prompts;
-    prompts.yesNoAnswers.enqueue(answer);
-    pages->ResetFactorySettings();
-    QCOMPARE(prompts.texts(),
-             QStringList{"This will restore the factory settings\nof the multiplexer. Do you really want to proceed?"});
-    QCOMPARE(prompts.records.first().caption, QString("HLX-Config"));
-    QCOMPARE(host->sent, sent);
-    QCOMPARE(host->readConfigCalls, 1);
-  }
-
-  void capture_buildsRulesAndRestoresTheWord() {
-    StandardReadBack();
-    connect(pages, &TConfigPages::RefreshControlsRequested, this, [this](bool e) { Refresh(e); });
-    pages->ClearFilterList();
-    auto* btn = W<QPushButton>("btnFilterCapture");
-    QTest::mouseClick(btn, Qt::LeftButton);
-    QCOMPARE(host->state, std::uint8_t(Capture));
-    QCOMPARE(btn->text(), QString("Stop"));
-    QVERIFY(btn->isEnabled());
-    QVERIFY(!W<QPushButton>("btnFilterStore")->isEnabled());
-    pages->HandleCaptureLine(2, "GPRMC");
-    pages->HandleCaptureLine(5, "GPRMC");
-    pages->HandleCaptureLine(1, "IIMWV");
-    QTest::mouseClick(btn, Qt::LeftButton);
-    QCOMPARE(host->state, std::uint8_t(Idle));
-    QCOMPARE(btn->text(), QString("Capture"));
-    QCOMPARE(host->sent, (QStringList{"PQVXOP,C,12,1", "PQVXOP,C,00041A05"}));
-    host->sent.clear();
-    host->pauses.clear();
-    QTest::mouseClick(W<QPushButton>("btnFilterStore"), Qt::LeftButton);
-    QCOMPARE(host->sent, (QStringList{"PQVXFL,C,DELETE", "PQVXFL,C,GPRMC,101001,,0011",
-                                      "PQVXFL,C,IIMWV,110000,,0011"}));
-    QCOMPARE(host->pauses, (QList<int>{100, 5, 5}));
-  }
-
   void grid_togglesEditsAndDeletes() {
     StandardReadBack();
-    test::ScriptedPrompts prompts;
     auto* grid = W<TFilterGrid>("FilterGrid");
     auto* del = W<QPushButton>("btnFilterDelEntry");
     // Click on In1 of the first rule toggles it.
@@ -308,7 +240,6 @@ class TestConfigPages : public QObject {
 
   void addButton_reportsBadLengthAndFullList() {
     StandardReadBack();
-    test::ScriptedPrompts prompts;
     auto* edt = W<QLineEdit>("edtFilter");
     QTest::keyClicks(edt, "gprm");
     QTest::mouseClick(W<QPushButton>("btnFilterAdd"), Qt::LeftButton);
@@ -317,11 +248,17 @@ class TestConfigPages : public QObject {
     QCOMPARE(edt->text(), QString());
     QCOMPARE(pages->Rules().Count(), 3);
     QCOMPARE(pages->Rules().At(2).Name, std::string("GP---"));
-    while (pages->Rules().Count() < kMaxFilterRules) pages->Rules().AddFilterEntry("ABCDE", "", "", "", true);
+    // Characters a configuration file could not keep are refused like a bad length.
+    QTest::keyClicks(edt, "gp=rm");
+    QTest::keyClick(edt, Qt::Key_Return);
+    QCOMPARE(pages->Rules().Count(), 3);
+    FilterList full;
+    while (full.Count() < kMaxFilterRules) full.AddFilterEntry("ABCDE", "", "", "", true);
+    pages->LoadConfiguration(pages->Model(), full);
     QTest::keyClicks(edt, "ab");
     QTest::mouseClick(W<QPushButton>("btnFilterAdd"), Qt::LeftButton);
-    QCOMPARE(prompts.texts(), (QStringList{"Filter sentence must be 5 characters. Use '-' as wildcard character",
-                                           "Filter list is full"}));
+    const QString badName = QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character");
+    QCOMPARE(host->prompts.texts(), (QStringList{badName, badName, "Filter list is full"}));
   }
 };
 

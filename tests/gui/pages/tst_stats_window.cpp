@@ -1,7 +1,7 @@
 #include <QProgressBar>
 #include <QtTest>
 
-#include "config/Statistics.h"
+#include "config/pages/StatsWindow.h"
 
 using namespace hlx;
 

@@ -1,8 +1,10 @@
 #pragma once
 // Drives the real main window in GUI tests: a private settings folder, the
-// scripted prompts, a recorded restart request, and short-hands for the
-// window's controls and the clicks a user makes.
+// scripted prompts, a recorded restart request, short-hands for the window's
+// controls and the clicks a user makes, and a feeder that hands the window
+// chosen lines over a real UDP channel.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -11,16 +13,17 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
 
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
-#include "link/Comms.h"
+#include "config/pages/FilterGrid.h"
 #include "session/ConnectionRules.h"
-#include "session/MainForm.h"
 #include "session/VersionCheck.h"
+#include "session/window/MainForm.h"
 
 namespace hlx::test {
 
@@ -54,7 +57,7 @@ class WindowHarness {
   // Creates the window; `extraPorts` become serial ports in its list.
   TMainForm& Create(const QStringList& extraPorts = {}) {
     qputenv("HLX_EXTRA_PORTS", extraPorts.join(QLatin1Char(':')).toLocal8Bit());
-    window = std::make_unique<TMainForm>();
+    window = std::make_unique<TMainForm>(prompts);
     window->show();
     return *window;
   }
@@ -67,7 +70,9 @@ class WindowHarness {
   }
   QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
   QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+  QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
   QString Panel(int i) const { return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text(); }
+  void Trigger(const char* action) const { Find<QAction>(action)->trigger(); }
 
   // A user choice in a drop-down list (activated, as a click raises it).
   void Choose(const char* combo, int index) const {
@@ -93,7 +98,7 @@ class WindowHarness {
   // read-back it started has ended.
   bool WaitReadBack(const SimProcess& sim, int n = 1) const {
     return QTest::qWaitFor([&] { return Sent(sim, QStringLiteral("$PQVXCFQ")).size() == n; }, 5000) &&
-           QTest::qWaitFor([&] { return State() == Idle; }, 5000);
+           QTest::qWaitFor([&] { return State() == SessionState::Idle; }, 5000);
   }
   bool ConnectTcp(const SimProcess& sim) const {
     StartTcp(sim);
@@ -107,19 +112,29 @@ class WindowHarness {
     return ConnectTcp(sim);
   }
 
-  bool Connected() const { return window->Comm().ChannelKind() != ChClosed; }
-  int State() const { return window->Core().SessionState(); }
+  // Opens "UDP All" towards an address where nobody answers; Feed() then
+  // hands the window lines as a device on the network would.
+  void ListenUdpAll() const {
+    ChoosePort(QStringLiteral("UDP All"));
+    SetAddress(QStringLiteral("127.0.0.3"));
+    Click("btnConnect");
+  }
+  void Feed(const QByteArray& body) {
+    m_feeder.writeDatagram(body + "\r\n", QHostAddress(QStringLiteral("127.0.0.1")), 10110);
+  }
+
+  bool Connected() const { return window->ChannelOpen(); }
+  SessionState State() const { return window->State(); }
+  // The settings tabs can be edited (read-back ended and device accepted).
+  bool SettingsEnabled() const { return Check("chbRTime1")->isEnabled(); }
+  int Rules() const { return Find<TFilterGrid>("FilterGrid")->RowCount(); }
   QStringList Shown() const {
     const QString t = Find<QPlainTextEdit>("RXData")->toPlainText();
     return t.isEmpty() ? QStringList{} : t.split(QLatin1Char('\n'));
   }
-};
 
-// A command as it must appear on the wire: '$', text, '*', checksum.
-inline QString Wire(const char* command) {
-  QString s = QString::fromStdString(CompleteSentence(command));
-  s.chop(2);
-  return s;
-}
+ private:
+  QUdpSocket m_feeder;
+};
 
 }  // namespace hlx::test

@@ -1,11 +1,11 @@
 // The configuration tabs inside the real main window against hlx-sim over
-// TCP: edits reach the device, a read-back shows the same controls again, and
-// the factory reset restores the device and the window.
+// TCP: edits reach the device, a read-back shows the same controls again,
+// capture starts and stops, and the factory reset restores the device and the
+// window.
 
 #include <QAction>
 
 #include "WindowHarness.h"
-#include "config/ConfigPages.h"
 
 using namespace hlx;
 using namespace hlx::test;
@@ -36,10 +36,14 @@ class ConfigWindowTest : public QObject {
 
   void editsReachTheDeviceAndSurviveAReadBack();
   void factoryResetRestoresDeviceAndWindow();
-  void declinedFactoryResetOnlyReadsBack();
+  void declinedFactoryResetDuringCaptureEndsItFirst();
+  void captureCollectsRulesAndStops();
+  void storeListReplacesTheDevicesList();
+  void talkerEditsTurnYellowOnlyWhenTheTextChanges();
+  void inputRowsSitRightUnderTheirHeadings();
 
  private:
-  QCheckBox* Check(WindowHarness& h, const char* name) { return h.Find<QCheckBox>(name); }
+  QCheckBox* Check(WindowHarness& h, const char* name) { return h.Check(name); }
 
   QTemporaryDir m_configDir;
 };
@@ -77,7 +81,7 @@ void ConfigWindowTest::editsReachTheDeviceAndSurviveAReadBack() {
   // comes back as it was.
   h.Click("btnReadConfig");
   QVERIFY(h.WaitReadBack(sim, 2));
-  QCOMPARE(sim.recordedLines().mid(before + 6), (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ")}));
+  QCOMPARE(sim.recordedLines().mid(before + 6), (QStringList{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")}));
   QCOMPARE(Snapshot(h), edited);
 }
 
@@ -91,29 +95,115 @@ void ConfigWindowTest::factoryResetRestoresDeviceAndWindow() {
   h.Create();
   QVERIFY(h.ConnectTcp(sim));
   QCOMPARE(h.Combo("cbBaudOut2")->currentIndex(), 1);
-  QCOMPARE(h.window->Pages().Rules().Count(), 0);
+  QCOMPARE(h.Rules(), 0);
 
   h.prompts.yesNoAnswers.enqueue(true);
   h.Find<QAction>("miResetFactorySettings")->trigger();
   QVERIFY(h.prompts.records.last().text.startsWith(QStringLiteral("This will restore the factory settings")));
   QVERIFY(h.WaitReadBack(sim, 2));
-  QCOMPARE(Sent(sim, QStringLiteral("$PQVXRESET")), QStringList{Wire("PQVXRESET,1")});
+  QCOMPARE(Sent(sim, QStringLiteral("$PQVXRESET")), QStringList{QStringLiteral("$PQVXRESET,1*47")});
   QCOMPARE(sim.queryConfig(), factory);
-  QCOMPARE(h.window->Pages().Rules().Count(), factory.filter(QStringLiteral("$PQVXFL,R,")).size() - 1);
+  QCOMPARE(h.Rules(), factory.filter(QStringLiteral("$PQVXFL,R,")).size() - 1);
   QVERIFY(h.Combo("cbBaudOut2")->currentIndex() != 1);
 }
 
-void ConfigWindowTest::declinedFactoryResetOnlyReadsBack() {
+void ConfigWindowTest::declinedFactoryResetDuringCaptureEndsItFirst() {
   SimProcess sim;
   QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
   QVERIFY(sim.sendCommand(QStringLiteral("PQVXSP,C,1,1,1,1,1")));
+  QVERIFY(sim.sendCommand(QStringLiteral("PQVXOP,C,00000000")));
   WindowHarness h;
   h.Create();
   QVERIFY(h.ConnectTcp(sim));
-  h.Find<QAction>("miResetFactorySettings")->trigger();  // answered No
+  h.Click("btnFilterCapture");
+  QCOMPARE(h.State(), SessionState::Capture);
+  h.Trigger("miResetFactorySettings");  // answered No
   QVERIFY(h.WaitReadBack(sim, 2));
   QVERIFY(Sent(sim, QStringLiteral("$PQVXRESET")).isEmpty());
   QCOMPARE(h.Combo("cbBaudOut2")->currentIndex(), 1);
+  // The capture ended before the device was read again, so the TAG setting
+  // read back is the user's own (off), not the capture's.
+  const QStringList sent = sim.recordedLines();
+  QVERIFY(sent.indexOf(QStringLiteral("$PQVXOP,C,00000000*53")) < sent.lastIndexOf(QStringLiteral("$PQVXVER*4E")));
+  QVERIFY(!Check(h, "chbChanTAG")->isChecked());
+  QCOMPARE(h.Button("btnFilterCapture")->text(), QStringLiteral("Capture"));
+}
+
+void ConfigWindowTest::captureCollectsRulesAndStops() {
+  SimProcess sim;
+  WindowHarness h;
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "50"}), qPrintable(sim.errorText()));
+  h.Click("btnFilterCapture");
+  QCOMPARE(h.Button("btnFilterCapture")->text(), QStringLiteral("Stop"));
+  QVERIFY(h.Button("btnFilterCapture")->isEnabled());
+  QVERIFY(!h.Button("btnReadConfig")->isEnabled());
+  QVERIFY(!h.SettingsEnabled());
+  QTRY_COMPARE(Sent(sim, "$PQVXOP"), QStringList{QStringLiteral("$PQVXOP,C,12,1*4D")});
+  const int before = h.Rules();
+  QTRY_VERIFY(h.Rules() > before);  // tagged traffic adds its addresses
+
+  h.Click("btnFilterCapture");
+  QCOMPARE(h.State(), SessionState::Idle);
+  QCOMPARE(h.Button("btnFilterCapture")->text(), QStringLiteral("Capture"));
+  QVERIFY(h.Button("btnReadConfig")->isEnabled());
+  QVERIFY(h.SettingsEnabled());
+  QTRY_COMPARE(Sent(sim, "$PQVXOP").size(), 2);  // the device's own word again
+  QVERIFY(Sent(sim, "$PQVXOP").last().startsWith(QStringLiteral("$PQVXOP,C,0")));
+}
+
+void ConfigWindowTest::storeListReplacesTheDevicesList() {
+  SimProcess sim;
+  WindowHarness h;
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
+  const int rules = h.Rules();
+  QVERIFY(rules > 0);
+  h.Find<QLineEdit>("edtFilter")->setText(QStringLiteral("iimwv"));
+  h.Click("btnFilterAdd");
+  QCOMPARE(h.Rules(), rules + 1);
+  const int before = sim.recordedLines().size();
+  h.Click("btnFilterStore");
+  QTRY_COMPARE(sim.recordedLines().size(), before + rules + 2);
+  QCOMPARE(sim.recordedLines().at(before), QStringLiteral("$PQVXFL,C,DELETE*5F"));
+  QCOMPARE(sim.recordedLines().last(), QStringLiteral("$PQVXFL,C,IIMWV,000000,,0000*26"));
+  // The device lists it back with its fields in the same order.
+  const QStringList config = sim.queryConfig();
+  QCOMPARE(config.filter(QStringLiteral("$PQVXFL,R,")).size(), rules + 2);
+  QCOMPARE(config.filter(QRegularExpression(QStringLiteral("^\\$PQVXFL,R,IIMWV,000000,,0000\\*"))).size(), 1);
+}
+
+void ConfigWindowTest::talkerEditsTurnYellowOnlyWhenTheTextChanges() {
+  SimProcess sim;
+  WindowHarness h;
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
+  QLineEdit* talker = h.Find<QLineEdit>("edtTalkID2");
+  const QColor normal = talker->palette().color(QPalette::Base);
+  talker->setFocus();
+  for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Left, Qt::Key_Right, Qt::Key_Shift, Qt::Key_Home}) {
+    QTest::keyClick(talker, key);
+    QCOMPARE(talker->palette().color(QPalette::Base), normal);
+  }
+  talker->setFocus();
+  talker->selectAll();
+  QTest::keyClicks(talker, QStringLiteral("XY"));
+  QCOMPARE(talker->palette().color(QPalette::Base), QColor(Qt::yellow));
+  QTest::keyClick(talker, Qt::Key_Return);
+  QCOMPARE(talker->palette().color(QPalette::Base), normal);
+  QTRY_COMPARE(Sent(sim, "$PQVXID").size(), 1);
+}
+
+void ConfigWindowTest::inputRowsSitRightUnderTheirHeadings() {
+  WindowHarness h;
+  h.Create();
+  QApplication::processEvents();
+  const QWidget* heading = h.Find<QWidget>("lblHdrSpeed");
+  const QWidget* firstRow = h.Combo("cbBaudIn1");
+  const QWidget* lastRow = h.Find<QWidget>("chbRTime5");
+  const int gap = firstRow->mapTo(h.window.get(), QPoint()).y() -
+                  heading->mapTo(h.window.get(), QPoint(0, heading->height())).y();
+  // Two heading lines ("To Output" above "1 2") at most, no stretched band.
+  QVERIFY2(gap < 2 * heading->height() + 12, qPrintable(QString::number(gap)));
+  const int rows = lastRow->mapTo(h.window.get(), QPoint()).y() - firstRow->mapTo(h.window.get(), QPoint()).y();
+  QVERIFY2(rows < 5 * (firstRow->height() + 12), qPrintable(QString::number(rows)));
 }
 
 QTEST_MAIN(ConfigWindowTest)

@@ -4,8 +4,15 @@
 
 #include <QSignalSpy>
 
+#include <sys/ioctl.h>
+
+#include <QDirIterator>
+#include <QFile>
+#include <QXmlStreamReader>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "WindowHarness.h"
-#include "config/ConfigPages.h"
 
 using namespace hlx;
 using namespace hlx::test;
@@ -24,17 +31,21 @@ class ConnectionTest : public QObject {
   void speedSearchFindsDeviceAt38400();
   void speedSearchWithoutDeviceEndsAt4800ThenTimesOut();
   void silentDeviceGivesNoResponseMessageAndStaysOpen();
-  void unsupportedCapabilityWordRefusesTheDevice();
-  void capabilityWordThatIsNotHexCountsAsUnsupported();
-  void replyWithoutCapabilityWordLeavesSettingsDisabled();
+  void refusedCapabilityWordLeavesSettingsDisabled_data();
+  void refusedCapabilityWordLeavesSettingsDisabled();
   void tooOldFirmwareGreysTheViewAndOffersTheUpdate();
   void olderGenerationRecordsFormIdAndRequestsRestart();
-  void missingSerialPortSaysItCannotOpen();
+  void missingSerialPortSaysItCannotOpenAndSearchesNothing_data();
+  void missingSerialPortSaysItCannotOpenAndSearchesNothing();
+  void ptyCanBeReopenedAfterDisconnect();
   void refusedTcpConnectShowsTheReasonAndStaysClosed();
   void deviceClosingTcpConnectionDisconnectsTheWindow();
   void disconnectRestoresConnectControls();
+  void disconnectSendsNothingWithoutViewFilter_data();
+  void disconnectSendsNothingWithoutViewFilter();
 
   void firstStartHasNoSelectionAndDisabledSessionEntries();
+  void everyResourceIsReachable();
   void settingsAreRestoredUpToTheFirstMissingValue();
   void reconnectFlagConnectsShortlyAfterStart();
   void closingSavesTheChoices();
@@ -59,13 +70,15 @@ void ConnectionTest::tcpConnectIdentifiesAndReadsTheConfiguration() {
   QVERIFY(h.Connected());
   QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Disconnect"));
   QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
-  QTRY_COMPARE(h.State(), int(Idle));  // the end of the filter list was seen
+  QTRY_COMPARE(h.State(), SessionState::Idle);  // the end of the filter list was seen
   QCOMPARE(h.Panel(1), QStringLiteral("Version: 3.33.1"));
   QCOMPARE(h.Panel(2), QStringLiteral("Serial: 20261206"));
-  QVERIFY(h.window->Pages().ControlsEnabled());
-  QCOMPARE(h.window->Core().HostKind, 1);
+  QVERIFY(h.SettingsEnabled());
   QVERIFY(!h.Combo("cbBaudHost")->isEnabled());  // USB model: fixed host speed
-  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ")}));
+  QVERIFY(h.Find<TFilterGrid>("FilterGrid")->OutputWExists());
+  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")}));
+  // The reply stopped the time-out: nothing is said past its 2000 ms.
+  QTest::qWait(2300);
   QVERIFY(h.prompts.records.isEmpty());
 }
 
@@ -77,11 +90,10 @@ void ConnectionTest::udpWithSenderFilterIdentifiesTheDevice() {
   h.ChoosePort(QStringLiteral("UDP"));
   h.SetAddress(sim.address());
   h.Click("btnConnect");
-  QCOMPARE(h.window->Comm().ChannelKind(), std::uint8_t(ChUdp));
-  QVERIFY(h.window->Comm().SenderFilter());
+  QVERIFY(h.Connected());
   QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
-  QTRY_COMPARE(h.State(), int(Idle));
-  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ")}));
+  QTRY_COMPARE(h.State(), SessionState::Idle);
+  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")}));
 }
 
 void ConnectionTest::udpAllAcceptsAnyDeviceWithoutReadingIt() {
@@ -92,13 +104,11 @@ void ConnectionTest::udpAllAcceptsAnyDeviceWithoutReadingIt() {
   h.ChoosePort(QStringLiteral("UDP All"));
   h.SetAddress(sim.address());
   h.Click("btnConnect");
-  QVERIFY(!h.window->Comm().SenderFilter());
-  QTRY_VERIFY(h.window->Pages().ControlsEnabled());
-  QCOMPARE(h.State(), int(Idle));
-  QVERIFY(h.window->DeviceName().isEmpty());
+  QTRY_VERIFY(h.SettingsEnabled());
+  QCOMPARE(h.State(), SessionState::Idle);
   QCOMPARE(h.Panel(0), QStringLiteral("Device: "));
   QTest::qWait(200);
-  QCOMPARE(Sent(sim, "$PQVX"), QStringList{Wire("PQVXVER")});
+  QCOMPARE(Sent(sim, "$PQVX"), QStringList{QStringLiteral("$PQVXVER*4E")});
 }
 
 void ConnectionTest::ptyAtFixedSpeedIdentifiesTheDevice() {
@@ -112,10 +122,10 @@ void ConnectionTest::ptyAtFixedSpeedIdentifiesTheDevice() {
   QVERIFY(!h.Find<QLineEdit>("edtMuxIP")->isVisible());
   h.Choose("cbBaudHost", 5);
   h.Click("btnConnect");
-  QCOMPARE(h.window->Comm().ChannelKind(), std::uint8_t(ChSerial));
+  QVERIFY(h.Connected());
   QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
-  QTRY_COMPARE(h.State(), int(Idle));
-  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ")}));
+  QTRY_COMPARE(h.State(), SessionState::Idle);
+  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")}));
 }
 
 void ConnectionTest::speedSearchFindsDeviceAt38400() {
@@ -128,13 +138,13 @@ void ConnectionTest::speedSearchFindsDeviceAt38400() {
   h.Click("btnConnect");  // returns when the search has ended
   QCOMPARE(h.Combo("cbBaudHost")->currentText(), QStringLiteral("38400"));
   QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
-  QTRY_COMPARE(h.State(), int(Idle));
+  QTRY_COMPARE(h.State(), SessionState::Idle);
   QVERIFY(h.prompts.records.isEmpty());
   // Queries at 115200 and 57600 went unheard; the reply to the one at 38400
   // was itself evaluated (VER, CFQ), then the connect identified the device
   // once more and read it again.
   QCOMPARE(Sent(sim, "$PQVX"),
-           (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ"), Wire("PQVXVER"), Wire("PQVXCFQ")}));
+           (QStringList{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B"), QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")}));
 }
 
 void ConnectionTest::speedSearchWithoutDeviceEndsAt4800ThenTimesOut() {
@@ -151,9 +161,9 @@ void ConnectionTest::speedSearchWithoutDeviceEndsAt4800ThenTimesOut() {
   QVERIFY2(searchMs >= 1100 && searchMs < 4000, qPrintable(QString::number(searchMs)));
   QCOMPARE(h.Combo("cbBaudHost")->currentText(), QStringLiteral("4800"));
   QVERIFY(h.Connected());
-  QCOMPARE(h.State(), int(Identify));
+  QCOMPARE(h.State(), SessionState::Identify);
   QTRY_COMPARE_WITH_TIMEOUT(h.prompts.texts(), QStringList{"Multiplexer does not respond"}, 6000);
-  QCOMPARE(h.State(), int(Idle));
+  QCOMPARE(h.State(), SessionState::Idle);
 }
 
 void ConnectionTest::silentDeviceGivesNoResponseMessageAndStaysOpen() {
@@ -162,54 +172,38 @@ void ConnectionTest::silentDeviceGivesNoResponseMessageAndStaysOpen() {
   WindowHarness h;
   h.Create();
   h.StartTcp(sim);
-  QCOMPARE(h.State(), int(Identify));
+  QCOMPARE(h.State(), SessionState::Identify);
   QTest::qWait(1500);
   QVERIFY(h.prompts.records.isEmpty());  // not before 2000 ms
   QTRY_COMPARE(h.prompts.texts(), QStringList{"Multiplexer does not respond"});
-  QCOMPARE(h.State(), int(Idle));
+  QCOMPARE(h.State(), SessionState::Idle);
   QVERIFY(h.Connected());
-  QVERIFY(!h.window->Pages().ControlsEnabled());
+  QVERIFY(!h.SettingsEnabled());
   QVERIFY(h.Button("btnReadConfig")->isEnabled());
 }
 
-void ConnectionTest::unsupportedCapabilityWordRefusesTheDevice() {
-  SimProcess sim(false);
-  QVERIFY2(sim.start({"--caps", "0041"}), qPrintable(sim.errorText()));
-  WindowHarness h;
-  h.Create();
-  h.StartTcp(sim);
-  QTRY_COMPARE(h.prompts.texts(),
-               QStringList{"This version of HLXConfig does not support\nthe connected multiplexer."});
-  QCOMPARE(h.prompts.records.first().caption, QStringLiteral("HLXConfig"));
-  QTRY_COMPARE(h.State(), int(Idle));  // the configuration is still read...
-  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{Wire("PQVXVER"), Wire("PQVXCFQ")}));
-  QCOMPARE(h.window->Core().HostKind, -1);
-  QVERIFY(!h.window->Pages().ControlsEnabled());  // ...but cannot be edited
+void ConnectionTest::refusedCapabilityWordLeavesSettingsDisabled_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QStringList>("messages");
+  const QStringList refused{"This version of HLXConfig does not support\nthe connected multiplexer."};
+  QTest::newRow("other family") << QStringList{"--caps", "0041"} << refused;
+  QTest::newRow("not hexadecimal") << QStringList{"--ver-garbage"} << refused;
+  QTest::newRow("no word at all") << QStringList{"--no-caps"} << QStringList{};
 }
 
-void ConnectionTest::capabilityWordThatIsNotHexCountsAsUnsupported() {
+void ConnectionTest::refusedCapabilityWordLeavesSettingsDisabled() {
+  QFETCH(QStringList, args);
+  QFETCH(QStringList, messages);
   SimProcess sim(false);
-  QVERIFY2(sim.start({"--ver-garbage"}), qPrintable(sim.errorText()));
+  QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
   WindowHarness h;
   h.Create();
   h.StartTcp(sim);
-  QTRY_COMPARE(h.prompts.texts(),
-               QStringList{"This version of HLXConfig does not support\nthe connected multiplexer."});
-  QTRY_COMPARE(h.State(), int(Idle));
-  QVERIFY(!h.window->Pages().ControlsEnabled());
-}
-
-void ConnectionTest::replyWithoutCapabilityWordLeavesSettingsDisabled() {
-  SimProcess sim(false);
-  QVERIFY2(sim.start({"--no-caps"}), qPrintable(sim.errorText()));
-  WindowHarness h;
-  h.Create();
-  h.StartTcp(sim);
-  QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
-  QTRY_COMPARE(h.State(), int(Idle));
-  QVERIFY(h.prompts.records.isEmpty());
-  QCOMPARE(h.window->Core().HostKind, -1);
-  QVERIFY(!h.window->Pages().ControlsEnabled());
+  QTRY_COMPARE(h.State(), SessionState::Idle);  // the configuration is still read...
+  QCOMPARE(Sent(sim, "$PQVX"), (QStringList{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")}));
+  QCOMPARE(h.prompts.texts(), messages);
+  for (const PromptRecord& r : h.prompts.records) QCOMPARE(r.caption, QStringLiteral("HLXConfig"));
+  QVERIFY(!h.SettingsEnabled());  // ...but cannot be edited
 }
 
 void ConnectionTest::tooOldFirmwareGreysTheViewAndOffersTheUpdate() {
@@ -228,11 +222,11 @@ void ConnectionTest::tooOldFirmwareGreysTheViewAndOffersTheUpdate() {
                                     "Halyx.\n\nWould you like to perform an automatic update now?"));
   QCOMPARE(update.size(), 1);
   QCOMPARE(update.first().first().toBool(), true);  // the built-in image
-  QCOMPARE(h.State(), int(Idle));
+  QCOMPARE(h.State(), SessionState::Idle);
   const QPalette pal = h.Find<QPlainTextEdit>("RXData")->palette();
   QCOMPARE(pal.color(QPalette::Base), h.window->palette().color(QPalette::Button));
   QTest::qWait(200);
-  QCOMPARE(Sent(sim, "$PQVX"), QStringList{Wire("PQVXVER")});  // nothing read
+  QCOMPARE(Sent(sim, "$PQVX"), QStringList{QStringLiteral("$PQVXVER*4E")});  // nothing read
   QCOMPARE(h.restarts, 0);
 }
 
@@ -246,20 +240,56 @@ void ConnectionTest::olderGenerationRecordsFormIdAndRequestsRestart() {
   QCOMPARE(Settings().value("FormID").toInt(), 3);
   QCOMPARE(Settings().value("ReConnect").toInt(), 1);
   QTest::qWait(200);
-  QCOMPARE(Sent(sim, "$PQVX"), QStringList{Wire("PQVXVER")});
+  QCOMPARE(Sent(sim, "$PQVX"), QStringList{QStringLiteral("$PQVXVER*4E")});
 }
 
-void ConnectionTest::missingSerialPortSaysItCannotOpen() {
+void ConnectionTest::missingSerialPortSaysItCannotOpenAndSearchesNothing_data() {
+  QTest::addColumn<int>("speed");
+  QTest::newRow("fixed speed") << 5;
+  QTest::newRow("automatic") << int(kBaudAutomatic);
+}
+
+void ConnectionTest::missingSerialPortSaysItCannotOpenAndSearchesNothing() {
+  QFETCH(int, speed);
   const QString missing = m_configDir.filePath(QStringLiteral("no-such-tty"));
   WindowHarness h;
   h.Create({missing});
   h.ChoosePort(missing);
-  h.Choose("cbBaudHost", 5);
+  h.Choose("cbBaudHost", speed);
   h.Click("btnConnect");
   QCOMPARE(h.prompts.texts(), QStringList{"Unable to open communication channel"});
   QCOMPARE(h.Combo("cbPort")->currentIndex(), -1);
   QVERIFY(!h.Connected());
   QVERIFY(!h.Button("btnConnect")->isEnabled());
+  // A port that is not open is not searched: the speed stays, the settings stay off.
+  QTest::qWait(600);
+  QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), speed);
+  QCOMPARE(h.State(), SessionState::Idle);
+  QVERIFY(!h.SettingsEnabled());
+}
+
+void ConnectionTest::ptyCanBeReopenedAfterDisconnect() {
+  SimProcess sim;
+  QVERIFY2(sim.start({"--host-speed", "5"}), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create({sim.ptyPath()});
+  h.ChoosePort(sim.ptyPath());
+  h.Choose("cbBaudHost", 5);
+  h.Click("btnConnect");
+  QVERIFY(h.WaitReadBack(sim));
+  h.Click("btnConnect");
+  QVERIFY(!h.Connected());
+  // The port is left open to others: an ordinary user could not reopen an
+  // exclusive terminal whose other side stays open.
+  const int fd = ::open(QFile::encodeName(sim.ptyPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  QVERIFY(fd >= 0);
+  int exclusive = -1;
+  QCOMPARE(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  ::close(fd);
+  QCOMPARE(exclusive, 0);
+  h.Click("btnConnect");
+  QVERIFY(h.WaitReadBack(sim, 2));
+  QVERIFY(h.prompts.records.isEmpty());
 }
 
 void ConnectionTest::refusedTcpConnectShowsTheReasonAndStaysClosed() {
@@ -273,7 +303,7 @@ void ConnectionTest::refusedTcpConnectShowsTheReasonAndStaysClosed() {
   QVERIFY(!h.Connected());
   QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Connect"));
   QVERIFY(h.Button("btnConnect")->isEnabled());
-  QCOMPARE(h.State(), int(Idle));
+  QCOMPARE(h.State(), SessionState::Idle);
 }
 
 void ConnectionTest::deviceClosingTcpConnectionDisconnectsTheWindow() {
@@ -282,12 +312,12 @@ void ConnectionTest::deviceClosingTcpConnectionDisconnectsTheWindow() {
   WindowHarness h;
   h.Create();
   h.StartTcp(sim);
-  QTRY_COMPARE(h.State(), int(Idle));
+  QTRY_COMPARE(h.State(), SessionState::Idle);
   sim.stop();
   QTRY_VERIFY(!h.Connected());
   QCOMPARE(h.prompts.texts(), QStringList{"The connection to the multiplexer was closed."});
   QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Connect"));
-  QVERIFY(!h.window->Pages().ControlsEnabled());
+  QVERIFY(!h.SettingsEnabled());
 }
 
 void ConnectionTest::disconnectRestoresConnectControls() {
@@ -305,6 +335,34 @@ void ConnectionTest::disconnectRestoresConnectControls() {
   QVERIFY(!h.Combo("cbViewFilter")->isEnabled());
   QTest::qWait(2300);
   QVERIFY(h.prompts.records.isEmpty());  // no "does not respond" for a closed channel
+}
+
+void ConnectionTest::disconnectSendsNothingWithoutViewFilter_data() {
+  QTest::addColumn<QString>("port");
+  QTest::addColumn<QStringList>("args");
+  QTest::newRow("UDP All") << QStringLiteral("UDP All") << QStringList{};
+  QTest::newRow("unfinished read-back") << QStringLiteral("TCP") << QStringList{"--no-list-end"};
+}
+
+void ConnectionTest::disconnectSendsNothingWithoutViewFilter() {
+  QFETCH(QString, port);
+  QFETCH(QStringList, args);
+  SimProcess sim(false);
+  QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  h.ChoosePort(port);
+  h.SetAddress(sim.address());
+  h.Click("btnConnect");
+  QTRY_VERIFY(!Sent(sim, "$PQVXVER").isEmpty());
+  QTest::qWait(300);
+  const QStringList before = sim.recordedLines();
+  h.Click("btnConnect");
+  QVERIFY(!h.Connected());
+  // A whole-word option command now would wipe the device's options with a
+  // word that was never read.
+  QTest::qWait(300);
+  QCOMPARE(sim.recordedLines(), before);
 }
 
 void ConnectionTest::firstStartHasNoSelectionAndDisabledSessionEntries() {
@@ -325,6 +383,8 @@ void ConnectionTest::firstStartHasNoSelectionAndDisabledSessionEntries() {
   for (const char* name : {"miSep2", "miUpdateFirmware", "miUpdateWiFi"})
     QVERIFY2(!w.findChild<QAction*>(QString::fromLatin1(name))->isVisible(), name);
   QCOMPARE(h.Panel(4), QStringLiteral("Log: ---"));
+  QVERIFY(!h.Button("btnConnect")->icon().isNull());
+  QVERIFY(!h.Find<TFilterGrid>("FilterGrid")->OutputWExists());  // no device identified yet
   const int widths[] = {160, 110, 110, 320, 50};
   for (int i = 0; i < 5; ++i)
     QCOMPARE(h.Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->width(), widths[i]);
@@ -334,6 +394,30 @@ void ConnectionTest::firstStartHasNoSelectionAndDisabledSessionEntries() {
   QVERIFY(!h.Button("btnConnect")->isEnabled());  // no address yet
   h.SetAddress(QStringLiteral("127.0.0.2"));
   QVERIFY(h.Button("btnConnect")->isEnabled());
+}
+
+void ConnectionTest::everyResourceIsReachable() {
+  WindowHarness h;
+  h.Create();
+  int files = 0;
+  QDirIterator qrcs(QStringLiteral(HLX_SOURCE_DIR "/src"), {QStringLiteral("*.qrc")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+  while (qrcs.hasNext()) {
+    QFile qrc(qrcs.next());
+    QVERIFY(qrc.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&qrc);
+    QString prefix;
+    while (!xml.atEnd()) {
+      if (!xml.readNextStartElement()) continue;
+      if (xml.name() == QLatin1String("qresource")) prefix = xml.attributes().value("prefix").toString();
+      if (xml.name() != QLatin1String("file")) continue;
+      const QString alias = xml.attributes().value("alias").toString();
+      const QString path = QStringLiteral(":") + prefix + QLatin1Char('/') + (alias.isEmpty() ? xml.readElementText() : alias);
+      QVERIFY2(QFile::exists(path), qPrintable(qrc.fileName() + QStringLiteral(": ") + path));
+      ++files;
+    }
+  }
+  QVERIFY(files > 60);
 }
 
 void ConnectionTest::settingsAreRestoredUpToTheFirstMissingValue() {

@@ -9,8 +9,7 @@
 
 #include "WindowHarness.h"
 #include "config/ConfigFile.h"
-#include "config/ConfigPages.h"
-#include "config/Statistics.h"
+#include "config/pages/StatsWindow.h"
 
 using namespace hlx;
 using namespace hlx::test;
@@ -61,17 +60,20 @@ class FilesTest : public QObject {
   void init();
 
   void loadSendsTheFileToTheDeviceInOrder();
+  void loadedValuesOutOfRangeNeverReachTheWire();
   void saveAfterLoadWritesWithoutAskingAndRestoresTheDevice();
   void saveAsProposesTheCurrentName();
   void unreadableFileChangesNothing();
   void failedSaveReportsAndKeepsTheOldFile();
   void nmeaLogHoldsTheSessionAsSentAndShown();
   void diagnosticLogStampsEveryLine();
+  void logsKeepTheBytesAsReceived();
   void logWriteErrorStopsLogging();
   void statisticsToggleReportsAndShowTheDevicesValues();
 
  private:
-  void Trigger(WindowHarness& h, const char* action) { h.Find<QAction>(action)->trigger(); }
+  void Trigger(WindowHarness& h, const char* action) { h.Trigger(action); }
+  TStats* Stats(WindowHarness& h) { return h.Find<TStats>("Stats"); }
   QString Path(const char* name) const { return m_work.filePath(QString::fromLatin1(name)); }
 
   QTemporaryDir m_configDir;
@@ -104,14 +106,14 @@ void FilesTest::loadSendsTheFileToTheDeviceInOrder() {
   Trigger(h, "miLoad");
 
   const QStringList expected = {
-      Wire("PQVXCF,C,,01001,2"),       Wire("PQVXSP,C,1,2,0,4,3"),
-      Wire("PQVXIN,C,1,0,0,0"),        Wire("PQVXID,C,AB,,XY,,"),
-      Wire("PQVXDR,C,10000,2,01001,1"), Wire("PQVXOP,C,0000A041"),
-      Wire("PQVXFL,C,DELETE"),         Wire("PQVXFL,C,GPRMC,110000,2,1010"),
-      Wire("PQVXFL,C,IIMWV,000011,,0001")};
+      QStringLiteral("$PQVXCF,C,,01001,2*4B"),       QStringLiteral("$PQVXSP,C,1,2,0,4,3*7B"),
+      QStringLiteral("$PQVXIN,C,1,0,0,0*66"),        QStringLiteral("$PQVXID,C,AB,,XY,,*43"),
+      QStringLiteral("$PQVXDR,C,10000,2,01001,1*74"), QStringLiteral("$PQVXOP,C,0000A041*27"),
+      QStringLiteral("$PQVXFL,C,DELETE*5F"),         QStringLiteral("$PQVXFL,C,GPRMC,110000,2,1010*13"),
+      QStringLiteral("$PQVXFL,C,IIMWV,000011,,0001*27")};
   QTRY_COMPARE(sim.recordedLines().mid(before), expected);
   QCOMPARE(h.Panel(3), QStringLiteral("Config file: ") + file);
-  QCOMPARE(h.window->Pages().Rules().Rules().size(), std::size_t(2));
+  QCOMPARE(h.Rules(), 2);
 
   // The device took it all: its own report holds the loaded values.
   const QStringList config = sim.queryConfig();
@@ -119,6 +121,31 @@ void FilesTest::loadSendsTheFileToTheDeviceInOrder() {
   QVERIFY(SimProcess::replyLine(config, QStringLiteral("PQVXOP")).contains(QStringLiteral("0000A041")));
   QCOMPARE(config.filter(QStringLiteral("$PQVXFL,R,GPRMC")).size(), 1);
   QCOMPARE(config.filter(QStringLiteral("$PQVXFL,R,IIMWV")).size(), 1);
+}
+
+void FilesTest::loadedValuesOutOfRangeNeverReachTheWire() {
+  SimProcess sim;
+  WindowHarness h;
+  QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
+  const int before = sim.recordedLines().size();
+  const QString file = Path("hostile.ini");
+  WriteText(file, "[Configuration]\r\nBaud In1=-6\r\nBaud In2=300\r\nMode In1=-35\r\nMode Out1=9\r\n"
+                  "Priority Timeout=200\r\n");
+  h.prompts.fileAnswers.enqueue(file);
+  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("out of range")));
+  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("out of range")));
+  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("out of range")));
+  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("out of range")));
+  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("out of range")));
+  Trigger(h, "miLoad");
+  QTRY_VERIFY(sim.recordedLines().size() >= before + 6);
+  // Every field of every command holds what its field allows: the refused
+  // values took their defaults.
+  const QStringList sent = sim.recordedLines().mid(before);
+  QCOMPARE(sent.filter(QStringLiteral("$PQVXSP,")), QStringList{QStringLiteral("$PQVXSP,C,0,0,0,0,3*7C")});
+  QCOMPARE(sent.filter(QStringLiteral("$PQVXIN,")), QStringList{QStringLiteral("$PQVXIN,C,0,0,0,0*67")});
+  QCOMPARE(sent.filter(QStringLiteral("$PQVXCF,")), QStringList{QStringLiteral("$PQVXCF,C,,00000,0*49")});
+  QCOMPARE(sent.filter(QStringLiteral("$PQVXDR,")), QStringList{QStringLiteral("$PQVXDR,C,00000,0,00000,0*76")});
 }
 
 void FilesTest::saveAfterLoadWritesWithoutAskingAndRestoresTheDevice() {
@@ -139,7 +166,7 @@ void FilesTest::saveAfterLoadWritesWithoutAskingAndRestoresTheDevice() {
   WriteText(file, "[Notes]\r\nowner=me\r\n[Filter]\r\nOLDXX=000000,,0000\r\n");
   h.prompts.fileAnswers.enqueue(file);
   Trigger(h, "miSaveAs");
-  QCOMPARE(h.window->ConfigFileName(), file);
+  QCOMPARE(h.Panel(3), QStringLiteral("Config file: ") + file);
   const QString text = QString::fromLatin1(ReadAll(file));
   QVERIFY2(text.contains(QStringLiteral("owner=me")), qPrintable(text));
   QVERIFY(!text.contains(QStringLiteral("OLDXX")));
@@ -179,7 +206,6 @@ void FilesTest::saveAsProposesTheCurrentName() {
   Trigger(h, "miSaveAs");  // cancelled: the name stays
   QCOMPARE(h.prompts.records.last().kind, QStringLiteral("save"));
   QCOMPARE(h.prompts.records.last().text, file);
-  QCOMPARE(h.window->ConfigFileName(), file);
   QCOMPARE(h.Panel(3), QStringLiteral("Config file: ") + file);
 }
 
@@ -188,7 +214,7 @@ void FilesTest::unreadableFileChangesNothing() {
   WindowHarness h;
   QVERIFY2(h.StartConnected(sim, {"--traffic", "0"}), qPrintable(sim.errorText()));
   const int before = sim.recordedLines().size();
-  const std::size_t rules = h.window->Pages().Rules().Rules().size();
+  const int rules = h.Rules();
   QVERIFY(rules > 0);
   for (const QString& name : {Path("missing.ini"), m_work.path()}) {
     h.prompts.fileAnswers.enqueue(name);
@@ -197,7 +223,7 @@ void FilesTest::unreadableFileChangesNothing() {
   }
   QTest::qWait(300);
   QCOMPARE(sim.recordedLines().size(), before);
-  QCOMPARE(h.window->Pages().Rules().Rules().size(), rules);
+  QCOMPARE(h.Rules(), rules);
   QCOMPARE(h.Panel(3), QStringLiteral("Config file:"));
 }
 
@@ -242,9 +268,6 @@ void FilesTest::nmeaLogHoldsTheSessionAsSentAndShown() {
   QVERIFY(h.ConnectTcp(sim));
   QTest::qWait(700);  // some live traffic
   Trigger(h, "miStopLog");
-  // The view's own lines, taken before more traffic is handled (the widget
-  // paints them a moment later).
-  const QStringList shown = h.window->View().Lines();
   QCOMPARE(h.Panel(4), QStringLiteral("Log: ---"));
   QVERIFY(h.Find<QAction>("miStartLog")->isEnabled());
 
@@ -254,8 +277,12 @@ void FilesTest::nmeaLogHoldsTheSessionAsSentAndShown() {
   QStringList logSent, logReceived;
   for (const QString& l : lines) (sent.contains(l) ? logSent : logReceived) << l;
   QCOMPARE(logSent, sent);
+  // Every received line was shown, in the same order (the view goes on
+  // showing the traffic that came after the log stopped).
+  QTRY_VERIFY(h.Shown().size() >= logReceived.size());
+  const QStringList shown = h.Shown();
   QVERIFY2(shown.size() < 101, "too much traffic for the comparison");
-  QCOMPARE(logReceived, shown);
+  QCOMPARE(shown.mid(0, logReceived.size()), logReceived);
   QVERIFY(logReceived.filter(QStringLiteral("$PQVXVER,")).size() == 1);
   QVERIFY(lines.indexOf(QStringLiteral("$PQVXVER")) < lines.indexOf(logReceived.filter(QStringLiteral("$PQVXVER,")).first()));
 }
@@ -285,6 +312,23 @@ void FilesTest::diagnosticLogStampsEveryLine() {
   }
   QCOMPARE(sent, QStringList{QStringLiteral("$PQVXVER")});
   QVERIFY(lines.filter(QStringLiteral("TCP<-] $PQVXVER,")).size() == 1);
+}
+
+void FilesTest::logsKeepTheBytesAsReceived() {
+  SimProcess sim(false);
+  QVERIFY2(sim.start({"--silent", "--traffic", "0"}), qPrintable(sim.errorText()));
+  WindowHarness h;
+  h.Create();
+  const QString log = Path("raw.txt");
+  h.prompts.fileAnswers.enqueue(log);
+  Trigger(h, "miStartLog");
+  h.ChoosePort(QStringLiteral("UDP All"));
+  h.SetAddress(sim.address());
+  h.Click("btnConnect");
+  h.Feed(QByteArray("$GPTXT,a\x01b\tc\x7f", 15));
+  QTRY_VERIFY(h.Shown().contains(QStringLiteral("$GPTXT,a.b.c.")));  // the view shows them as dots...
+  Trigger(h, "miStopLog");
+  QVERIFY(ReadAll(log).contains(QByteArray("\r\n$GPTXT,a\x01b\tc\x7f\r\n", 19)));  // ...the log keeps them
 }
 
 void FilesTest::logWriteErrorStopsLogging() {
@@ -317,19 +361,19 @@ void FilesTest::statisticsToggleReportsAndShowTheDevicesValues() {
   QVERIFY2(h.StartConnected(sim, {"--traffic", "0", "--stat-period", "100"}), qPrintable(sim.errorText()));
   QAction* stats = h.Find<QAction>("miStats");
   Trigger(h, "miStats");
-  QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXSTAT")), QStringList{Wire("PQVXSTAT,1")});
+  QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXSTAT")), QStringList{QStringLiteral("$PQVXSTAT,1*00")});
   QVERIFY(stats->isChecked());
-  QVERIFY(h.window->Stats().isVisible());
-  QCOMPARE(h.window->Stats().pos(), StatsPlacement(h.window->frameGeometry()));
+  QVERIFY(Stats(h)->isVisible());
+  QCOMPARE(Stats(h)->pos(), StatsPlacement(h.window->frameGeometry()));
   // The simulator reports a load of 350 to 410 with no traffic.
-  QTRY_VERIFY(h.window->Stats().BarValue(4) >= 350);
-  QVERIFY(h.window->Stats().BarValue(4) <= 410);
+  QTRY_VERIFY(Stats(h)->BarValue(4) >= 350);
+  QVERIFY(Stats(h)->BarValue(4) <= 410);
   QVERIFY(h.Shown().filter(QStringLiteral("PQVXSTAT")).isEmpty());
 
   Trigger(h, "miStats");
-  QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXSTAT")), (QStringList{Wire("PQVXSTAT,1"), Wire("PQVXSTAT,0")}));
+  QTRY_COMPARE(Sent(sim, QStringLiteral("$PQVXSTAT")), (QStringList{QStringLiteral("$PQVXSTAT,1*00"), QStringLiteral("$PQVXSTAT,0*01")}));
   QVERIFY(!stats->isChecked());
-  QVERIFY(!h.window->Stats().isVisible());
+  QVERIFY(!Stats(h)->isVisible());
 }
 
 QTEST_MAIN(FilesTest)

@@ -1,10 +1,10 @@
-// Routing rules of the session core, driven with a recording handler set.
+// Routing rules of the session core, driven with a recording window and
+// recording registered handlers.
 
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "ScriptedPrompts.h"
-#include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionCore.h"
 
@@ -14,53 +14,42 @@ namespace {
 
 std::string Line(const std::string& body) { return body + "\r\n"; }
 
-class RecordingHandlers : public SessionHandlers {
+// The window side of the dispatcher, plus the handlers a window registers.
+class Recorder : public SessionEvents {
  public:
   QStringList calls;
   bool flEnds = false;
-  SessionCore* core = nullptr;
-  TComm* reenterComm = nullptr;  // ShowLine drains this queue again once
   bool logActive = false;
   QStringList wire;
   QStringList logged;
+  test::ScriptedPrompts prompts;
+  SessionCore core{*this, prompts};
+
+  Recorder() {
+    for (auto [id, name] : {std::pair{int(SidLDR), "LDR"}, {int(SidOV), "OV"}, {int(SidSTAT), "STAT"}, {int(SidWI), "WI"}})
+      core.OnSentence(id, [this, name = name](const std::string& l) { Note(name, l); });
+    core.SetReadBackHandler([this](int id, std::string_view l) {
+      Note(qPrintable(QStringLiteral("readback %1").arg(id)), std::string(l));
+      return id == SidFL && flEnds;
+    });
+    core.SetCaptureHandler([this](int source, std::string_view address) {
+      calls << QStringLiteral("capture %1 %2").arg(source).arg(QString::fromStdString(std::string(address)));
+    });
+  }
 
   void Note(const char* what, const std::string& line) {
     std::string l = line;
     while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
     calls << QString::fromLatin1(what) + QLatin1Char(' ') + QString::fromStdString(l);
   }
-  void HandleLdrSentence(const std::string& l) override { Note("LDR", l); }
-  void HandleOvReply(const std::string& l) override { Note("OV", l); }
-  void HandleSTATReply(const std::string& l) override { Note("STAT", l); }
-  void HandleWiSentence(const std::string& l) override { Note("WI", l); }
-  void ShowLine(const std::string& l) override {
-    Note("show", l);
-    if (reenterComm) {
-      TComm* c = reenterComm;
-      reenterComm = nullptr;
-      core->DrainRxQueue(c);
-    }
-  }
+  void ShowLine(const std::string& l) override { Note("show", l); }
   void HandleVerReply(const std::string& l) override { Note("VER", l); }
-  void HandleCFReply(const std::string& l) override { Note("CF", l); }
-  void HandleDRReply(const std::string& l) override { Note("DR", l); }
-  void HandleIDReply(const std::string& l) override { Note("ID", l); }
-  void HandleSPReply(const std::string& l) override { Note("SP", l); }
-  void HandleOPReply(const std::string& l) override { Note("OP", l); }
-  void HandleINReply(const std::string& l) override { Note("IN", l); }
-  bool HandleFLReply(const std::string& l) override {
-    Note("FL", l);
-    return flEnds;
-  }
-  void HandleCaptureLine(int source, const std::string& address) override {
-    calls << QStringLiteral("capture %1 %2").arg(source).arg(QString::fromStdString(address));
-  }
   void EndAutoBaud(int index) override { calls << QStringLiteral("endAutoBaud %1").arg(index); }
   void ProgramFirmware(const std::string& l) override { Note("program", l); }
   void RestoreAfterLoaderTimeout() override { calls << QStringLiteral("restoreLoader"); }
   void RefreshControls(bool enable) override { calls << QStringLiteral("refresh %1").arg(enable); }
   void UpdateControls() override { calls << QStringLiteral("update"); }
-  void Transmit(std::string_view text) override { wire << QString::fromStdString(CompleteSentence(text)); }
+  void Transmit(std::string_view text) override { wire << QString::fromStdString(std::string(text)); }
   bool LogActive() const override { return logActive; }
   void LogSent(std::string_view text) override { logged << QString::fromStdString(std::string(text)); }
 
@@ -89,60 +78,52 @@ class DispatcherTest : public QObject {
   void anyLineEndsTheSpeedSearchKeepingTheTriedSpeed();
   void bootloaderAnswerStartsProgrammingAndArmsTheFailureTimeout();
   void verAfterProgrammingReportsSuccess();
+  void timeoutShowsItsMessageAndReturnsToIdle_data();
   void timeoutShowsItsMessageAndReturnsToIdle();
-  void loaderTimeoutRestoresTheWindowFirst();
   void sendSentenceCompletesLogsAndSends();
-  void drainDispatchesEveryQueuedLineOnceEvenWhenReentered();
   void lineIsCutAtAnEmbeddedNul();
 };
 
 void DispatcherTest::routesEachReplyByState_data() {
-  QTest::addColumn<int>("state");
+  QTest::addColumn<SessionState>("state");
   QTest::addColumn<QString>("line");
   QTest::addColumn<QStringList>("expected");
 
   const QString ver = QStringLiteral("$PQVXVER,3.33.1,HLX,123,8041");
-  QTest::newRow("identify: VER handled") << int(Identify) << ver << QStringList{"VER " + ver};
-  QTest::newRow("identify: CF ignored") << int(Identify) << "$PQVXCF,R,5" << QStringList{};
-  QTest::newRow("readconfig: second VER ignored") << int(ReadConfig) << ver << QStringList{};
-  QTest::newRow("readconfig: CF") << int(ReadConfig) << "$PQVXCF,R,5" << QStringList{"CF $PQVXCF,R,5"};
-  QTest::newRow("readconfig: DR") << int(ReadConfig) << "$PQVXDR,R,1" << QStringList{"DR $PQVXDR,R,1"};
-  QTest::newRow("readconfig: ID") << int(ReadConfig) << "$PQVXID,R,1" << QStringList{"ID $PQVXID,R,1"};
-  QTest::newRow("readconfig: SP") << int(ReadConfig) << "$PQVXSP,R,1" << QStringList{"SP $PQVXSP,R,1"};
-  QTest::newRow("readconfig: OP") << int(ReadConfig) << "$PQVXOP,R,1" << QStringList{"OP $PQVXOP,R,1"};
-  QTest::newRow("readconfig: IN") << int(ReadConfig) << "$PQVXIN,R,1" << QStringList{"IN $PQVXIN,R,1"};
-  QTest::newRow("readconfig: FL not last") << int(ReadConfig) << "$PQVXFL,R,1" << QStringList{"FL $PQVXFL,R,1"};
-  QTest::newRow("readconfig: ordinary sentence") << int(ReadConfig) << "$GPRMC,1,2" << QStringList{};
-  QTest::newRow("readconfig: OV in every state")
-      << int(ReadConfig) << "$PQVXOV,5" << QStringList{"OV $PQVXOV,5"};
-  QTest::newRow("idle: STAT in every state") << int(Idle) << "$PQVXSTAT,1,2" << QStringList{"STAT $PQVXSTAT,1,2"};
-  QTest::newRow("idle: WI in every state") << int(Idle) << "$PQVXWI,R,1" << QStringList{"WI $PQVXWI,R,1"};
-  QTest::newRow("idle: LDR in every state") << int(Idle) << "$PQVXLDR,2" << QStringList{"LDR $PQVXLDR,2"};
-  QTest::newRow("idle: VER ignored") << int(Idle) << ver << QStringList{};
-  QTest::newRow("idle: config reply ignored") << int(Idle) << "$PQVXCF,R,5" << QStringList{};
-  QTest::newRow("capture: tagged line") << int(Capture) << "\\s:HLX-3*00\\$GPRMC,1" << QStringList{"capture 3 GPRMC"};
-  QTest::newRow("capture: untagged line ignored") << int(Capture) << "$GPRMC,1" << QStringList{};
-  QTest::newRow("capture: tag without source ignored") << int(Capture) << "\\c:1*00\\$GPRMC,1" << QStringList{};
+  QTest::newRow("identify: VER handled") << SessionState::Identify << ver << QStringList{"VER " + ver};
+  QTest::newRow("identify: CF ignored") << SessionState::Identify << "$PQVXCF,R,5" << QStringList{};
+  QTest::newRow("readconfig: second VER ignored") << SessionState::ReadConfig << ver << QStringList{};
+  QTest::newRow("readconfig: CF") << SessionState::ReadConfig << "$PQVXCF,R,5" << QStringList{"readback 5 $PQVXCF,R,5"};
+  QTest::newRow("readconfig: FL not last")
+      << SessionState::ReadConfig << "$PQVXFL,R,1" << QStringList{"readback 9 $PQVXFL,R,1"};
+  QTest::newRow("readconfig: OV in every state, then the read-back sees it too")
+      << SessionState::ReadConfig << "$PQVXOV,5" << QStringList{"OV $PQVXOV,5", "readback 3 $PQVXOV,5"};
+  QTest::newRow("idle: STAT in every state") << SessionState::Idle << "$PQVXSTAT,1,2" << QStringList{"STAT $PQVXSTAT,1,2"};
+  QTest::newRow("idle: WI in every state") << SessionState::Idle << "$PQVXWI,R,1" << QStringList{"WI $PQVXWI,R,1"};
+  QTest::newRow("idle: LDR in every state") << SessionState::Idle << "$PQVXLDR,2" << QStringList{"LDR $PQVXLDR,2"};
+  QTest::newRow("idle: VER ignored") << SessionState::Idle << ver << QStringList{};
+  QTest::newRow("idle: config reply ignored") << SessionState::Idle << "$PQVXCF,R,5" << QStringList{};
+  QTest::newRow("capture: tagged line") << SessionState::Capture << "\\s:HLX-3*00\\$GPRMC,1" << QStringList{"capture 3 GPRMC"};
+  QTest::newRow("capture: untagged line ignored") << SessionState::Capture << "$GPRMC,1" << QStringList{};
+  QTest::newRow("capture: tag without source ignored") << SessionState::Capture << "\\c:1*00\\$GPRMC,1" << QStringList{};
   QTest::newRow("firmware restart: VER ends the update")
-      << int(FwRestart) << ver << QStringList{"VER " + ver, "update"};
-  QTest::newRow("firmware restart: other lines wait") << int(FwRestart) << "$GPRMC,1" << QStringList{};
-  QTest::newRow("firmware loader: VER ignored") << int(FwLoader) << ver << QStringList{};
+      << SessionState::FwRestart << ver << QStringList{"VER " + ver, "update"};
+  QTest::newRow("firmware restart: other lines wait") << SessionState::FwRestart << "$GPRMC,1" << QStringList{};
+  QTest::newRow("firmware loader: VER ignored") << SessionState::FwLoader << ver << QStringList{};
   QTest::newRow("proprietary look-alike is not ours")
-      << int(ReadConfig) << "$PQVXCFX,R,5" << QStringList{};
-  QTest::newRow("cut-off line matches nothing") << int(Identify) << "$PQVXVER,3.3" << QStringList{};
+      << SessionState::ReadConfig << "$PQVXCFX,R,5" << QStringList{"readback 0 $PQVXCFX,R,5"};
+  QTest::newRow("cut-off line matches nothing") << SessionState::Identify << "$PQVXVER,3.3" << QStringList{};
 }
 
 void DispatcherTest::routesEachReplyByState() {
-  QFETCH(int, state);
+  QFETCH(SessionState, state);
   QFETCH(QString, line);
   QFETCH(QStringList, expected);
-  test::ScriptedPrompts prompts;
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.SetSessionState(static_cast<std::uint8_t>(state));
+  Recorder h;
+  h.core.SetState(state);
   // The cut-off row keeps its missing line end on purpose.
   const std::string raw = line.endsWith(QLatin1String("3.3")) ? line.toStdString() : Line(line.toStdString());
-  core.Dispatch(raw);
+  h.core.Dispatch(raw);
   QCOMPARE(h.Handled(), expected);
   // Every line except statistics reaches the view, whatever the state.
   QCOMPARE(h.calls.contains(QStringLiteral("show ") + line), !line.contains(QLatin1String("PQVXSTAT")));
@@ -165,154 +146,117 @@ void DispatcherTest::viewFilterShowsOnlyTheChosenInputAndUntaggedLines() {
   QFETCH(int, viewFilter);
   QFETCH(QString, line);
   QFETCH(bool, shown);
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.ViewFilter = viewFilter;
-  core.Dispatch(Line(line.toStdString()));
+  Recorder h;
+  h.core.ViewFilter = viewFilter;
+  h.core.Dispatch(Line(line.toStdString()));
   QCOMPARE(h.calls.contains(QStringLiteral("show ") + line), shown);
 }
 
 void DispatcherTest::statisticsAreHandledButNeverShown() {
-  for (int state : {int(Idle), int(Identify), int(ReadConfig), int(Capture)}) {
-    RecordingHandlers h;
-    SessionCore core(h);
-    core.SetSessionState(static_cast<std::uint8_t>(state));
-    core.Dispatch(Line("\\s:HLX-1*00\\$PQVXSTAT,10,20,30,40,50"));
+  for (SessionState state : {SessionState::Idle, SessionState::Identify, SessionState::Capture}) {
+    Recorder h;
+    h.core.SetState(state);
+    h.core.Dispatch(Line("\\s:HLX-1*00\\$PQVXSTAT,10,20,30,40,50"));
     QCOMPARE(h.calls.filter(QStringLiteral("show ")).size(), 0);
     QCOMPARE(h.calls.first(), QStringLiteral("STAT \\s:HLX-1*00\\$PQVXSTAT,10,20,30,40,50"));
   }
 }
 
 void DispatcherTest::updatingIsSetDuringDispatchAndClearedAfter() {
-  struct Probe : RecordingHandlers {
-    bool seen = false;
-    void HandleOvReply(const std::string&) override { seen = core->Updating(); }
-  } h;
-  SessionCore core(h);
-  h.core = &core;
-  core.Dispatch(Line("$PQVXOV,1"));
-  QVERIFY(h.seen);
-  QVERIFY(!core.Updating());
+  Recorder h;
+  bool seen = false;
+  h.core.OnSentence(SidOV, [&](const std::string&) { seen = h.core.Updating(); });
+  h.core.Dispatch(Line("$PQVXOV,1"));
+  QVERIFY(seen);
+  QVERIFY(!h.core.Updating());
 }
 
 void DispatcherTest::endOfFilterListReturnsToIdle_enablesControlsOnlyForAcceptedDevice() {
   for (int hostKind : {-1, 0, 3}) {
-    RecordingHandlers h;
+    Recorder h;
     h.flEnds = true;
-    SessionCore core(h);
-    core.HostKind = hostKind;
-    core.SetSessionState(ReadConfig);
-    core.Dispatch(Line("$PQVXFL,R"));
-    QCOMPARE(core.SessionState(), std::uint8_t(Idle));
+    h.core.HostKind = hostKind;
+    h.core.SetState(SessionState::ReadConfig);
+    h.core.Dispatch(Line("$PQVXFL,R"));
+    QCOMPARE(h.core.State(), SessionState::Idle);
     QCOMPARE(h.calls.contains(QStringLiteral("refresh 1")), hostKind >= 0);
   }
 }
 
 void DispatcherTest::anyLineEndsTheSpeedSearchKeepingTheTriedSpeed() {
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.SetSessionState(AutoBaud);
-  core.AutoBaudIndex = 3;
-  core.Dispatch(Line("$GPGLL,1"));
-  QCOMPARE(core.SessionState(), std::uint8_t(Idle));
-  QCOMPARE(h.Handled(), (QStringList{"endAutoBaud 3", "update"}));
-
-  RecordingHandlers h2;
-  SessionCore core2(h2);
-  core2.SetSessionState(AutoBaud);
-  core2.AutoBaudIndex = 5;
-  core2.Dispatch(Line("$PQVXVER,3.33.1,HLX,1,8041"));
-  QCOMPARE(h2.Handled(), (QStringList{"endAutoBaud 5", "VER $PQVXVER,3.33.1,HLX,1,8041", "update"}));
+  for (const char* line : {"$GPGLL,1", "$PQVXVER,3.33.1,HLX,1,8041"}) {
+    Recorder h;
+    h.core.SetState(SessionState::AutoBaud);
+    h.core.AutoBaudIndex = 3;
+    h.core.Dispatch(Line(line));
+    QCOMPARE(h.core.State(), SessionState::Idle);
+    QStringList expected{"endAutoBaud 3"};
+    if (QByteArray(line).contains("VER")) expected << QStringLiteral("VER ") + line;
+    QCOMPARE(h.Handled(), expected << "update");
+  }
 }
 
 void DispatcherTest::bootloaderAnswerStartsProgrammingAndArmsTheFailureTimeout() {
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.SetSessionState(FwLoader);
-  core.Dispatch(Line("$PQVXLDR,2"));
-  QCOMPARE(core.SessionState(), std::uint8_t(FwRestart));
+  Recorder h;
+  h.core.SetState(SessionState::FwLoader);
+  h.core.Dispatch(Line("$PQVXLDR,2"));
+  QCOMPARE(h.core.State(), SessionState::FwRestart);
   QCOMPARE(h.Handled(), (QStringList{"LDR $PQVXLDR,2", "program $PQVXLDR,2"}));
-  QVERIFY(core.TimeoutRunning());
-  QCOMPARE(core.TimeoutMsg, QStringLiteral("The firmware update failed"));
+  QVERIFY(h.core.TimeoutRunning());
+  QTRY_COMPARE_WITH_TIMEOUT(h.prompts.texts(), QStringList{"The firmware update failed"}, 4000);
+  QCOMPARE(h.core.State(), SessionState::Idle);
 }
 
 void DispatcherTest::verAfterProgrammingReportsSuccess() {
-  test::ScriptedPrompts prompts;
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.SetSessionState(FwRestart);
-  core.Dispatch(Line("$PQVXVER,3.40.0,HLX,1,8041"));
-  QCOMPARE(core.SessionState(), std::uint8_t(Idle));
-  QCOMPARE(prompts.texts(), QStringList{"The firmware update was successful"});
+  Recorder h;
+  h.core.SetState(SessionState::FwRestart);
+  h.core.Dispatch(Line("$PQVXVER,3.40.0,HLX,1,8041"));
+  QCOMPARE(h.core.State(), SessionState::Idle);
+  QCOMPARE(h.prompts.texts(), QStringList{"The firmware update was successful"});
+}
+
+void DispatcherTest::timeoutShowsItsMessageAndReturnsToIdle_data() {
+  QTest::addColumn<SessionState>("state");
+  QTest::addColumn<QStringList>("calls");
+  QTest::newRow("identify") << SessionState::Identify << QStringList{"update"};
+  QTest::newRow("loader restores the window first") << SessionState::FwLoader << QStringList{"restoreLoader", "update"};
 }
 
 void DispatcherTest::timeoutShowsItsMessageAndReturnsToIdle() {
-  test::ScriptedPrompts prompts;
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.TimeOutTimer().setInterval(20);
-  core.SetSessionState(Identify);
-  core.StartTimeout(QStringLiteral("Multiplexer does not respond"));
-  QTRY_COMPARE(prompts.texts(), QStringList{"Multiplexer does not respond"});
-  QCOMPARE(core.SessionState(), std::uint8_t(Idle));
-  QVERIFY(!core.TimeoutRunning());
-  QCOMPARE(h.calls, QStringList{"update"});
-}
-
-void DispatcherTest::loaderTimeoutRestoresTheWindowFirst() {
-  test::ScriptedPrompts prompts;
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.TimeOutTimer().setInterval(20);
-  core.SetSessionState(FwLoader);
-  core.StartTimeout(QStringLiteral("Bootloader: Initialisation failed"));
-  QTRY_COMPARE(prompts.texts(), QStringList{"Bootloader: Initialisation failed"});
-  QCOMPARE(h.calls, (QStringList{"restoreLoader", "update"}));
+  QFETCH(SessionState, state);
+  QFETCH(QStringList, calls);
+  Recorder h;
+  h.core.SetState(state);
+  h.core.StartTimeout(QStringLiteral("Multiplexer does not respond"));
+  QTest::qWait(1500);
+  QVERIFY(h.prompts.records.isEmpty());  // not before 2000 ms
+  QTRY_COMPARE(h.prompts.texts(), QStringList{"Multiplexer does not respond"});
+  QCOMPARE(h.core.State(), SessionState::Idle);
+  QVERIFY(!h.core.TimeoutRunning());
+  QCOMPARE(h.calls, calls);
 }
 
 void DispatcherTest::sendSentenceCompletesLogsAndSends() {
-  RecordingHandlers h;
+  Recorder h;
   h.logActive = true;
-  SessionCore core(h);
-  core.SendSentence("PQVXVER");
-  core.SendSentence("");
-  core.SendSentence("!AIVDM,1");
+  h.core.SendSentence("PQVXVER");
+  h.core.SendSentence("");
+  h.core.SendSentence("!AIVDM,1");
   QCOMPARE(h.logged, (QStringList{"$PQVXVER", "!AIVDM,1"}));
-  QCOMPARE(h.wire.first(), QString::fromStdString(CompleteSentence("$PQVXVER")));
-  QVERIFY(h.wire.first().endsWith(QLatin1String("\r\n")));
-  QCOMPARE(h.wire.size(), 2);
+  QCOMPARE(h.wire, (QStringList{"$PQVXVER", "!AIVDM,1"}));  // the port adds checksum and line end
 
-  RecordingHandlers quiet;  // no log open: nothing logged, still sent
-  SessionCore core2(quiet);
-  core2.SendSentence("PQVXCFQ");
+  Recorder quiet;  // no log open: nothing logged, still sent
+  quiet.core.SendSentence("PQVXCFQ");
   QVERIFY(quiet.logged.isEmpty());
-  QCOMPARE(quiet.wire.size(), 1);
-}
-
-void DispatcherTest::drainDispatchesEveryQueuedLineOnceEvenWhenReentered() {
-  QObject window;
-  TComm comm(&window);
-  RecordingHandlers h;
-  SessionCore core(h);
-  h.core = &core;
-  {
-    std::lock_guard<std::recursive_mutex> lock(comm.RxLock());
-    for (int i = 1; i <= 4; ++i) comm.RxQueue().push_back(Line("$GPGLL," + std::to_string(i)));
-  }
-  h.reenterComm = &comm;  // the first ShowLine runs a nested drain, as a modal box would
-  core.DrainRxQueue(&comm);
-  QCOMPARE(h.calls, (QStringList{"show $GPGLL,1", "show $GPGLL,2", "show $GPGLL,3", "show $GPGLL,4"}));
-  QVERIFY(comm.RxQueue().empty());
-  core.DrainRxQueue(nullptr);  // a window without a port does nothing
+  QCOMPARE(quiet.wire, QStringList{"$PQVXCFQ"});
 }
 
 void DispatcherTest::lineIsCutAtAnEmbeddedNul() {
-  RecordingHandlers h;
-  SessionCore core(h);
-  core.SetSessionState(Identify);
+  Recorder h;
+  h.core.SetState(SessionState::Identify);
   std::string line = "$PQVXVER,3.33.1,HLX,1,8041\r\n";
   line.insert(8, 1, '\0');
-  core.Dispatch(line);
+  h.core.Dispatch(line);
   QVERIFY(h.Handled().isEmpty());  // "$PQVXVER" alone is not a sentence
 }
 
