@@ -1,6 +1,9 @@
 #include "config/ConfigFile.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <limits>
+#include <optional>
 
 #include "config/Profile.h"
 #include "link/Nmeadefs.h"
@@ -53,23 +56,26 @@ QString ConfigFileStatus(const QString& fileName) {
   return fileName.isEmpty() ? QStringLiteral("Config file:") : QStringLiteral("Config file: ") + fileName;
 }
 
-std::uint8_t ProfileByte(const QString& text, std::uint8_t fallback) {
+namespace {
+
+// Decimal value of a file entry; nullopt when the text is not a number.
+// Numbers beyond 64 bits saturate, which keeps them outside every list.
+std::optional<qlonglong> FileNumber(const QString& text) {
+  const qsizetype signs = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
+  if (text.size() == signs) return std::nullopt;
+  for (qsizetype i = signs; i < text.size(); ++i)
+    if (text[i] < u'0' || text[i] > u'9') return std::nullopt;
   bool ok = false;
-  const qlonglong value = text.trimmed().toLongLong(&ok, 10);
-  return ok ? static_cast<std::uint8_t>(value & 0xFF) : fallback;
+  const qlonglong value = text.toLongLong(&ok, 10);
+  if (ok) return value;
+  return text.startsWith(u'-') ? std::numeric_limits<qlonglong>::min()
+                               : std::numeric_limits<qlonglong>::max();
 }
 
-bool ProfileBool(const QString& text, bool fallback) {
-  bool ok = false;
-  const qlonglong value = text.trimmed().toLongLong(&ok, 10);
-  return ok ? value != 0 : fallback;
-}
-
-bool ProfileHexWord(const QString& text, std::uint32_t& word) {
-  const QString digits = text.trimmed();
-  if (digits.isEmpty()) return false;
+// Option word: hexadecimal, at most 32 significant bits.
+std::optional<std::uint32_t> FileHexWord(const QString& text) {
   std::uint64_t value = 0;
-  for (QChar c : digits) {
+  for (QChar c : text) {
     int d;
     if (c >= u'0' && c <= u'9')
       d = c.unicode() - u'0';
@@ -78,52 +84,127 @@ bool ProfileHexWord(const QString& text, std::uint32_t& word) {
     else if (c >= u'a' && c <= u'f')
       d = c.unicode() - u'a' + 10;
     else
-      return false;
+      return std::nullopt;
     value = value * 16 + static_cast<std::uint64_t>(d);
-    if (value > 0xFFFFFFFFull) return false;
+    if (value > 0xFFFFFFFFull) return std::nullopt;
   }
-  word = static_cast<std::uint32_t>(value);
-  return true;
+  return static_cast<std::uint32_t>(value);
 }
 
-void ReadConfigProfile(const Profile& profile, DeviceConfig& config, FilterList& filters) {
+bool IsTalkerIdChar(QChar c) {
+  return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+// Reads the section "Configuration". An empty value counts as a missing
+// key; a value the device could not take is refused like a missing key, so
+// it neither reaches the wire nor stays in the model, and is reported.
+class ConfigReader {
+ public:
+  ConfigReader(const Profile& profile, QStringList* diagnostics)
+      : m_profile(profile), m_diagnostics(diagnostics) {}
+
+  std::uint8_t Index(const QString& key, int items, std::uint8_t fallback) const {
+    const QString text = Value(key);
+    if (text.isEmpty()) return fallback;
+    const auto number = FileNumber(text);
+    if (!number) return Refuse(key, text, QStringLiteral("is not a number"), fallback);
+    if (*number < 0 || *number >= items)
+      return Refuse(key, text, QStringLiteral("is out of range (0..%1)").arg(items - 1), fallback);
+    return static_cast<std::uint8_t>(*number);
+  }
+
+  // Any non-zero number is true.
+  bool Flag(const QString& key) const {
+    const QString text = Value(key);
+    if (text.isEmpty()) return false;
+    const auto number = FileNumber(text);
+    if (!number) return Refuse(key, text, QStringLiteral("is not a number"), false);
+    return *number != 0;
+  }
+
+  // Cut to two characters as always; what remains must be sendable as is.
+  std::string TalkerId(const QString& key) const {
+    const QString text = Value(key);
+    const QString id = text.left(kTalkerIdLength);
+    if (!std::all_of(id.begin(), id.end(), IsTalkerIdChar))
+      return Refuse(key, text, QStringLiteral("is not a talker ID of letters and digits"), std::string());
+    return id.toStdString();
+  }
+
+  void Options(std::uint32_t& word) const {
+    const QString key = QStringLiteral("Options");
+    const QString text = Value(key);
+    if (text.isEmpty()) return;
+    if (const auto value = FileHexWord(text))
+      word = *value;
+    else
+      Report(key, text, QStringLiteral("is not a hexadecimal option word; the current word is kept"));
+  }
+
+ private:
+  QString Value(const QString& key) const { return m_profile.ReadString(kConfiguration, key).trimmed(); }
+
+  void Report(const QString& key, const QString& text, const QString& what) const {
+    if (m_diagnostics) *m_diagnostics << QStringLiteral("%1=%2 %3").arg(key, text, what);
+  }
+
+  template <typename T>
+  T Refuse(const QString& key, const QString& text, const QString& why, T fallback) const {
+    Report(key, text, why + QStringLiteral("; the default is used"));
+    return fallback;
+  }
+
+  const Profile& m_profile;
+  QStringList* m_diagnostics;
+};
+
+}  // namespace
+
+void ReadConfigProfile(const Profile& profile, DeviceConfig& config, FilterList& filters,
+                       QStringList* diagnostics) {
   filters.Clear();
-  auto readByte = [&](const QString& key, std::uint8_t fallback) {
-    return ProfileByte(profile.ReadString(kConfiguration, key), fallback);
-  };
-  auto readBool = [&](const QString& key) {
-    return ProfileBool(profile.ReadString(kConfiguration, key), false);
-  };
+  const ConfigReader read(profile, diagnostics);
 
   for (int i = 0; i < kSpeedCount; ++i)
     config.Speed[static_cast<std::size_t>(i)] =
-        readByte(Key(kSpeedKeys[i]), i == kSpeedOut2 ? kDefaultSpeedOut2 : 0);
-  config.PriorityTimeout = readByte(QStringLiteral("Priority Timeout"), 0);
+        read.Index(Key(kSpeedKeys[i]), i == kSpeedOut2 ? kSpeedItemsOut2 : kSpeedItems,
+                   i == kSpeedOut2 ? kDefaultSpeedOut2 : 0);
+  config.PriorityTimeout = read.Index(QStringLiteral("Priority Timeout"), kPrioTimeoutItems, 0);
   for (int i = 0; i < kChannelCount; ++i) {
     const auto c = static_cast<std::size_t>(i);
-    config.RealTime[c] = readBool(RealTimeKey(i));
-    config.TalkerId[c] = profile.ReadString(kConfiguration, TalkerKey(i)).left(kTalkerIdLength).toStdString();
-    config.RouteOut1[c] = readBool(Key(kRouteOut1Keys[i]));
-    config.RouteOut2[c] = readBool(Key(kRouteOut2Keys[i]));
+    config.RealTime[c] = read.Flag(RealTimeKey(i));
+    config.TalkerId[c] = read.TalkerId(TalkerKey(i));
+    config.RouteOut1[c] = read.Flag(Key(kRouteOut1Keys[i]));
+    config.RouteOut2[c] = read.Flag(Key(kRouteOut2Keys[i]));
   }
   for (int i = 0; i < kInputCount; ++i)
-    config.InputMode[static_cast<std::size_t>(i)] = readByte(ChannelKey("Mode In", i + 1), 0);
-  config.HostDataOut1 = readByte(QStringLiteral("Mode Out1"), 0);
-  config.HostDataOut2 = readByte(QStringLiteral("Mode Out2"), 0);
-  std::uint32_t options = 0;
-  if (ProfileHexWord(profile.ReadString(kConfiguration, QStringLiteral("Options")), options))
-    config.Options = options;
+    config.InputMode[static_cast<std::size_t>(i)] = read.Index(
+        ChannelKey("Mode In", i + 1), i == kInputCount - 1 ? kInputModeItemsIn4 : kInputModeItems, 0);
+  config.HostDataOut1 = read.Index(QStringLiteral("Mode Out1"), kHostDataItems, 0);
+  config.HostDataOut2 = read.Index(QStringLiteral("Mode Out2"), kHostDataItems, 0);
+  read.Options(config.Options);
 
+  auto drop = [&](const QString& key, const QString& value, const QString& why) {
+    if (diagnostics)
+      *diagnostics << QStringLiteral("Filter %1=%2 %3; the rule is dropped").arg(key, value, why);
+  };
   for (const QString& key : profile.Keys(kFilter)) {
     const QString value = profile.ReadString(kFilter, key);
     const int first = value.indexOf(u',');
     const int second = first < 0 ? -1 : value.indexOf(u',', first + 1);
-    if (second < 0) continue;
+    if (second < 0) {
+      drop(key, value, QStringLiteral("lacks the Div or the output flags"));
+      continue;
+    }
     const std::string sources = value.left(first).toStdString();
     const std::string div = value.mid(first + 1, second - first - 1).toStdString();
     const std::string outputs = value.mid(second + 1).toStdString();
-    // Over-long lists and malformed names are dropped, as from the device.
-    filters.AddFilterEntry(key.toStdString(), sources, div, outputs, true);
+    // The same names are refused as from the device or the grid.
+    const int result = filters.AddFilterEntry(key.toStdString(), sources, div, outputs, true);
+    if (result == kFilterBadName)
+      drop(key, value, QStringLiteral("is not a sentence address of five plain characters"));
+    else if (result == kFilterFull)
+      drop(key, value, QStringLiteral("does not fit, the list holds %1 rules").arg(kMaxFilterRules));
   }
 }
 
@@ -164,10 +245,11 @@ void WriteConfigProfile(Profile& profile, const ConfigFileHeader& header, const 
   }
 }
 
-bool LoadConfigFile(const QString& fileName, DeviceConfig& config, FilterList& filters) {
+bool LoadConfigFile(const QString& fileName, DeviceConfig& config, FilterList& filters,
+                    QStringList* diagnostics) {
   Profile profile;
   const bool readable = profile.Load(fileName);
-  ReadConfigProfile(profile, config, filters);
+  ReadConfigProfile(profile, config, filters, diagnostics);
   return readable;
 }
 
@@ -185,8 +267,7 @@ QString SaveConfigFile(const QString& fileName, const ConfigFileHeader& header, 
 
 std::vector<PacedSentence> ApplyConfigurationSequence(const DeviceConfig& config, const FilterList& filters) {
   std::vector<PacedSentence> steps;
-  steps.push_back(
-      {RealTimeCommand(config) + ',' + static_cast<char>('0' + config.PriorityTimeout), kApplyPauseMs});
+  steps.push_back({RealTimePrioCommand(config), kApplyPauseMs});
   steps.push_back({SpeedCommand(config), kApplyPauseMs});
   steps.push_back({InputModeCommand(config), kApplyPauseMs});
   steps.push_back({TalkerIdCommand(config), kApplyPauseMs});

@@ -34,10 +34,16 @@ struct ConfigFileHeader {
   QString DeviceSerial;
 };
 
-// Reads the section "Configuration" into `config` (missing keys take their
-// defaults; a missing or invalid "Options" keeps the current word) and
-// replaces `filters` by the rules of the section "Filter".
-void ReadConfigProfile(const Profile& profile, DeviceConfig& config, FilterList& filters);
+// Reads the section "Configuration" into `config` and replaces `filters` by
+// the rules of the section "Filter". A missing or empty key takes its
+// default (a missing "Options" keeps the current word), and so does a value
+// the device could not take: an index outside its list, text that is no
+// decimal number, a talker ID with other characters than letters and
+// digits, an option word that is no 32-bit hexadecimal number. Each refused
+// value and each dropped filter rule adds one readable line to
+// `diagnostics`.
+void ReadConfigProfile(const Profile& profile, DeviceConfig& config, FilterList& filters,
+                       QStringList* diagnostics = nullptr);
 // Writes all three sections; the section "Filter" is erased first, every
 // other section and key of the profile is kept.
 void WriteConfigProfile(Profile& profile, const ConfigFileHeader& header, const DeviceConfig& config,
@@ -45,7 +51,8 @@ void WriteConfigProfile(Profile& profile, const ConfigFileHeader& header, const 
 
 // LoadConfigFile's reading part: an unreadable file behaves like an empty
 // one. Returns false when the file could not be read.
-bool LoadConfigFile(const QString& fileName, DeviceConfig& config, FilterList& filters);
+bool LoadConfigFile(const QString& fileName, DeviceConfig& config, FilterList& filters,
+                    QStringList* diagnostics = nullptr);
 
 // Saves into `fileName` (keeping what the file holds besides our keys).
 // Returns an empty text on success, else "Unable to write to <name>"; the
@@ -56,13 +63,5 @@ QString SaveConfigFile(const QString& fileName, const ConfigFileHeader& header, 
 // ApplyConfiguration: every sentence with the pause after it, in order
 // CF, SP, IN, ID, DR, OP, then the filter list's store sequence.
 std::vector<PacedSentence> ApplyConfigurationSequence(const DeviceConfig& config, const FilterList& filters);
-
-// Value rules of the file, exposed for their tests.
-// Integer: decimal, taken modulo 256; `fallback` when not a number.
-std::uint8_t ProfileByte(const QString& text, std::uint8_t fallback);
-// Boolean: any non-zero number is true; `fallback` when not a number.
-bool ProfileBool(const QString& text, bool fallback);
-// Option word: hexadecimal (1 to 8 significant digits); false when invalid.
-bool ProfileHexWord(const QString& text, std::uint32_t& word);
 
 }  // namespace hlx

@@ -22,7 +22,7 @@ bool NonEmptyField(std::string_view line, int index, std::string& field) {
 }
 
 // List index as it travels: the first character minus '0'. Kept as the raw
-// byte difference so that an unknown value goes back to the device as it came.
+// byte difference; a control then shows no selection for an unknown value.
 void ReadDigit(std::string_view line, int index, std::uint8_t& target) {
   std::string f;
   if (NonEmptyField(line, index, f)) target = static_cast<std::uint8_t>(f.front() - kDigitBase);
@@ -37,7 +37,21 @@ void ReadFlags(std::string_view line, int index, std::array<bool, N>& target) {
   for (std::size_t i = 0; i < N; ++i) target[i] = f[i] != '0';
 }
 
-char Digit(std::uint8_t index) { return static_cast<char>(kDigitBase + index); }
+// Every list travels as one digit.
+static_assert(kSpeedItemsOut2 <= 10 && kInputModeItemsIn4 <= 10 && kHostDataItems <= 10 &&
+              kPrioTimeoutItems <= 10);
+
+// A model value outside its list (an unknown reply, a damaged file) must not
+// become a delimiter or control character in the sentence; the empty field
+// leaves the device's own setting alone instead.
+std::string IndexField(std::uint8_t index, int items) {
+  return index < items ? std::string(1, static_cast<char>(kDigitBase + index)) : std::string();
+}
+
+constexpr std::array<int, kSpeedCount> kSpeedListItems{kSpeedItems, kSpeedItems, kSpeedItems, kSpeedItems,
+                                                       kSpeedItemsOut2};
+constexpr std::array<int, kInputCount> kModeListItems{kInputModeItems, kInputModeItems, kInputModeItems,
+                                                      kInputModeItemsIn4};
 
 template <std::size_t N>
 std::string Flags(const std::array<bool, N>& flags) {
@@ -95,10 +109,14 @@ bool ApplyOPReply(DeviceConfig& config, std::string_view line) {
   std::uint32_t value = 0;
   for (char c : f) {
     int nibble;
-    if (c >= '0' && c <= '9') nibble = c - '0';
-    else if (c >= 'A' && c <= 'F') nibble = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') nibble = c - 'a' + 10;
-    else return true;  // not a number: keep the old word
+    if (c >= '0' && c <= '9')
+      nibble = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      nibble = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+      nibble = c - 'a' + 10;
+    else
+      return true;  // not a number: keep the old word
     value = (value << 4) | static_cast<std::uint32_t>(nibble);
   }
   config.Options = value;
@@ -107,14 +125,19 @@ bool ApplyOPReply(DeviceConfig& config, std::string_view line) {
 
 std::string SpeedCommand(const DeviceConfig& config) {
   std::string s = "PQVXSP,C";
-  for (auto v : config.Speed) (s += ',') += Digit(v);
+  for (std::size_t i = 0; i < config.Speed.size(); ++i)
+    (s += ',') += IndexField(config.Speed[i], kSpeedListItems[i]);
   return s;
 }
 
 std::string RealTimeCommand(const DeviceConfig& config) { return "PQVXCF,C,," + Flags(config.RealTime); }
 
 std::string PrioTimeoutCommand(const DeviceConfig& config) {
-  return std::string("PQVXCF,C,,,") + Digit(config.PriorityTimeout);
+  return "PQVXCF,C,,," + IndexField(config.PriorityTimeout, kPrioTimeoutItems);
+}
+
+std::string RealTimePrioCommand(const DeviceConfig& config) {
+  return RealTimeCommand(config) + ',' + IndexField(config.PriorityTimeout, kPrioTimeoutItems);
 }
 
 std::string TalkerIdCommand(const DeviceConfig& config) {
@@ -124,13 +147,14 @@ std::string TalkerIdCommand(const DeviceConfig& config) {
 }
 
 std::string RouteCommand(const DeviceConfig& config) {
-  return "PQVXDR,C," + Flags(config.RouteOut1) + ',' + Digit(config.HostDataOut1) + ',' +
-         Flags(config.RouteOut2) + ',' + Digit(config.HostDataOut2);
+  return "PQVXDR,C," + Flags(config.RouteOut1) + ',' + IndexField(config.HostDataOut1, kHostDataItems) + ',' +
+         Flags(config.RouteOut2) + ',' + IndexField(config.HostDataOut2, kHostDataItems);
 }
 
 std::string InputModeCommand(const DeviceConfig& config) {
   std::string s = "PQVXIN,C";
-  for (auto v : config.InputMode) (s += ',') += Digit(v);
+  for (std::size_t i = 0; i < config.InputMode.size(); ++i)
+    (s += ',') += IndexField(config.InputMode[i], kModeListItems[i]);
   return s;
 }
 

@@ -11,19 +11,19 @@
 
 namespace hlx {
 
-inline constexpr int kInputCount = 4;      // In1..In4
-inline constexpr int kChannelCount = 5;    // In1..In4 and the converted sentences
-inline constexpr int kSpeedCount = 5;      // In1, In2, In3, In4/Out1, Out2
-inline constexpr int kSpeedIn4Out1 = 3;    // the shared speed slot
+inline constexpr int kInputCount = 4;    // In1..In4
+inline constexpr int kChannelCount = 5;  // In1..In4 and the converted sentences
+inline constexpr int kSpeedCount = 5;    // In1, In2, In3, In4/Out1, Out2
+inline constexpr int kSpeedIn4Out1 = 3;  // the shared speed slot
 inline constexpr int kSpeedOut2 = 4;
 inline constexpr int kTalkerIdLength = 2;
 
 // Item counts of the selectors (the indexes travel as single digits).
-inline constexpr int kSpeedItems = 5;          // 4800 .. 57600
-inline constexpr int kSpeedItemsOut2 = 6;      // .. 115200
-inline constexpr int kInputModeItems = 6;      // In1..In3
-inline constexpr int kInputModeItemsIn4 = 7;   // In4 also reads SeaTalk
-inline constexpr int kHostDataItems = 3;       // No, Yes, Override
+inline constexpr int kSpeedItems = 5;         // 4800 .. 57600
+inline constexpr int kSpeedItemsOut2 = 6;     // .. 115200
+inline constexpr int kInputModeItems = 6;     // In1..In3
+inline constexpr int kInputModeItemsIn4 = 7;  // In4 also reads SeaTalk
+inline constexpr int kHostDataItems = 3;      // No, Yes, Override
 inline constexpr int kPrioTimeoutItems = 6;
 inline constexpr std::uint8_t kModePlainText = 5;
 inline constexpr std::uint8_t kModeSeaTalk = 6;
@@ -74,10 +74,13 @@ bool ApplySPReply(DeviceConfig& config, std::string_view line);
 bool ApplyOPReply(DeviceConfig& config, std::string_view line);
 bool ApplyINReply(DeviceConfig& config, std::string_view line);
 
-// Commands (without "$" and checksum), built from the model.
+// Commands (without "$" and checksum), built from the model. A list index
+// outside its list goes out as an empty field, which the device reads as
+// "keep your setting": no other character ever takes a digit's place.
 std::string SpeedCommand(const DeviceConfig& config);         // PQVXSP,C,a,b,c,d,e
 std::string RealTimeCommand(const DeviceConfig& config);      // PQVXCF,C,,fffff
 std::string PrioTimeoutCommand(const DeviceConfig& config);   // PQVXCF,C,,,d
+std::string RealTimePrioCommand(const DeviceConfig& config);  // PQVXCF,C,,fffff,d
 std::string TalkerIdCommand(const DeviceConfig& config);      // PQVXID,C,..5 ids
 std::string RouteCommand(const DeviceConfig& config);         // PQVXDR,C,f,d,f,d
 std::string InputModeCommand(const DeviceConfig& config);     // PQVXIN,C,a,b,c,d

@@ -6,11 +6,16 @@ namespace hlx {
 
 namespace {
 
-// Characters that would end or split the field a value travels in.
+// Characters that would end or split the field a value travels in, and bytes
+// outside the printable ASCII that a sentence can carry.
 bool IsDelimiter(char c) {
-  return c == ',' || c == '*' || c == '$' || c == '!' || c == '\\' || static_cast<unsigned char>(c) < 0x20 ||
-         c == 0x7F;
+  const auto u = static_cast<unsigned char>(c);
+  return c == ',' || c == '*' || c == '$' || c == '!' || c == '\\' || u < 0x20 || u >= 0x7F;
 }
+
+// An address is a key in a configuration file: these would be read back as
+// a comment, a section header or the end of the key.
+bool IsProfileSyntax(char c) { return c == '=' || c == ';' || c == '[' || c == ']'; }
 
 char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -34,8 +39,10 @@ bool IsValidDiv(std::string_view div) {
 
 bool IsValidFilterName(std::string_view name) {
   if (name.size() != static_cast<std::size_t>(kFilterNameLength)) return false;
+  // A file trims the blanks around a key.
+  if (name.front() == ' ' || name.back() == ' ') return false;
   for (char c : name)
-    if (IsDelimiter(c)) return false;
+    if (IsDelimiter(c) || IsProfileSyntax(c)) return false;
   return true;
 }
 
@@ -148,8 +155,10 @@ std::string FilterList::CellText(int index, int column) const {
   if (column == FcNumber) return std::to_string(index + 1);
   if (column == FcName) return rule.Name;
   if (column == FcDiv) return rule.Div;
-  if (column >= FcHost && column <= FcConv) return std::string(1, rule.Sources[static_cast<std::size_t>(column - FcHost)]);
-  if (column >= FcOut1 && column <= FcOutW) return std::string(1, rule.Outputs[static_cast<std::size_t>(column - FcOut1)]);
+  if (column >= FcHost && column <= FcConv)
+    return std::string(1, rule.Sources[static_cast<std::size_t>(column - FcHost)]);
+  if (column >= FcOut1 && column <= FcOutW)
+    return std::string(1, rule.Outputs[static_cast<std::size_t>(column - FcOut1)]);
   return {};
 }
 

@@ -73,8 +73,8 @@ class FilterList {
 
   // Grid operations.
   void Clear();
-  bool Delete(int index);                 // false for an index outside the list
-  bool ToggleFlag(int index, int column); // flag columns only
+  bool Delete(int index);                  // false for an index outside the list
+  bool ToggleFlag(int index, int column);  // flag columns only
   // In-place edit of the address or Div; false (and nothing changes) when
   // the text is not acceptable for the column.
   bool SetText(int index, int column, std::string_view text);
@@ -97,8 +97,9 @@ class FilterList {
   int m_selectedRow = -1;
 };
 
-// Name check shared by Add and in-place editing: five characters, none of
-// which would break the sentence it travels in.
+// Name check shared by Add, in-place editing, replies and files: five
+// printable ASCII characters, none of which would break the sentence it
+// travels in or change on a save and load of a configuration file.
 bool IsValidFilterName(std::string_view name);
 
 }  // namespace hlx

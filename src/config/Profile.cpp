@@ -30,6 +30,9 @@ bool Profile::SameName(const QString& a, const QString& b) { return a.compare(b,
 
 bool Profile::Load(const QString& fileName) {
   m_sections.clear();
+  // Opening a pipe would block until someone writes to it; a folder or a
+  // device is no profile either.
+  if (!QFileInfo(fileName).isFile()) return false;
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) return false;
   const QByteArray text = file.readAll();
@@ -97,7 +100,9 @@ bool Profile::Save(const QString& fileName, QString* error) const {
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
   const QByteArray data = Serialize();
-  if (file.write(data) != data.size()) {
+  // Writes are buffered and a commit does not notice a buffer that could be
+  // written only in part (a full disk, a size limit): flush and check first.
+  if (file.write(data) != data.size() || !file.flush()) {
     const QString reason = file.errorString();
     file.cancelWriting();
     return fail(reason);

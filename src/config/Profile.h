@@ -17,7 +17,8 @@ class Profile {
   Profile() = default;
 
   // Reads a file. Returns false (and leaves the profile empty) when it cannot
-  // be read; an unreadable file then behaves like an empty one.
+  // be read or is not a regular file; an unreadable file then behaves like
+  // an empty one.
   bool Load(const QString& fileName);
   void Parse(const QByteArray& text);
 

@@ -32,14 +32,12 @@ class StatsTest : public QObject {
   }
 
   void toggleSwitchesReportsOnThenOff() {
-    const StatsToggleAction on = ToggleStats(false);
-    QVERIFY(on.Checked);
-    QVERIFY(on.Show);
-    QCOMPARE(on.Command, std::string_view("PQVXSTAT,1"));
-    const StatsToggleAction off = ToggleStats(on.Checked);
-    QVERIFY(!off.Checked);
-    QVERIFY(!off.Show);
-    QCOMPARE(off.Command, std::string_view("PQVXSTAT,0"));
+    auto toggle = [](bool checkedBefore) {
+      const StatsToggleAction a = ToggleStats(checkedBefore);
+      return QStringLiteral("%1 %2 ").arg(a.Checked).arg(a.Show) + QLatin1String(a.Command);
+    };
+    QCOMPARE(toggle(false), QString("1 1 PQVXSTAT,1"));
+    QCOMPARE(toggle(true), QString("0 0 PQVXSTAT,0"));
   }
 
   void windowSitsRightOfTheMainWindow() {
