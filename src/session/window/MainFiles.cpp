@@ -54,7 +54,11 @@ void TMainForm::LoadConfigFile(const QString& name) {
   // device's configuration with defaults.
   DeviceConfig config = m_pages->Model();
   FilterList rules;
-  if (!hlx::LoadConfigFile(name, config, rules)) {
+  QStringList diagnostics;
+  const bool read = hlx::LoadConfigFile(name, config, rules, &diagnostics);
+  // Values the device could not take were replaced by their defaults.
+  for (const QString& line : diagnostics) qWarning("%s: %s", qPrintable(name), qPrintable(line));
+  if (!read) {
     m_prompts.Inform(QStringLiteral("Unable to read %1").arg(name), {}, PromptIcon::Error);
     return;
   }

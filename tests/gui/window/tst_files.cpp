@@ -325,10 +325,10 @@ void FilesTest::logsKeepTheBytesAsReceived() {
   h.ChoosePort(QStringLiteral("UDP All"));
   h.SetAddress(sim.address());
   h.Click("btnConnect");
-  h.Feed(QByteArray("$GPTXT,a\x01b\tc\x7f", 15));
-  QTRY_VERIFY(h.Shown().contains(QStringLiteral("$GPTXT,a.b.c.")));  // the view shows them as dots...
+  h.Feed("$GPTXT,a\x01" "b\tc\x7f");
+  QTRY_VERIFY2(h.Shown().contains(QStringLiteral("$GPTXT,a.b.c.")), qPrintable(h.Shown().join("|")));  // the view shows them as dots...
   Trigger(h, "miStopLog");
-  QVERIFY(ReadAll(log).contains(QByteArray("\r\n$GPTXT,a\x01b\tc\x7f\r\n", 19)));  // ...the log keeps them
+  QVERIFY(ReadAll(log).contains("\r\n$GPTXT,a\x01" "b\tc\x7f\r\n"));  // ...the log keeps them
 }
 
 void FilesTest::logWriteErrorStopsLogging() {

@@ -92,7 +92,8 @@ void DispatcherTest::routesEachReplyByState_data() {
   const QString ver = QStringLiteral("$PQVXVER,3.33.1,HLX,123,8041");
   QTest::newRow("identify: VER handled") << SessionState::Identify << ver << QStringList{"VER " + ver};
   QTest::newRow("identify: CF ignored") << SessionState::Identify << "$PQVXCF,R,5" << QStringList{};
-  QTest::newRow("readconfig: second VER ignored") << SessionState::ReadConfig << ver << QStringList{};
+  QTest::newRow("readconfig: every line goes to the read-back table")
+      << SessionState::ReadConfig << ver << QStringList{"readback 2 " + ver};
   QTest::newRow("readconfig: CF") << SessionState::ReadConfig << "$PQVXCF,R,5" << QStringList{"readback 5 $PQVXCF,R,5"};
   QTest::newRow("readconfig: FL not last")
       << SessionState::ReadConfig << "$PQVXFL,R,1" << QStringList{"readback 9 $PQVXFL,R,1"};
