@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "SimDevice.h"
-#include "link/Nmeadefs.h"
+#include "SimSentence.h"
 
 namespace hlx::sim {
 
@@ -22,11 +22,11 @@ struct Fields {
   const std::string* At(std::size_t i) const { return i < values.size() ? &values[i] : nullptr; }
 };
 
-Fields Split(const std::string& line) {
-  Fields f;
-  std::string field;
-  for (int i = 0; ExtractField(line, i, field) >= 0; ++i) f.values.push_back(field);
-  return f;
+// Option word as the device writes it: eight upper-case hex digits.
+std::string WordText(std::uint32_t word) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) text += HexByte(static_cast<std::uint8_t>(word >> shift));
+  return text;
 }
 
 // A single digit within 0..limit, or -1.
@@ -110,7 +110,7 @@ void HandleOp(const Fields& f, SimConfig& c) {
       if (!std::isdigit(static_cast<unsigned char>(ch))) return;
     const int bit = std::stoi(*a);
     if (bit > 31) return;
-    SetBit(c.options, bit, *value == "1");
+    SetOptionBit(c.options, bit, *value == "1");
     return;
   }
   if (a->size() != 8) return;
@@ -142,53 +142,53 @@ std::string VerReply(const SimDevice& device) {
   std::string text = "PQVXVER," + s.firmware + "," + s.name + "," + s.serial;
   if (s.faults.verGarbage) text += ",ZQ#X";
   else if (!s.faults.noCaps) text += "," + s.caps;
-  return CompleteSentence(text);
+  return WireSentence(text);
 }
 
 std::string CfReply(const SimConfig& c) {
-  return CompleteSentence("PQVXCF,R," + Digit(c.hostSpeed) + "," + FlagText(c.realTime) + "," +
-                          Digit(c.priorityTimeout));
+  return WireSentence("PQVXCF,R," + Digit(c.hostSpeed) + "," + FlagText(c.realTime) + "," +
+                      Digit(c.priorityTimeout));
 }
 
 std::string DrReply(const SimConfig& c) {
-  return CompleteSentence("PQVXDR,R," + FlagText(c.routeOut1) + "," + Digit(c.hostDataOut1) + "," +
-                          FlagText(c.routeOut2) + "," + Digit(c.hostDataOut2));
+  return WireSentence("PQVXDR,R," + FlagText(c.routeOut1) + "," + Digit(c.hostDataOut1) + "," +
+                      FlagText(c.routeOut2) + "," + Digit(c.hostDataOut2));
 }
 
 std::string IdReply(const SimConfig& c) {
   std::string text = "PQVXID,R";
   for (const std::string& id : c.talkerId) text += "," + id;
-  return CompleteSentence(text);
+  return WireSentence(text);
 }
 
 std::string SpReply(const SimConfig& c) {
   std::string text = "PQVXSP,R";
   for (int v : c.speed) text += "," + Digit(v);
-  return CompleteSentence(text);
+  return WireSentence(text);
 }
 
-std::string OpReply(const SimConfig& c) { return CompleteSentence("PQVXOP,R," + HexWord(c.options)); }
+std::string OpReply(const SimConfig& c) { return WireSentence("PQVXOP,R," + WordText(c.options)); }
 
 std::string InReply(const SimConfig& c) {
   std::string text = "PQVXIN,R";
   for (int v : c.inputMode) text += "," + Digit(v);
-  return CompleteSentence(text);
+  return WireSentence(text);
 }
 
 std::vector<std::string> FilterReplies(const SimConfig& c, bool withEnd) {
   std::vector<std::string> lines;
   for (const FilterRule& r : c.filter)
-    lines.push_back(CompleteSentence("PQVXFL,R," + r.name + "," + r.sources + "," + r.div + "," + r.outputs));
-  if (withEnd) lines.push_back(CompleteSentence("PQVXFL,R,"));
+    lines.push_back(WireSentence("PQVXFL,R," + r.name + "," + r.sources + "," + r.div + "," + r.outputs));
+  if (withEnd) lines.push_back(WireSentence("PQVXFL,R,"));
   return lines;
 }
 
 bool CurrentDialect::TagBlocksOn(const SimDevice& device) const {
-  return TestBit(device.Config().options, kOptionTagBlocks);
+  return OptionBit(device.Config().options, kOptionTagBlocks);
 }
 
 void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device, std::vector<std::string>& replies) {
-  const Fields f = Split(line);
+  const Fields f{SentenceFields(line)};
   if (f.values.empty()) return;
   const std::string& address = f.values[0];
   SimConfig& c = device.Config();
@@ -205,36 +205,21 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device, 
   } else if (address == "PQVXRESET") {
     if (f.At(1) && *f.At(1) == kFactoryResetArg) device.FactoryReset();
   } else if (command) {
-    switch (LookupSentence(address)) {
-      case SidCF:
-        HandleCf(f, c);
-        if (answer) replies.push_back(CfReply(c));
-        break;
-      case SidDR:
-        HandleDr(f, c);
-        if (answer) replies.push_back(DrReply(c));
-        break;
-      case SidID:
-        HandleId(f, c);
-        if (answer) replies.push_back(IdReply(c));
-        break;
-      case SidSP:
-        HandleSp(f, c);
-        if (answer) replies.push_back(SpReply(c));
-        break;
-      case SidIN:
-        HandleIn(f, c);
-        if (answer) replies.push_back(InReply(c));
-        break;
-      case SidOP:
-        HandleOp(f, c);
-        if (answer) replies.push_back(OpReply(c));
-        break;
-      case SidFL:
-        HandleFl(f, c);  // the list is confirmed by a query, not per rule
-        break;
-      default:
-        break;
+    if (address == "PQVXFL") {
+      HandleFl(f, c);  // the list is confirmed by a query, not per rule
+      return;
+    }
+    static const struct {
+      const char* address;
+      void (*apply)(const Fields&, SimConfig&);
+      std::string (*reply)(const SimConfig&);
+    } kGroups[] = {{"PQVXCF", &HandleCf, &CfReply}, {"PQVXDR", &HandleDr, &DrReply}, {"PQVXID", &HandleId, &IdReply},
+                   {"PQVXSP", &HandleSp, &SpReply}, {"PQVXIN", &HandleIn, &InReply}, {"PQVXOP", &HandleOp, &OpReply}};
+    for (const auto& group : kGroups) {
+      if (address != group.address) continue;
+      group.apply(f, c);
+      if (answer) replies.push_back(group.reply(c));
+      return;
     }
   }
 }

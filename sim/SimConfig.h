@@ -54,4 +54,10 @@ int HostSpeedBaud(int index);
 // True when `name` (five characters, '-' wildcard) matches the address.
 bool FilterNameMatches(const std::string& name, const std::string& address);
 
+// One bit of the option word.
+inline bool OptionBit(std::uint32_t options, int bit) { return (options >> bit) & 1u; }
+inline void SetOptionBit(std::uint32_t& options, int bit, bool on) {
+  options = on ? options | (1u << bit) : options & ~(1u << bit);
+}
+
 }  // namespace hlx::sim

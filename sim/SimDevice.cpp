@@ -1,10 +1,9 @@
 #include "SimDevice.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 
-#include "link/Nmeadefs.h"
+#include "SimSentence.h"
 
 namespace hlx::sim {
 
@@ -15,26 +14,7 @@ constexpr int kFullLoad = 4608;         // processor load at 100 %
 constexpr double kMaxBurstSeconds = 1;  // a stalled caller does not get more than this at once
 constexpr std::size_t kHostOutputFlag = 2;  // position of "PC" in a rule's output flags
 
-std::string Hex2(unsigned v) {
-  char buf[3];
-  std::snprintf(buf, sizeof buf, "%02X", v & 0xFFu);
-  return buf;
-}
-
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-
 }  // namespace
-
-bool ChecksumAcceptable(std::string_view line) {
-  const auto backslash = line.rfind('\\');
-  if (backslash != std::string_view::npos) line.remove_prefix(backslash + 1);
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  const auto star = line.find('*');
-  if (star == std::string_view::npos) return true;  // NMEA leaves the checksum optional
-  if (line.size() != star + 3 || !IsHex(line[star + 1]) || !IsHex(line[star + 2])) return false;
-  const unsigned given = static_cast<unsigned>(std::stoul(std::string(line.substr(star + 1, 2)), nullptr, 16));
-  return given == NmeaChecksum(line.substr(0, star));
-}
 
 SimDevice::SimDevice(const SimSettings& settings)
     : m_settings(settings),
@@ -86,7 +66,7 @@ bool SimDevice::Forwarded(const GeneratedLine& line) const {
     const bool accepted = src < rule.sources.size() && rule.sources[src] == '1';
     return accepted && rule.outputs.size() > kHostOutputFlag && rule.outputs[kHostOutputFlag] == '1';
   }
-  return !TestBit(m_config.options, kOptionFilterBlocks);
+  return !OptionBit(m_config.options, kOptionFilterBlocks);
 }
 
 void SimDevice::AppendLive(const GeneratedLine& line, std::string& out) {
@@ -94,10 +74,9 @@ void SimDevice::AppendLive(const GeneratedLine& line, std::string& out) {
   const std::string& talker = m_config.talkerId[static_cast<std::size_t>(line.source - 1)];
   if (body[0] == '$' && talker.size() == 2) body.replace(1, 2, talker);
   if (m_dialect->TagBlocksOn(*this)) {
-    const std::string tag = "s:" + SourceName() + "-" + std::to_string(line.source);
-    out += "\\" + tag + "*" + Hex2(NmeaChecksum("\\" + tag)) + "\\";
+    out += WireTagBlock("s:" + SourceName() + "-" + std::to_string(line.source));
   }
-  out += CompleteSentence(body);
+  out += WireSentence(body);
 }
 
 void SimDevice::AppendStat(std::string& out) {
@@ -112,7 +91,7 @@ void SimDevice::AppendStat(std::string& out) {
   }
   const int load = static_cast<int>(350 + rate * 0.18) + jitter(m_random) * 20;
   text += "," + std::to_string(std::clamp(load, 0, kFullLoad));
-  out += CompleteSentence(text);
+  out += WireSentence(text);
 }
 
 void SimDevice::Advance(std::int64_t nowMs, std::string& out) {
@@ -138,7 +117,7 @@ void SimDevice::Advance(std::int64_t nowMs, std::string& out) {
       // One or two inputs at a time, as a burst on a busy input would do.
       static constexpr int kPatterns[] = {1, 2, 4, 8, 3, 5, 9};
       const int pattern = kPatterns[m_random() % std::size(kPatterns)];
-      out += CompleteSentence("PQVXOV," + std::to_string(pattern));
+      out += WireSentence("PQVXOV," + std::to_string(pattern));
     }
   } else {
     m_lineCredit = 0;

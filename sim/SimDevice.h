@@ -89,8 +89,4 @@ class SimDevice {
   int m_received = 0;
 };
 
-// True when a received line's checksum is absent or right; false when it is
-// present but wrong or malformed. Looks only at the sentence after a TAG block.
-bool ChecksumAcceptable(std::string_view line);
-
 }  // namespace hlx::sim

@@ -5,6 +5,7 @@
 #include "LineAssembler.h"
 #include "NetEndpoints.h"
 #include "SimDevice.h"
+#include "SimSentence.h"
 #include "link/Nmeadefs.h"
 
 using namespace hlx;
