@@ -1,7 +1,5 @@
 #include "config/DeviceConfig.h"
 
-#include <algorithm>
-
 #include "link/Nmeadefs.h"
 
 namespace hlx {
@@ -193,8 +191,7 @@ bool ApplySeaTalkSpeedRule(DeviceConfig& config) {
 }
 
 std::string HostSpeedCommand(int index) {
-  // One digit; an index outside 0..9 would put another character in the field.
-  return "PQVXCF,C," + std::string(1, static_cast<char>('0' + std::clamp(index, 0, 9)));
+  return "PQVXCF,C," + (index < 0 ? std::string() : IndexField(static_cast<std::uint8_t>(index), kHostSpeedItems));
 }
 
 }  // namespace hlx

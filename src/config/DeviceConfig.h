@@ -24,6 +24,7 @@ inline constexpr int kSpeedItemsOut2 = 6;     // .. 115200
 inline constexpr int kInputModeItems = 6;     // In1..In3
 inline constexpr int kInputModeItemsIn4 = 7;  // In4 also reads SeaTalk
 inline constexpr int kHostDataItems = 3;      // No, Yes, Override
+inline constexpr int kHostSpeedItems = 7;     // 4800 .. 115200, "Automatic"
 inline constexpr int kPrioTimeoutItems = 6;
 inline constexpr std::uint8_t kModePlainText = 5;
 inline constexpr std::uint8_t kModeSeaTalk = 6;

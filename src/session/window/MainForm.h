@@ -154,7 +154,6 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents 
   QString m_deviceVersion;
   QString m_deviceSerial;
   VersionNumbers m_versionNumbers;
-  std::uint16_t m_deviceCaps = 0;
   bool m_clearSettings = false;
   bool m_closing = false;
 
