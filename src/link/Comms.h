@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -90,9 +91,10 @@ class TComm {
   std::uint8_t ChannelKind() const { return m_channelKind; }
   bool SenderFilter() const { return m_senderFilter; }
 
-  // The consumer (DrainRxQueue) holds RxLock while it pops and dispatches.
-  std::recursive_mutex& RxLock();
-  std::deque<std::string>& RxQueue();
+  // Pops every queued line and hands it to `dispatch`, holding RxLock
+  // throughout. May be called again from inside `dispatch` on the same
+  // thread; the inner call takes over the remaining lines.
+  void DrainRxQueue(const std::function<void(std::string line)>& dispatch);
 
   // Why the last Send refused its text ("" when it was sent).
   const QString& LastSendError() const { return m_lastSendError; }
@@ -113,6 +115,9 @@ class TComm {
   void PostRxEvents();
   bool FromDevice(const QHostAddress& sender) const;
   bool WriteToChannel(std::string_view bytes);
+  // Private so that every consumer goes through DrainRxQueue and its re-entry rule.
+  std::recursive_mutex& RxLock();
+  std::deque<std::string>& RxQueue();
 
   QObject* m_window;
   QStringList m_portList;

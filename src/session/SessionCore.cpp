@@ -36,15 +36,7 @@ void SessionCore::StartTimeout(const QString& message) {
 
 void SessionCore::DrainRxQueue(TComm* comm) {
   if (!comm) return;
-  std::lock_guard<std::recursive_mutex> lock(comm->RxLock());
-  auto& queue = comm->RxQueue();
-  while (!queue.empty()) {
-    // Take the line out before dispatching: a handler's nested event loop may
-    // drain the same queue again on this thread.
-    std::string line = std::move(queue.front());
-    queue.pop_front();
-    Dispatch(std::move(line));
-  }
+  comm->DrainRxQueue([this](std::string l) { Dispatch(std::move(l)); });
 }
 
 void SessionCore::Dispatch(std::string line) {

@@ -47,13 +47,7 @@ class SimHost : public QObject, public ConfigHost {
 
   bool event(QEvent* e) override {
     if (e->type() != WM_RXDATA) return QObject::event(e);
-    std::lock_guard lock(comm.RxLock());
-    auto& queue = comm.RxQueue();
-    while (!queue.empty()) {
-      const std::string line = queue.front();
-      queue.pop_front();
-      Dispatch(line);
-    }
+    comm.DrainRxQueue([this](std::string line) { Dispatch(line); });
     return true;
   }
 

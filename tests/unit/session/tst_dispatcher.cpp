@@ -1,5 +1,8 @@
 // Routing rules of the session core, driven with a recording handler set.
 
+#include <pty.h>
+#include <unistd.h>
+
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -290,19 +293,35 @@ void DispatcherTest::sendSentenceCompletesLogsAndSends() {
 }
 
 void DispatcherTest::drainDispatchesEveryQueuedLineOnceEvenWhenReentered() {
-  QObject window;
+  // The queue is filled the way a port fills it: lines over a pseudo-terminal.
+  struct Window : QObject {
+    int rxEvents = 0;
+    bool event(QEvent* e) override {
+      if (e->type() != WM_RXDATA) return QObject::event(e);
+      ++rxEvents;
+      return true;
+    }
+  } window;
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  const auto closeMaster = qScopeGuard([master] { ::close(master); });
   TComm comm(&window);
+  QCOMPARE(comm.Open(ChSerial, QString::fromLocal8Bit(name), 5), ChSerial);
+  const std::string lines = "$GPGLL,1\r\n$GPGLL,2\r\n$GPGLL,3\r\n$GPGLL,4\r\n";
+  QCOMPARE(::write(master, lines.data(), lines.size()), ssize_t(lines.size()));
+  QTRY_COMPARE(window.rxEvents, 4);
+
   RecordingHandlers h;
   SessionCore core(h);
   h.core = &core;
-  {
-    std::lock_guard<std::recursive_mutex> lock(comm.RxLock());
-    for (int i = 1; i <= 4; ++i) comm.RxQueue().push_back(Line("$GPGLL," + std::to_string(i)));
-  }
   h.reenterComm = &comm;  // the first ShowLine runs a nested drain, as a modal box would
   core.DrainRxQueue(&comm);
   QCOMPARE(h.calls, (QStringList{"show $GPGLL,1", "show $GPGLL,2", "show $GPGLL,3", "show $GPGLL,4"}));
-  QVERIFY(comm.RxQueue().empty());
+  core.DrainRxQueue(&comm);  // nothing is left over for a second drain
+  QCOMPARE(h.calls.size(), 4);
   core.DrainRxQueue(nullptr);  // a window without a port does nothing
 }
 
