@@ -1,6 +1,6 @@
 #pragma once
-// The consumer side of the link benchmarks: does what the window's
-// DrainRxQueue does (on WM_RXDATA take RxLock and pop every line) and counts.
+// The consumer side of the link benchmarks: does what the window does (on
+// WM_RXDATA drain TComm's queue) and counts.
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "link/Comms.h"

@@ -72,7 +72,7 @@ int OpenSerialDevice(const QString& path, int baud, IoResult& result) {
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
     result = Failure(errno, path);
-    ::close(fd);
+    CloseSerialDevice(fd);
     return -1;
   }
   ::cfmakeraw(&tio);
@@ -86,7 +86,7 @@ int OpenSerialDevice(const QString& path, int baud, IoResult& result) {
   ::cfsetospeed(&tio, speed);
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
     result = Failure(errno, path);
-    ::close(fd);
+    CloseSerialDevice(fd);
     return -1;
   }
   // DTR and RTS are not used as control lines; a pseudo-terminal has neither.
@@ -94,6 +94,14 @@ int OpenSerialDevice(const QString& path, int baud, IoResult& result) {
   ::ioctl(fd, TIOCMBIC, &lines);
   result = {};
   return fd;
+}
+
+void CloseSerialDevice(int fd) {
+  // The exclusive flag belongs to the terminal, not to the descriptor: a
+  // pseudo-terminal whose master stays open keeps it after our close, and
+  // every later open by an ordinary user fails with EBUSY.
+  ::ioctl(fd, TIOCNXCL);
+  ::close(fd);
 }
 
 IoResult SetSerialSpeed(int fd, int baud) {

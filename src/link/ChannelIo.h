@@ -22,6 +22,8 @@ QString SerialDevicePath(const QString& name);
 // Opens a serial device raw, 8N1, without flow control, at `baud`.
 // Returns the descriptor (non-blocking) or -1 with `result` telling why.
 int OpenSerialDevice(const QString& path, int baud, IoResult& result);
+// Ends exclusive mode and closes a descriptor from OpenSerialDevice.
+void CloseSerialDevice(int fd);
 IoResult SetSerialSpeed(int fd, int baud);
 // Speed a descriptor is set to (output speed), 0 when unknown.
 int SerialSpeedOf(int fd);

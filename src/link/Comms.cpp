@@ -56,10 +56,14 @@ std::recursive_mutex& TComm::RxLock() { return m_shared->rxLock; }
 std::deque<std::string>& TComm::RxQueue() { return m_shared->rxQueue; }
 
 void TComm::DrainRxQueue(const std::function<void(std::string line)>& dispatch) {
-  std::lock_guard<std::recursive_mutex> lock(RxLock());
-  auto& queue = RxQueue();
+  // A handler may close the window and with it this TComm; the queue and the
+  // lock stay alive until the loop below has let go of them.
+  const std::shared_ptr<RxShared> shared = m_shared;
+  std::lock_guard lock(shared->rxLock);
+  auto& queue = shared->rxQueue;
   while (!queue.empty()) {
-    // Out of the queue before dispatching: a nested drain must not see it again.
+    // Out of the queue before the call: a handler's nested event loop may
+    // drain the same queue again on this thread and must not see it twice.
     std::string line = std::move(queue.front());
     queue.pop_front();
     dispatch(std::move(line));
@@ -143,8 +147,12 @@ void TComm::Close() {
   // stopping it is immediate even when no byte ever arrives.
   m_thread.reset();
   if (m_fd >= 0) {
-    if (m_channelKind == ChTcp) ::shutdown(m_fd, SHUT_RDWR);
-    ::close(m_fd);
+    if (m_channelKind == ChTcp) {
+      ::shutdown(m_fd, SHUT_RDWR);
+      ::close(m_fd);
+    } else {
+      CloseSerialDevice(m_fd);
+    }
     m_fd = -1;
   }
   if (m_udp) m_udp->close();

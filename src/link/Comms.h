@@ -91,8 +91,9 @@ class TComm {
   std::uint8_t ChannelKind() const { return m_channelKind; }
   bool SenderFilter() const { return m_senderFilter; }
 
-  // Pops every queued line under RxLock and hands it to `dispatch`. A
-  // dispatch that runs a nested event loop may drain again on this thread.
+  // Pops every queued line and hands it to `dispatch`, holding RxLock
+  // throughout. May be called again from inside `dispatch` on the same
+  // thread; the inner call takes over the remaining lines.
   void DrainRxQueue(const std::function<void(std::string line)>& dispatch);
 
   // Why the last Send refused its text ("" when it was sent).
@@ -114,6 +115,7 @@ class TComm {
   void PostRxEvents();
   bool FromDevice(const QHostAddress& sender) const;
   bool WriteToChannel(std::string_view bytes);
+  // Private so that every consumer goes through DrainRxQueue and its re-entry rule.
   std::recursive_mutex& RxLock();
   std::deque<std::string>& RxQueue();
 

@@ -53,10 +53,15 @@ Capabilities ParseCapabilities(const QString& text);
 int NextAutoBaudIndex(int current);
 
 // Message for a serial port the program may not open, with the remedy;
-// empty when the reason is not a permission problem.
-QString SerialPermissionAdvice(const QString& path, int error, const QString& group, const QString& user);
+// empty when the reason is neither a permission problem nor a port in use
+// (EBUSY). `holder` names the program that has the port open, if known.
+QString SerialPermissionAdvice(const QString& path, int error, const QString& group, const QString& user,
+                               const QString& holder = QString());
 // Same for a port of the port list (`error` is the errno of the failed open),
-// naming the group that owns the device file.
+// naming the group that owns the device file or the program that uses it.
 QString SerialOpenAdvice(const QString& portName, int error);
+// The process that has `path` open, as "name (process id)", from the
+// /proc/*/fd links; empty when none is visible (other users' are not).
+QString SerialPortHolder(const QString& path);
 
 }  // namespace hlx

@@ -1,14 +1,12 @@
 #pragma once
 // Stands in for the main window in the link tests: counts the events TComm
-// posts and, like DrainRxQueue, pops every queued line under RxLock on each
-// WM_RXDATA.
+// posts and, like the window, drains the queue on each WM_RXDATA.
 
-#include <QByteArray>
 #include <QEvent>
 #include <QObject>
 #include <QStringList>
 #include <memory>
-#include <mutex>
+#include <string>
 
 #include "link/Comms.h"
 
@@ -22,28 +20,27 @@ class LinkProbe : public QObject {
   QStringList lines;  // as received, CR LF included
   int rxEvents = 0;
   int lostEvents = 0;
+  bool autoDrain = true;  // false: lines stay queued, as behind a busy window
+
+  void Drain() {
+    comm->DrainRxQueue(
+        [this](std::string l) { lines << QString::fromLatin1(l.data(), qsizetype(l.size())); });
+  }
 
   bool event(QEvent* e) override {
     if (e->type() == WM_RXDATA) {
       ++rxEvents;
-      if (comm) {
-        std::lock_guard lock(comm->RxLock());
-        auto& queue = comm->RxQueue();
-        while (!queue.empty()) {
-          lines << QString::fromLatin1(queue.front().data(), qsizetype(queue.front().size()));
-          queue.pop_front();
-        }
-      }
+      if (comm && autoDrain) Drain();
       return true;
     }
-    if (e->type() == WM_CHANNELLOST) {
-      ++lostEvents;
-      return true;
-    }
-    return QObject::event(e);
+    if (e->type() != WM_CHANNELLOST) return QObject::event(e);
+    ++lostEvents;
+    return true;
   }
 };
 
-inline QByteArray Latin1(const QString& s) { return s.toLatin1(); }
+inline QByteArray Payload(const LoaderFrameRecord& r) {
+  return QByteArray(reinterpret_cast<const char*>(r.data.data()), r.length);
+}
 
 }  // namespace hlx::test

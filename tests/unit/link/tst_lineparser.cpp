@@ -70,21 +70,14 @@ class LineParserTest : public QObject {
     QFETCH(Chunks, reads);
     QFETCH(QStringList, lines);
     QFETCH(bool, idleAfter);
-
-    LineParser asRead;
-    QStringList got;
-    for (const QByteArray& r : reads) got += Collect(asRead, r);
-    QCOMPARE(got, lines);
-    QCOMPARE(asRead.state() == LineParser::WaitStart, idleAfter);
-
-    LineParser whole;
-    QCOMPARE(Collect(whole, reads.join()), lines);
-
-    LineParser byteWise;
-    got.clear();
     const QByteArray all = reads.join();
-    for (char c : all) got += Collect(byteWise, QByteArray(1, c));
-    QCOMPARE(got, lines);
+    LineParser asRead, whole, byteWise;
+    QStringList got[3];
+    for (const QByteArray& r : reads) got[0] += Collect(asRead, r);
+    got[1] = Collect(whole, all);
+    for (char c : all) got[2] += Collect(byteWise, QByteArray(1, c));
+    for (const QStringList& g : got) QCOMPARE(g, lines);
+    QCOMPARE(asRead.state() == LineParser::WaitStart, idleAfter);
     QCOMPARE(byteWise.state(), asRead.state());
     QCOMPARE(byteWise.length(), asRead.length());
   }

@@ -1,5 +1,8 @@
 // Pure rules of the traffic monitor and the connection panel.
 
+#include <pty.h>
+#include <unistd.h>
+
 #include <QtTest>
 
 #include <cerrno>
@@ -25,7 +28,9 @@ class MonitorRulesTest : public QObject {
   void capabilityWord();
   void verReplyFieldsAndMissingOnes();
   void speedSearchGoesDownToTheSlowestThenGivesUp();
-  void permissionAdviceNamesTheGroup();
+  void serialAdvice_data();
+  void serialAdvice();
+  void portHolderIsTheProcessWithTheDeviceOpen();
 };
 
 void MonitorRulesTest::displayTextDropsTagBlockAndLineEnd_data() {
@@ -181,12 +186,58 @@ void MonitorRulesTest::speedSearchGoesDownToTheSlowestThenGivesUp() {
   QCOMPARE(NextAutoBaudIndex(-1), -1);
 }
 
-void MonitorRulesTest::permissionAdviceNamesTheGroup() {
-  const QString advice = SerialPermissionAdvice("/dev/ttyUSB0", EACCES, "dialout", "skipper");
-  QVERIFY(advice.contains(QLatin1String("/dev/ttyUSB0")));
-  QVERIFY(advice.contains(QLatin1String("usermod -aG dialout skipper")));
-  QVERIFY(SerialPermissionAdvice("/dev/ttyUSB0", ENOENT, "dialout", "skipper").isEmpty());
-  QVERIFY(!SerialPermissionAdvice("/dev/ttyS0", EACCES, QString(), "skipper").contains(QLatin1String("usermod")));
+void MonitorRulesTest::serialAdvice_data() {
+  QTest::addColumn<int>("error");
+  QTest::addColumn<QString>("group");
+  QTest::addColumn<QString>("holder");
+  QTest::addColumn<QString>("advice");
+  QTest::newRow("no access: join the owning group")
+      << EACCES << "dialout" << QString()
+      << "Permission denied for /dev/ttyUSB0.\r"
+         "The device belongs to the group \"dialout\". Add your user to it:\r"
+         "    sudo usermod -aG dialout skipper\r"
+         "then log out and in again.";
+  QTest::newRow("not permitted, no group known")
+      << EPERM << QString() << QString()
+      << "Permission denied for /dev/ttyUSB0.\r"
+         "Ask your administrator for read and write access to the device.";
+  QTest::newRow("in use by a program found in /proc")
+      << EBUSY << "dialout" << "gpsd (process 812)"
+      << "The port /dev/ttyUSB0 is in use by another program: gpsd (process 812).\r"
+         "Close that program, then connect again.";
+  QTest::newRow("in use, holder not visible")
+      << EBUSY << QString() << QString()
+      << "The port /dev/ttyUSB0 is in use by another program.\r"
+         "Close the program that uses it, then connect again.";
+  QTest::newRow("missing device: no advice") << ENOENT << QString() << QString() << QString();
+}
+
+void MonitorRulesTest::serialAdvice() {
+  QFETCH(int, error);
+  QFETCH(QString, group);
+  QFETCH(QString, holder);
+  QFETCH(QString, advice);
+  QCOMPARE(SerialPermissionAdvice("/dev/ttyUSB0", error, group, "skipper", holder), advice);
+}
+
+void MonitorRulesTest::portHolderIsTheProcessWithTheDeviceOpen() {
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const auto closeMaster = qScopeGuard([master] { ::close(master); });
+  // Found through a link to the device too (socat links, /dev/serial/by-id).
+  QTemporaryDir dir;
+  const QString link = dir.filePath(QStringLiteral("port"));
+  QVERIFY(QFile::link(QString::fromLocal8Bit(name), link));
+  const QString us = QStringLiteral(" (process %1)").arg(QCoreApplication::applicationPid());
+  QVERIFY2(SerialPortHolder(link).endsWith(us), qPrintable(SerialPortHolder(link)));
+  const QString advice = SerialOpenAdvice(link, EBUSY);
+  QVERIFY2(advice.startsWith("The port " + link) && advice.contains(us + ".\r"), qPrintable(advice));
+  // Only the master side (/dev/ptmx) is left open now: nobody holds the port.
+  ::close(slave);
+  QCOMPARE(SerialPortHolder(QString::fromLocal8Bit(name)), QString());
+  QCOMPARE(SerialPortHolder(QStringLiteral("/nonexistent/ttyHLX0")), QString());
 }
 
 QTEST_GUILESS_MAIN(MonitorRulesTest)
