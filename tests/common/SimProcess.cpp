@@ -59,6 +59,9 @@ bool SimProcess::start(const QStringList& args, int timeoutMs) {
   QStringList all;
   if (!m_ptyPath.isEmpty()) all << QStringLiteral("--pty") << m_ptyPath;
   if (!m_recordPath.isEmpty()) all << QStringLiteral("--record") << m_recordPath;
+  // Lets test runs that share a machine keep out of each other's way.
+  if (const QByteArray address = qgetenv("HLX_TEST_SIM_ADDRESS"); !address.isEmpty())
+    all << QStringLiteral("--address") << QString::fromLatin1(address);
   all << args;
   m_output.clear();
   m_process.start(SimExecutable(), all);
