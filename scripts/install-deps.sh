@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
-  fonts-dejavu-core
+  fonts-dejavu-core clang-format
 )
 if [[ "${1:-}" == "--demo" ]]; then
   PACKAGES+=(xvfb xauth imagemagick x11-apps)
