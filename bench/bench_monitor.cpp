@@ -11,8 +11,8 @@
 
 #include <sys/resource.h>
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -53,7 +53,8 @@ class BenchPrompts : public hlx::UserPrompts {
 double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 long LogLines(const QString& name) {
@@ -78,8 +79,8 @@ int main(int argc, char** argv) {
 
   QProcess sim;
   sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  sim.start(QStringLiteral(HLX_SIM_PATH), {"--address", kSimAddress, "--traffic", QString::number(rate),
-                                           "--ov-period", "0"});
+  sim.start(QStringLiteral(HLX_SIM_PATH),
+            {"--address", kSimAddress, "--traffic", QString::number(rate), "--ov-period", "0"});
   bool ready = false;
   while (!ready && sim.waitForReadyRead(5000)) ready = sim.readAll().contains("ready");
   if (!ready) {
@@ -110,9 +111,8 @@ int main(int argc, char** argv) {
   tick.start();
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    lateness.push_back(std::max<qint64>(0, tick.restart() - 10));
-  });
+  QObject::connect(&probe, &QTimer::timeout,
+                   [&] { lateness.push_back(std::max<qint64>(0, tick.restart() - 10)); });
   probe.start(10);
   const double cpuStart = CpuSeconds();
   QElapsedTimer wall;

@@ -140,8 +140,10 @@ void HandleFl(const Fields& f, SimConfig& c) {
 std::string VerReply(const SimDevice& device) {
   const SimSettings& s = device.Settings();
   std::string text = "PQVXVER," + s.firmware + "," + s.name + "," + s.serial;
-  if (s.faults.verGarbage) text += ",ZQ#X";
-  else if (!s.faults.noCaps) text += "," + s.caps;
+  if (s.faults.verGarbage)
+    text += ",ZQ#X";
+  else if (!s.faults.noCaps)
+    text += "," + s.caps;
   return WireSentence(text);
 }
 
@@ -187,7 +189,8 @@ bool CurrentDialect::TagBlocksOn(const SimDevice& device) const {
   return OptionBit(device.Config().options, kOptionTagBlocks);
 }
 
-void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device, std::vector<std::string>& replies) {
+void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
+                                    std::vector<std::string>& replies) {
   const Fields f{SentenceFields(line)};
   if (f.values.empty()) return;
   const std::string& address = f.values[0];
@@ -198,8 +201,10 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device, 
   if (address == "PQVXVER") {
     if (!f.At(1) || *f.At(1) != "R") replies.push_back(VerReply(device));
   } else if (address == "PQVXCFQ") {
-    for (auto* reply : {&CfReply, &DrReply, &IdReply, &SpReply, &OpReply, &InReply}) replies.push_back(reply(c));
-    for (std::string& fl : FilterReplies(c, !device.Settings().faults.noListEnd)) replies.push_back(std::move(fl));
+    for (auto* reply : {&CfReply, &DrReply, &IdReply, &SpReply, &OpReply, &InReply})
+      replies.push_back(reply(c));
+    for (std::string& fl : FilterReplies(c, !device.Settings().faults.noListEnd))
+      replies.push_back(std::move(fl));
   } else if (address == "PQVXSTAT") {
     if (const int on = Digit(f.At(1), 1); on >= 0) device.SetStatisticsOn(on == 1);
   } else if (address == "PQVXRESET") {
@@ -213,8 +218,9 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device, 
       const char* address;
       void (*apply)(const Fields&, SimConfig&);
       std::string (*reply)(const SimConfig&);
-    } kGroups[] = {{"PQVXCF", &HandleCf, &CfReply}, {"PQVXDR", &HandleDr, &DrReply}, {"PQVXID", &HandleId, &IdReply},
-                   {"PQVXSP", &HandleSp, &SpReply}, {"PQVXIN", &HandleIn, &InReply}, {"PQVXOP", &HandleOp, &OpReply}};
+    } kGroups[] = {{"PQVXCF", &HandleCf, &CfReply}, {"PQVXDR", &HandleDr, &DrReply},
+                   {"PQVXID", &HandleId, &IdReply}, {"PQVXSP", &HandleSp, &SpReply},
+                   {"PQVXIN", &HandleIn, &InReply}, {"PQVXOP", &HandleOp, &OpReply}};
     for (const auto& group : kGroups) {
       if (address != group.address) continue;
       group.apply(f, c);

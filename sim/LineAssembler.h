@@ -15,7 +15,10 @@ class LineAssembler {
 
   // Appends every line completed by `bytes` (start character through LF).
   void Feed(std::string_view bytes, std::vector<std::string>& lines);
-  void Reset() { m_collecting = false; m_line.clear(); }
+  void Reset() {
+    m_collecting = false;
+    m_line.clear();
+  }
 
  private:
   bool m_collecting = false;

@@ -12,7 +12,8 @@ constexpr qsizetype kMaxDatagram = 1400;
 
 }  // namespace
 
-UdpEndpoint::UdpEndpoint(LineHandler handler, QObject* parent) : QObject(parent), m_handler(std::move(handler)) {
+UdpEndpoint::UdpEndpoint(LineHandler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)) {
   connect(&m_socket, &QUdpSocket::readyRead, this, &UdpEndpoint::OnReadyRead);
 }
 
@@ -61,7 +62,8 @@ void UdpEndpoint::Send(const QByteArray& data) {
   }
 }
 
-TcpEndpoint::TcpEndpoint(LineHandler handler, QObject* parent) : QObject(parent), m_handler(std::move(handler)) {
+TcpEndpoint::TcpEndpoint(LineHandler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)) {
   connect(&m_server, &QTcpServer::newConnection, this, &TcpEndpoint::OnNewConnection);
 }
 

@@ -20,7 +20,8 @@ class UdpEndpoint : public QObject {
   Q_OBJECT
  public:
   UdpEndpoint(LineHandler handler, QObject* parent = nullptr);
-  bool Open(const QHostAddress& address, quint16 port, const QHostAddress& peer, quint16 peerPort, QString& error);
+  bool Open(const QHostAddress& address, quint16 port, const QHostAddress& peer, quint16 peerPort,
+            QString& error);
   quint16 Port() const { return m_socket.localPort(); }
   void Broadcast(const QByteArray& data);
 

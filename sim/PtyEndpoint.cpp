@@ -1,15 +1,15 @@
 #include "PtyEndpoint.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSocketNotifier>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstring>
 
 namespace hlx::sim {
 
@@ -47,13 +47,15 @@ bool PtyEndpoint::Open(const QString& linkPath, int speedIndex, QString& error) 
   m_slavePath = QString::fromLocal8Bit(name);
 
   const QFileInfo existing(linkPath);
-  if (existing.isSymLink()) QFile::remove(linkPath);
+  if (existing.isSymLink())
+    QFile::remove(linkPath);
   else if (existing.exists()) {
     error = linkPath + QStringLiteral(" exists and is not a link");
     return false;
   }
   if (::symlink(name, QFile::encodeName(linkPath).constData()) != 0) {
-    error = QStringLiteral("symlink ") + linkPath + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    error = QStringLiteral("symlink ") + linkPath + QStringLiteral(": ") +
+            QString::fromLocal8Bit(std::strerror(errno));
     return false;
   }
   m_link = linkPath;

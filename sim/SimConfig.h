@@ -10,9 +10,9 @@
 
 namespace hlx::sim {
 
-inline constexpr int kInputs = 4;         // NMEA inputs In1..In4
-inline constexpr int kChannels = 5;       // the inputs plus the converted sentences
-inline constexpr int kSourceConv = 5;     // source number of converted sentences
+inline constexpr int kInputs = 4;      // NMEA inputs In1..In4
+inline constexpr int kChannels = 5;    // the inputs plus the converted sentences
+inline constexpr int kSourceConv = 5;  // source number of converted sentences
 inline constexpr std::size_t kMaxFilterRules = 50;
 inline constexpr std::size_t kFilterNameLength = 5;
 inline constexpr int kHostSpeedCount = 7;  // 4800 .. 230400
@@ -28,8 +28,8 @@ struct FilterRule {
 };
 
 struct SimConfig {
-  int hostSpeed = 5;                          // host port speed index 0..6
-  std::array<int, 5> speed{};                 // In1, In2, In3, In4/Out1, Out2
+  int hostSpeed = 5;           // host port speed index 0..6
+  std::array<int, 5> speed{};  // In1, In2, In3, In4/Out1, Out2
   int priorityTimeout = 0;
   std::array<bool, kChannels> realTime{};
   std::array<std::string, kChannels> talkerId;

@@ -9,9 +9,9 @@ namespace hlx::sim {
 
 namespace {
 
-constexpr int kQueueSize = 63;          // input queue slots; full scale of the peak level
-constexpr int kFullLoad = 4608;         // processor load at 100 %
-constexpr double kMaxBurstSeconds = 1;  // a stalled caller does not get more than this at once
+constexpr int kQueueSize = 63;              // input queue slots; full scale of the peak level
+constexpr int kFullLoad = 4608;             // processor load at 100 %
+constexpr double kMaxBurstSeconds = 1;      // a stalled caller does not get more than this at once
 constexpr std::size_t kHostOutputFlag = 2;  // position of "PC" in a rule's output flags
 
 }  // namespace
@@ -22,7 +22,8 @@ SimDevice::SimDevice(const SimSettings& settings)
       m_dialect(MakeDialect(settings.generation)),
       m_traffic(settings.seed),
       m_random(settings.seed ^ 0x5eedu) {
-  if (!m_dialect) throw std::invalid_argument("generation not simulated: " + std::to_string(settings.generation));
+  if (!m_dialect)
+    throw std::invalid_argument("generation not simulated: " + std::to_string(settings.generation));
 }
 
 SimDevice::~SimDevice() = default;
@@ -37,8 +38,10 @@ std::vector<std::string> SimDevice::ReceiveLine(std::string_view line) {
   if (m_settings.faults.silent) return replies;
   std::string text(line);
   // Accept a bare LF end too; the field parser wants CR LF.
-  if (text.empty() || text.back() != '\n') text += "\r\n";
-  else if (text.size() < 2 || text[text.size() - 2] != '\r') text.insert(text.size() - 1, "\r");
+  if (text.empty() || text.back() != '\n')
+    text += "\r\n";
+  else if (text.size() < 2 || text[text.size() - 2] != '\r')
+    text.insert(text.size() - 1, "\r");
   if (!ChecksumAcceptable(text)) {
     ++m_badChecksums;
     return replies;
@@ -51,8 +54,8 @@ std::vector<std::string> SimDevice::ReceiveLine(std::string_view line) {
 std::string SimDevice::SourceName() const {
   std::string name;
   for (char c : m_settings.name)
-    if (c != '-' && c != '*' && c != ',' && c != '\\' && c != '!' && c != '$' && static_cast<unsigned char>(c) > ' ' &&
-        static_cast<unsigned char>(c) < 0x7F)
+    if (c != '-' && c != '*' && c != ',' && c != '\\' && c != '!' && c != '$' &&
+        static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7F)
       name += c;
   if (name.size() > 16) name.resize(16);  // keeps tagged lines well inside the 128-character limit
   return name.empty() ? std::string("HLX") : name;

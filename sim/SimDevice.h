@@ -32,8 +32,8 @@ struct SimSettings {
   std::string name = "HLX2000";
   std::string serial = "20261206";
   std::string caps = "8041";
-  int hostSpeed = 5;             // index 0..6 (115200)
-  double trafficRate = 0;        // live lines per second
+  int hostSpeed = 5;       // index 0..6 (115200)
+  double trafficRate = 0;  // live lines per second
   std::uint32_t seed = 1;
   int overflowPeriodMs = 10000;  // how often an overflow report comes with traffic on; 0 = never
   int statPeriodMs = 1000;       // statistics report interval while switched on

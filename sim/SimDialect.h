@@ -16,7 +16,8 @@ class SimDialect {
   virtual ~SimDialect() = default;
   // `line` is a received sentence whose checksum was verified, CR LF at its
   // end. Appends the complete wire text of every reply to `replies`.
-  virtual void HandleSentence(const std::string& line, SimDevice& device, std::vector<std::string>& replies) = 0;
+  virtual void HandleSentence(const std::string& line, SimDevice& device,
+                              std::vector<std::string>& replies) = 0;
   // Whether live sentences carry a TAG block naming their source right now.
   virtual bool TagBlocksOn(const SimDevice& device) const = 0;
 };

@@ -28,7 +28,8 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
   if (!m_settings.recordPath.isEmpty()) {
     m_record.setFileName(m_settings.recordPath);
     if (!m_record.open(QIODevice::WriteOnly | QIODevice::Append)) {
-      error = QStringLiteral("record file ") + m_settings.recordPath + QStringLiteral(": ") + m_record.errorString();
+      error = QStringLiteral("record file ") + m_settings.recordPath + QStringLiteral(": ") +
+              m_record.errorString();
       return false;
     }
   }

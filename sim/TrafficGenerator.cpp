@@ -28,16 +28,12 @@ constexpr int SourceOf(Kind k) {
     case kRmc:
     case kGga:
     case kVtg:
-    case kGsv:
-      return 1;
-    case kHdg:
-      return 2;
+    case kGsv: return 1;
+    case kHdg: return 2;
     case kMwv:
     case kDbt:
-    case kVhw:
-      return 3;
-    case kAis:
-      return 4;
+    case kVhw: return 3;
+    case kAis: return 4;
   }
   return 1;
 }
@@ -50,7 +46,8 @@ std::string Format(const char* fmt, ...) {
   const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
   va_end(args);
   if (n < 0) return {};
-  return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
+  return std::string(buf,
+                     static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
 }
 
 double Wrap360(double deg) {
@@ -104,8 +101,8 @@ std::string TrafficGenerator::LonText() const {
 }
 
 std::string TrafficGenerator::Rmc() {
-  return Format("$GPRMC,%s,A,%s,%s,%.1f,%.1f,%s,%.1f,E,A", TimeText().c_str(), LatText().c_str(), LonText().c_str(),
-                m_speedKn, m_course, DateText().c_str(), m_variation);
+  return Format("$GPRMC,%s,A,%s,%s,%.1f,%.1f,%s,%.1f,E,A", TimeText().c_str(), LatText().c_str(),
+                LonText().c_str(), m_speedKn, m_course, DateText().c_str(), m_variation);
 }
 
 std::string TrafficGenerator::Gga(const char* talker) {
@@ -132,9 +129,7 @@ std::string TrafficGenerator::Hdg() {
 
 std::string TrafficGenerator::Hdt(double heading) { return Format("$HCHDT,%.1f,T", Wrap360(heading)); }
 
-std::string TrafficGenerator::Mwv() {
-  return Format("$IIMWV,%.1f,R,%.1f,N,A", m_windAngle, m_windSpeed);
-}
+std::string TrafficGenerator::Mwv() { return Format("$IIMWV,%.1f,R,%.1f,N,A", m_windAngle, m_windSpeed); }
 
 std::string TrafficGenerator::Vwr() {
   const bool starboard = m_windAngle <= 180.0;
@@ -149,13 +144,11 @@ std::string TrafficGenerator::Dbt() {
 
 std::string TrafficGenerator::Vhw(const char* talker) {
   const double stw = m_speedKn * 0.95;
-  return Format("$%sVHW,%.1f,T,%.1f,M,%.1f,N,%.1f,K", talker, m_heading, Wrap360(m_heading - m_variation), stw,
-                stw * 1.852);
+  return Format("$%sVHW,%.1f,T,%.1f,M,%.1f,N,%.1f,K", talker, m_heading, Wrap360(m_heading - m_variation),
+                stw, stw * 1.852);
 }
 
-std::string TrafficGenerator::Zda() {
-  return Format("$GPZDA,%s,06,12,2026,00,00", TimeText().c_str());
-}
+std::string TrafficGenerator::Zda() { return Format("$GPZDA,%s,06,12,2026,00,00", TimeText().c_str()); }
 
 std::string TrafficGenerator::Aivdm() {
   // A class A position report's worth of six-bit characters; the content is
@@ -183,8 +176,7 @@ void TrafficGenerator::QueueConversions(int kind, std::uint32_t options) {
     case kMwv:
       if (on(kConvVwrMwv)) m_pending.push_back({5, Vwr()});
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

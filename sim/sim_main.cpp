@@ -1,6 +1,7 @@
 // hlx-sim: a headless multiplexer on a pseudo-terminal, UDP and TCP.
 // This file only turns the command line into settings.
 
+#include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QNetworkProxy>
@@ -8,7 +9,6 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <unistd.h>
 
 #include "SimServer.h"
 

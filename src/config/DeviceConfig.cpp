@@ -191,7 +191,8 @@ bool ApplySeaTalkSpeedRule(DeviceConfig& config) {
 }
 
 std::string HostSpeedCommand(int index) {
-  return "PQVXCF,C," + (index < 0 ? std::string() : IndexField(static_cast<std::uint8_t>(index), kHostSpeedItems));
+  return "PQVXCF,C," +
+         (index < 0 ? std::string() : IndexField(static_cast<std::uint8_t>(index), kHostSpeedItems));
 }
 
 }  // namespace hlx

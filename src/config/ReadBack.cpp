@@ -20,8 +20,10 @@ constexpr std::array<std::pair<int, ModelReply>, 6> kModelReplies = {{
 }};
 }  // namespace
 
-ReadBackResult ApplyReadBackReply(int sentenceId, std::string_view line, DeviceConfig& config, FilterList& rules) {
-  if (sentenceId == SidFL) return rules.HandleFLReply(line) ? ReadBackResult::ListEnded : ReadBackResult::Applied;
+ReadBackResult ApplyReadBackReply(int sentenceId, std::string_view line, DeviceConfig& config,
+                                  FilterList& rules) {
+  if (sentenceId == SidFL)
+    return rules.HandleFLReply(line) ? ReadBackResult::ListEnded : ReadBackResult::Applied;
   for (const auto& [id, apply] : kModelReplies) {
     if (id != sentenceId) continue;
     apply(config, line);

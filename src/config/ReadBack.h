@@ -17,6 +17,7 @@ enum class ReadBackResult {
 };
 
 // Applies one reply (by its sentence id) to `config` or `rules`.
-ReadBackResult ApplyReadBackReply(int sentenceId, std::string_view line, DeviceConfig& config, FilterList& rules);
+ReadBackResult ApplyReadBackReply(int sentenceId, std::string_view line, DeviceConfig& config,
+                                  FilterList& rules);
 
 }  // namespace hlx

@@ -78,14 +78,10 @@ std::uint8_t TComm::Open(int kind, const QString& address, int param) {
   // Callers close first; an open channel is closed here rather than leaked.
   Close();
   switch (kind) {
-    case ChSerial:
-      return OpenSerial(address, param);
-    case ChUdp:
-      return OpenUdp(address, param);
-    case ChTcp:
-      return OpenTcp(address);
-    default:
-      return ChClosed;
+    case ChSerial: return OpenSerial(address, param);
+    case ChUdp: return OpenUdp(address, param);
+    case ChTcp: return OpenTcp(address);
+    default: return ChClosed;
   }
 }
 

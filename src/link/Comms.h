@@ -36,7 +36,8 @@ inline constexpr QEvent::Type WM_CHANNELLOST = static_cast<QEvent::Type>(QEvent:
 
 enum ChannelKindValue : std::uint8_t { ChClosed = 0, ChSerial = 1, ChUdp = 2, ChTcp = 3 };
 
-inline constexpr std::array<int, 9> SpeedTable = {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+inline constexpr std::array<int, 9> SpeedTable = {4800,   9600,   19200,  38400, 57600,
+                                                  115200, 230400, 460800, 921600};
 inline constexpr int kDefaultSpeedIndex = 5;  // 115200, for any index outside the table
 inline constexpr quint16 kNmeaPort = 10110;
 inline constexpr int kTcpConnectTimeoutMs = 5000;

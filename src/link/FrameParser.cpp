@@ -26,8 +26,7 @@ void FrameParser::Feed(const std::uint8_t* data, std::size_t size) {
           m_state = Collecting;
         }
         break;
-      case Complete:
-        return;  // the slot is full until Take()
+      case Complete: return;  // the slot is full until Take()
       case Collecting:
         if (c == kFrameEnd) {
           if (m_length == 0) {

@@ -110,9 +110,7 @@ void SetBit(std::uint32_t& word, int bit, bool value) {
   word = value ? (word | mask) : (word & ~mask);
 }
 
-bool TestBit(std::uint32_t word, int bit) {
-  return (word >> (static_cast<unsigned>(bit) & 31u)) & 1u;
-}
+bool TestBit(std::uint32_t word, int bit) { return (word >> (static_cast<unsigned>(bit) & 31u)) & 1u; }
 
 std::string HexWord(std::uint32_t word) {
   char buf[9];

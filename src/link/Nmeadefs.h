@@ -26,8 +26,8 @@ enum SentenceId : int {
   SidIN = 12,
 };
 
-inline constexpr int kFieldMissing = -1;   // fewer fields than asked for
-inline constexpr int kNotASentence = -9;   // line is not a well-formed sentence
+inline constexpr int kFieldMissing = -1;  // fewer fields than asked for
+inline constexpr int kNotASentence = -9;  // line is not a well-formed sentence
 inline constexpr int kMinSentenceLength = 7;
 inline constexpr std::size_t kMaxLineLength = 128;  // start character through LF
 inline constexpr std::size_t kMaxSendLength = 100;  // completed sentence, CR LF included

@@ -71,18 +71,21 @@ int NextAutoBaudIndex(int current) { return current < 1 ? -1 : current - 1; }
 QString SerialPermissionAdvice(const QString& path, int error, const QString& group, const QString& user,
                                const QString& holder) {
   if (error == EBUSY && holder.isEmpty())
-    return QStringLiteral("The port %1 is in use by another program.\r"
-                          "Close the program that uses it, then connect again.")
+    return QStringLiteral(
+               "The port %1 is in use by another program.\r"
+               "Close the program that uses it, then connect again.")
         .arg(path);
   if (error == EBUSY)
-    return QStringLiteral("The port %1 is in use by another program: %2.\r"
-                          "Close that program, then connect again.")
+    return QStringLiteral(
+               "The port %1 is in use by another program: %2.\r"
+               "Close that program, then connect again.")
         .arg(path, holder);
   if (error != EACCES && error != EPERM) return {};
   QString text = QStringLiteral("Permission denied for %1.").arg(path);
   if (!group.isEmpty())
-    text += QStringLiteral("\rThe device belongs to the group \"%1\". Add your user to it:\r"
-                           "    sudo usermod -aG %1 %2\rthen log out and in again.")
+    text += QStringLiteral(
+                "\rThe device belongs to the group \"%1\". Add your user to it:\r"
+                "    sudo usermod -aG %1 %2\rthen log out and in again.")
                 .arg(group, user.isEmpty() ? QStringLiteral("$USER") : user);
   else
     text += QStringLiteral("\rAsk your administrator for read and write access to the device.");

@@ -30,10 +30,10 @@ inline constexpr int kHostEthernet = 2;
 inline constexpr int kHostWireless = 3;
 
 struct VerReply {
-  QString version;  // field 1
-  QString name;     // field 2
-  QString serial;   // field 3
-  QString caps;     // field 4, empty when absent
+  QString version;       // field 1
+  QString name;          // field 2
+  QString serial;        // field 3
+  QString caps;          // field 4, empty when absent
   bool hasCaps = false;  // field 4 has exactly four characters
 };
 VerReply ParseVerReply(std::string_view line);

@@ -10,14 +10,10 @@ QString LogWriter::LinesStatus(int lines) { return QStringLiteral("Log: %1 lines
 
 QString LogChannelText(std::uint8_t channelKind) {
   switch (channelKind) {
-    case ChSerial:
-      return QStringLiteral("Ser");
-    case ChUdp:
-      return QStringLiteral("UDP");
-    case ChTcp:
-      return QStringLiteral("TCP");
-    default:
-      return QStringLiteral("---");
+    case ChSerial: return QStringLiteral("Ser");
+    case ChUdp: return QStringLiteral("UDP");
+    case ChTcp: return QStringLiteral("TCP");
+    default: return QStringLiteral("---");
   }
 }
 

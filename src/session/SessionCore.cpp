@@ -28,7 +28,9 @@ void SessionCore::SetState(SessionState state) {
   emit stateChanged(state);
 }
 
-void SessionCore::OnSentence(int sentenceId, LineHandler handler) { m_anyState[sentenceId] = std::move(handler); }
+void SessionCore::OnSentence(int sentenceId, LineHandler handler) {
+  m_anyState[sentenceId] = std::move(handler);
+}
 
 void SessionCore::StartTimeout(const QString& message) {
   m_timeoutMsg = message;

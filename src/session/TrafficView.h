@@ -30,14 +30,24 @@ QString RowKey(const QString& text);
 
 class TrafficView {
  public:
-  void SetNoScroll(bool noScroll) { m_noScroll = noScroll; Clear(); }
+  void SetNoScroll(bool noScroll) {
+    m_noScroll = noScroll;
+    Clear();
+  }
   bool NoScroll() const { return m_noScroll; }
-  void Clear() { m_lines.clear(); m_changed = true; }
+  void Clear() {
+    m_lines.clear();
+    m_changed = true;
+  }
   void Add(const QString& text);
 
   const QStringList& Lines() const { return m_lines; }
   // True once after any change (the widget repaints then).
-  bool TakeChanged() { const bool c = m_changed; m_changed = false; return c; }
+  bool TakeChanged() {
+    const bool c = m_changed;
+    m_changed = false;
+    return c;
+  }
 
  private:
   QStringList m_lines;

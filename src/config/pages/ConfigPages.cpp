@@ -25,8 +25,10 @@ void AddPage(QWidget* tab, QWidget* page) {
 TConfigPages::TConfigPages(QWidget* tabInOut, QWidget* tabOptions, QWidget* tabFilter, SessionHost& host,
                            QObject* parent)
     : QObject(parent), m_host(host) {
-  m_inOut = new TInOutPage(m_host, m_config, [this] { UpdateControls(); }, tabInOut);
-  m_options = new TOptionsPage(m_host, m_config, [this] { UpdateControls(); }, tabOptions);
+  m_inOut = new TInOutPage(
+      m_host, m_config, [this] { UpdateControls(); }, tabInOut);
+  m_options = new TOptionsPage(
+      m_host, m_config, [this] { UpdateControls(); }, tabOptions);
   m_filter = new TFilterPage(m_host, m_config, m_rules, tabFilter);
   AddPage(tabInOut, m_inOut);
   AddPage(tabOptions, m_options);
@@ -81,13 +83,16 @@ void TConfigPages::StopCapture() {
 
 void TConfigPages::ResetFactorySettings() {
   const bool yes = m_host.Prompts().AskYesNo(
-      QStringLiteral("This will restore the factory settings\rof the multiplexer. Do you really want to proceed?"),
+      QStringLiteral(
+          "This will restore the factory settings\rof the multiplexer. Do you really want to proceed?"),
       QStringLiteral("HLX-Config"), PromptIcon::Warning);
   if (yes) m_host.SendSentence(kFactoryResetCommand);
   emit readConfigurationRequested();
 }
 
-void TConfigPages::SetDeviceCaps(std::uint16_t caps) { m_filter->SetOutputWExists((caps & kCapsOutputW) != 0); }
+void TConfigPages::SetDeviceCaps(std::uint16_t caps) {
+  m_filter->SetOutputWExists((caps & kCapsOutputW) != 0);
+}
 
 void TConfigPages::SetControlsEnabled(bool enable) {
   m_controlsEnabled = enable;

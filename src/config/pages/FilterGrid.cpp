@@ -16,7 +16,7 @@ namespace hlx {
 namespace {
 
 constexpr std::array<int, FcColumnCount> kWidths = {17, 16, 16, 16, 16, 16, 16, 55, 21, 16, 16, 16, 16};
-constexpr std::array<const char*, FcColumnCount> kCaptions = {"",         "H",   "1", "2", "3", "4", "C",
+constexpr std::array<const char*, FcColumnCount> kCaptions = {"",         "H",   "1", "2", "3",  "4", "C",
                                                               "Sentence", "Div", "1", "2", "PC", "W"};
 const QColor kHeaderText(0x80, 0x80, 0x80);
 const QColor kMissingW(0xC0, 0xC0, 0xC0);
@@ -123,7 +123,9 @@ void TFilterGrid::SelectCell(int row, int column) {
   if (column == FcName || column == FcDiv) OpenEditor();
 }
 
-int TFilterGrid::RowTop(int row) const { return kHeaderHeight + row * kRowHeight - verticalScrollBar()->value(); }
+int TFilterGrid::RowTop(int row) const {
+  return kHeaderHeight + row * kRowHeight - verticalScrollBar()->value();
+}
 
 QRect TFilterGrid::CellRect(int row, int column) const {
   return {ColumnLeft(column), RowTop(row), ColumnWidth(column), kRowHeight};

@@ -10,7 +10,11 @@
 namespace hlx {
 
 TFilterPage::TFilterPage(SessionHost& host, DeviceConfig& config, FilterList& rules, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::FilterPage>()), m_host(host), m_config(config), m_rules(rules) {
+    : QWidget(parent),
+      m_ui(std::make_unique<Ui::FilterPage>()),
+      m_host(host),
+      m_config(config),
+      m_rules(rules) {
   Ui::FilterPage& ui = *m_ui;
   ui.setupUi(this);
   ui.FilterGrid->SetList(&m_rules);
@@ -37,7 +41,8 @@ void TFilterPage::ListChanged() {
 
 void TFilterPage::UpdateDeleteButton() {
   const int col = m_ui->FilterGrid->SelectedColumn();
-  m_ui->btnFilterDelEntry->setEnabled(m_ui->FilterGrid->SelectedRow() >= 0 && (col == FcName || col == FcDiv));
+  m_ui->btnFilterDelEntry->setEnabled(m_ui->FilterGrid->SelectedRow() >= 0 &&
+                                      (col == FcName || col == FcDiv));
 }
 
 void TFilterPage::StoreList() {
@@ -69,7 +74,8 @@ void TFilterPage::btnFilterAddClick() {
   const std::string text = m_ui->edtFilter->text().toUpper().toStdString();
   const int result = m_rules.AddFilterEntry(text, "000000", "", "0000", true);
   if (result == kFilterBadName)
-    m_host.Prompts().Inform(QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character"));
+    m_host.Prompts().Inform(
+        QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character"));
   else if (result == kFilterFull)
     m_host.Prompts().Inform(QStringLiteral("Filter list is full"));
   m_ui->edtFilter->clear();

@@ -18,7 +18,8 @@ void EnableAll(QWidget* root, bool enable) {
   for (QWidget* w : root->findChildren<QWidget*>()) w->setEnabled(enable);
 }
 
-TInOutPage::TInOutPage(SessionHost& host, DeviceConfig& config, std::function<void()> modeChanged, QWidget* parent)
+TInOutPage::TInOutPage(SessionHost& host, DeviceConfig& config, std::function<void()> modeChanged,
+                       QWidget* parent)
     : QWidget(parent),
       m_ui(std::make_unique<Ui::InOutPage>()),
       m_host(host),
@@ -35,7 +36,8 @@ TInOutPage::TInOutPage(SessionHost& host, DeviceConfig& config, std::function<vo
                  ui.chbRouteIn5Out2};
   m_modeIn = {ui.cbModeIn1, ui.cbModeIn2, ui.cbModeIn3, ui.cbModeIn4};
 
-  for (QComboBox* box : {ui.cbBaudIn1, ui.cbBaudIn2, ui.cbBaudIn3, ui.cbBaudIn4, ui.cbBaudOut1, ui.cbBaudOut2})
+  for (QComboBox* box :
+       {ui.cbBaudIn1, ui.cbBaudIn2, ui.cbBaudIn3, ui.cbBaudIn4, ui.cbBaudOut1, ui.cbBaudOut2})
     connect(box, &QComboBox::activated, this, [this, box] { cbBaudIOChange(box); });
   for (QCheckBox* box : m_realTime) connect(box, &QCheckBox::toggled, this, [this] { chbRTimeClick(); });
   for (QCheckBox* box : m_routeOut1) connect(box, &QCheckBox::toggled, this, [this] { chbRouteClick(); });
@@ -89,7 +91,8 @@ void TInOutPage::chbRouteClick() {
 
 void TInOutPage::cbModeInChange() {
   if (m_host.Updating()) return;
-  for (std::size_t i = 0; i < kInputCount; ++i) m_config.InputMode[i] = IndexOr(m_modeIn[i], m_config.InputMode[i]);
+  for (std::size_t i = 0; i < kInputCount; ++i)
+    m_config.InputMode[i] = IndexOr(m_modeIn[i], m_config.InputMode[i]);
   m_host.SendSentence(InputModeCommand(m_config));
   if (m_modeChanged) m_modeChanged();
 }

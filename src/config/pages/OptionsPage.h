@@ -25,7 +25,8 @@ class TOptionsPage : public QWidget {
   Q_OBJECT
  public:
   // `priorityChanged` runs after the priority box was sent (its dependent controls follow).
-  TOptionsPage(SessionHost& host, DeviceConfig& config, std::function<void()> priorityChanged, QWidget* parent);
+  TOptionsPage(SessionHost& host, DeviceConfig& config, std::function<void()> priorityChanged,
+               QWidget* parent);
   ~TOptionsPage() override;
 
   void ShowOptionBits(const DeviceConfig& config);

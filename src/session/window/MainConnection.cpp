@@ -210,7 +210,8 @@ void TMainForm::HandleVerReply(const std::string& line) {
   } else {
     SetViewBackground(true);
     SetState(SessionState::Idle);
-    if (m_prompts.AskYesNo(QString::fromLatin1(kUpdateQuestion), QStringLiteral("HLX-Config"), PromptIcon::Warning))
+    if (m_prompts.AskYesNo(QString::fromLatin1(kUpdateQuestion), QStringLiteral("HLX-Config"),
+                           PromptIcon::Warning))
       emit firmwareUpdateRequested(true);
   }
 }
@@ -265,9 +266,9 @@ void TMainForm::UpdateControls() {
   }
 
   const bool open = ChannelOpen();
-  const std::array<QAction*, 7> sessionEntries = {ui->miLoad,         ui->miSave,
-                                                  ui->miSaveAs,       ui->miUpdateFirmware,
-                                                  ui->miUpdateWiFi,   ui->miResetFactorySettings,
+  const std::array<QAction*, 7> sessionEntries = {ui->miLoad,       ui->miSave,
+                                                  ui->miSaveAs,     ui->miUpdateFirmware,
+                                                  ui->miUpdateWiFi, ui->miResetFactorySettings,
                                                   ui->miStats};
   for (QAction* a : sessionEntries) a->setEnabled(open);
   if (open) {

@@ -1,9 +1,9 @@
 #include "session/window/MainForm.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -53,7 +53,8 @@ void TMainForm::FormCreate() {
   ui->cbPort->setCurrentIndex(-1);
 
   const StartSettings stored = LoadStartSettings();
-  if (stored.baudRate) ui->cbBaudHost->setCurrentIndex(*stored.baudRate < ui->cbBaudHost->count() ? *stored.baudRate : -1);
+  if (stored.baudRate)
+    ui->cbBaudHost->setCurrentIndex(*stored.baudRate < ui->cbBaudHost->count() ? *stored.baudRate : -1);
   if (stored.port) ui->cbPort->setCurrentIndex(*stored.port < ui->cbPort->count() ? *stored.port : -1);
   if (stored.ip) ui->edtMuxIP->setText(*stored.ip);
   if (stored.currentTab) ui->PageControl->setCurrentIndex(*stored.currentTab);
@@ -65,8 +66,10 @@ void TMainForm::FormCreate() {
   // The tabs lay out their own controls (the filter grid's columns included).
   m_pages = new TConfigPages(ui->tabInOut, ui->tabOptions, ui->tabFilter, *this, this);
   m_stats = new TStats(this);
-  m_core->SetReadBackHandler([this](int id, std::string_view line) { return m_pages->ReadBackReply(id, line); });
-  m_core->SetCaptureHandler([this](int source, std::string_view address) { m_pages->CaptureLine(source, address); });
+  m_core->SetReadBackHandler(
+      [this](int id, std::string_view line) { return m_pages->ReadBackReply(id, line); });
+  m_core->SetCaptureHandler(
+      [this](int source, std::string_view address) { m_pages->CaptureLine(source, address); });
   m_core->OnSentence(SidOV, [this](const std::string& line) { HandleOvReply(line); });
   m_core->OnSentence(SidSTAT, [this](const std::string& line) { m_stats->HandleSTATReply(line); });
 
@@ -140,7 +143,8 @@ void TMainForm::ConnectSignals() {
   // Enter is taken before the combo box sees it: the combo would pass the
   // same key on to its edit once more and the sentence would go out twice.
   ui->cbSentence->lineEdit()->installEventFilter(this);
-  connect(m_pages, &TConfigPages::refreshControlsRequested, this, [this](bool enable) { RefreshControls(enable); });
+  connect(m_pages, &TConfigPages::refreshControlsRequested, this,
+          [this](bool enable) { RefreshControls(enable); });
   connect(m_pages, &TConfigPages::readConfigurationRequested, this, [this] { ReadConfiguration(); });
 }
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "session/SessionHost.h"
 #include "session/LogWriter.h"
 #include "session/SessionCore.h"
+#include "session/SessionHost.h"
 #include "session/TrafficView.h"
 #include "session/VersionCheck.h"
 

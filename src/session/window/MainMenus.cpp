@@ -33,7 +33,8 @@ void TMainForm::AboutClick() {
 
 void TMainForm::StartLogClick(bool diagnostic) {
   if (m_log.LogActive()) return;
-  const QString name = m_prompts.SaveFile(QString(), ConfigSaveFilters(), kSaveFilterLog, ConfigDefaultSuffix());
+  const QString name =
+      m_prompts.SaveFile(QString(), ConfigSaveFilters(), kSaveFilterLog, ConfigDefaultSuffix());
   if (name.isEmpty()) return;
   const QString error = m_log.Start(name, diagnostic);
   if (!error.isEmpty()) {
