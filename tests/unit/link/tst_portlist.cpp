@@ -1,7 +1,6 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "link/ChannelIo.h"
 #include "link/Comms.h"
 
 using namespace hlx;
@@ -38,20 +37,6 @@ class PortListTest : public QObject {
     QVERIFY(!ports.contains(QString()));
     QVERIFY(ports.indexOf(QStringLiteral("/tmp/hlx-test/pty2")) <
             ports.indexOf(QStringLiteral("/tmp/hlx-test/pty10")));
-  }
-
-  void bareNameMeansDevFolder_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("bare name") << "ttyUSB0"
-                               << "/dev/ttyUSB0";
-    QTest::newRow("absolute path kept") << "/tmp/sim/pty"
-                                        << "/tmp/sim/pty";
-  }
-  void bareNameMeansDevFolder() {
-    QFETCH(QString, name);
-    QFETCH(QString, path);
-    QCOMPARE(SerialDevicePath(name), path);
   }
 };
 

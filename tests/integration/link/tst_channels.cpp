@@ -1,0 +1,454 @@
+// TComm's three channels end to end: serial (over a pseudo-terminal), TCP
+// and UDP. The test plays the device, and a probe stands in for the main
+// window and counts the events TComm posts.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QNetworkProxy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <QtTest>
+#include <cerrno>
+#include <memory>
+#include <thread>
+
+#include "link/Comms.h"
+
+using namespace hlx;
+
+namespace {
+
+// Like the window, drains the queue on each WM_RXDATA.
+class LinkProbe : public QObject {
+ public:
+  LinkProbe() : comm(std::make_unique<TComm>(this)) {}
+
+  std::unique_ptr<TComm> comm;
+  QStringList lines;  // as received, CR LF included
+  int rxEvents = 0;
+  int lostEvents = 0;
+  bool autoDrain = true;  // false: lines stay queued, as behind a busy window
+
+  void Drain() {
+    comm->DrainRxQueue(
+        [this](std::string l) { lines << QString::fromLatin1(l.data(), qsizetype(l.size())); });
+  }
+
+  bool event(QEvent* e) override {
+    if (e->type() == WM_RXDATA) {
+      ++rxEvents;
+      if (autoDrain) Drain();
+    } else if (e->type() == WM_CHANNELLOST) {
+      ++lostEvents;
+    } else {
+      return QObject::event(e);
+    }
+    return true;
+  }
+};
+
+QByteArray Payload(const LoaderFrameRecord& r) {
+  return QByteArray(reinterpret_cast<const char*>(r.data.data()), r.length);
+}
+
+// The device's end of a stream channel: the master of a pseudo-terminal
+// whose slave TComm opens like a serial port, or the accepted end of TComm's
+// TCP connection.
+class DeviceEnd {
+ public:
+  explicit DeviceEnd(int fd = -1, bool socket = false) : m_fd(fd), m_socket(socket) {
+    if (m_fd >= 0) ::fcntl(m_fd, F_SETFL, O_NONBLOCK);
+  }
+  virtual ~DeviceEnd() { Close(); }
+  DeviceEnd(const DeviceEnd&) = delete;
+  DeviceEnd& operator=(const DeviceEnd&) = delete;
+
+  // Gives up after `ms`: nobody may be reading the other side.
+  bool Write(const QByteArray& bytes, int ms = 2000) const {
+    const QDeadlineTimer deadline(ms);
+    for (qsizetype done = 0; done < bytes.size();) {
+      const auto size = std::size_t(bytes.size() - done);
+      const ssize_t n = m_socket ? ::send(m_fd, bytes.constData() + done, size, MSG_NOSIGNAL)
+                                 : ::write(m_fd, bytes.constData() + done, size);
+      if (n > 0) {
+        done += n;
+      } else if ((n < 0 && errno != EAGAIN && errno != EINTR) || deadline.hasExpired()) {
+        return false;
+      } else {
+        pollfd p{m_fd, POLLOUT, 0};
+        ::poll(&p, 1, 10);
+      }
+    }
+    return true;
+  }
+
+  // Everything that arrives within `ms`, returning early once `expected`
+  // bytes are there or the other side was closed.
+  QByteArray Read(int ms, qsizetype expected = 1 << 30) {
+    QByteArray got;
+    const QDeadlineTimer deadline(ms);
+    while (!m_ended && !deadline.hasExpired() && got.size() < expected) {
+      pollfd p{m_fd, POLLIN, 0};
+      if (::poll(&p, 1, int(deadline.remainingTime())) <= 0) continue;
+      char buf[4096];
+      const ssize_t n = ::read(m_fd, buf, sizeof buf);
+      if (n > 0) got.append(buf, n);
+      // End of the connection, or EIO once no slave descriptor is left.
+      m_ended = n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
+    }
+    return got;
+  }
+  bool SeesClose(int ms) {
+    Read(ms);
+    return m_ended;
+  }
+
+  // The device goes away: the master side closes or the connection ends.
+  void Close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+  }
+
+ protected:
+  int m_fd;
+  bool m_socket;
+  bool m_ended = false;
+};
+
+class Pty : public DeviceEnd {
+ public:
+  Pty() {
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&m_fd, &slave, name, nullptr, nullptr) != 0) return;
+    ::close(slave);  // TComm opens its own descriptor by path
+    ::fcntl(m_fd, F_SETFL, O_NONBLOCK);
+    path = QString::fromLocal8Bit(name);
+  }
+  QString path;  // of the slave
+};
+
+// Listens on `address`, port 10110, like the device does. A silent device
+// accepts nothing: one connection waits in its queue of one and the next
+// one's handshake goes unanswered.
+class TcpDevice : public QTcpServer {
+ public:
+  explicit TcpDevice(const char* address, bool silent = false) {
+    setListenBacklogSize(silent ? 0 : 4);
+    listen(QHostAddress(QString::fromLatin1(address)), kNmeaPort);
+    if (silent) pauseAccepting();
+  }
+  // The device end of the connection TComm opened; null when none came.
+  std::unique_ptr<DeviceEnd> Accept() {
+    if (!hasPendingConnections() && !waitForNewConnection(5000)) return nullptr;
+    const std::unique_ptr<QTcpSocket> socket(nextPendingConnection());
+    return std::make_unique<DeviceEnd>(::dup(int(socket->socketDescriptor())), true);
+  }
+};
+
+// Our own loopback addresses, away from the simulator's. TComm listens for
+// UDP on every address, so datagrams to 127.0.0.1 reach it.
+const char* const kDeviceAddress = "127.0.0.51";
+const char* const kSilentAddress = "127.0.0.53";
+const QHostAddress kUdpDevice(QStringLiteral("127.0.0.61"));
+const QHostAddress kStranger(QStringLiteral("127.0.0.62"));
+const QHostAddress kProgram(QStringLiteral("127.0.0.1"));
+
+const char* Name(int kind) { return kind == ChSerial ? "serial" : "TCP"; }
+
+void KindRows() {
+  QTest::addColumn<int>("kind");
+  for (const int kind : {ChSerial, ChTcp}) QTest::newRow(Name(kind)) << kind;
+}
+
+}  // namespace
+
+class ChannelsTest : public QObject {
+  Q_OBJECT
+
+  TcpDevice m_server{kDeviceAddress};
+  TcpDevice m_silent{kSilentAddress, true};
+  LinkProbe m_waiting;  // fills its queue
+  QUdpSocket m_udpDevice;
+  QUdpSocket m_stranger;
+
+  void FromDevice(const QByteArray& bytes) {
+    QVERIFY(m_udpDevice.writeDatagram(bytes, kProgram, kNmeaPort) >= 0);
+  }
+
+  // Opens `kind` and returns the device's end of the channel.
+  std::unique_ptr<DeviceEnd> Connect(LinkProbe& probe, int kind) {
+    if (kind == ChTcp) {
+      probe.comm->Open(ChTcp, QString::fromLatin1(kDeviceAddress), 0);  // throws when it fails
+      return m_server.Accept();
+    }
+    auto pty = std::make_unique<Pty>();
+    if (probe.comm->Open(ChSerial, pty->path, 5) != ChSerial) return nullptr;
+    return pty;
+  }
+
+ private slots:
+  void initTestCase() {
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    QVERIFY2(m_server.isListening() && m_silent.isListening(), "port 10110 taken");
+    QCOMPARE(m_waiting.comm->Open(ChTcp, kSilentAddress, 0), ChTcp);
+    QVERIFY(m_udpDevice.bind(kUdpDevice, kNmeaPort, QAbstractSocket::ShareAddress));
+    QVERIFY(m_stranger.bind(kStranger, 0));
+  }
+
+  // The device takes 100 characters, CR LF included; a cut command would be
+  // another one. After the close the device sees its end of the channel go.
+  void send_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("wire");  // empty: refused
+    const QByteArray longest = "PQVXFL," + QByteArray(87, 'A');
+    for (const int kind : {ChSerial, ChTcp})
+      QTest::addRow("%s: 100 characters", Name(kind)) << kind << longest << "$" + longest + "*68\r\n";
+    QTest::newRow("101 refused") << int(ChTcp) << longest + "A" << QByteArray();
+  }
+  void send() {
+    QFETCH(int, kind);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, wire);
+    LinkProbe probe;
+    const auto device = Connect(probe, kind);
+    QVERIFY(device);
+    probe.comm->Send(text.toStdString());
+    QCOMPARE(device->Read(wire.isEmpty() ? 300 : 3000, qMax(wire.size(), 1)), wire);
+    QCOMPARE(probe.comm->LastSendError().isEmpty(), !wire.isEmpty());
+    probe.comm->Close();
+    QVERIFY(device->SeesClose(5000));
+  }
+
+  void deviceGone_endsTheThreadWithOneChannelLost_data() { KindRows(); }
+  void deviceGone_endsTheThreadWithOneChannelLost() {
+    QFETCH(int, kind);
+    LinkProbe probe;
+    const auto device = Connect(probe, kind);
+    QVERIFY(device);
+    QVERIFY(device->Write("$BYE\r\n"));
+    // A hang-up may discard what the terminal has not read yet; TCP keeps it.
+    if (kind == ChSerial) QTRY_COMPARE(probe.lines.size(), 1);
+    device->Close();
+    QTRY_COMPARE(probe.lostEvents, 1);
+    QCOMPARE(probe.lines, QStringList{"$BYE\r\n"});
+    QTRY_VERIFY(!probe.comm->ReceiveThreadRunning());
+    QCOMPARE(probe.comm->ChannelKind(), std::uint8_t(kind));  // open until the window closes it
+    // Writing to a dead channel fails with a reason instead of a signal.
+    probe.comm->Send("PQVXVER");
+    QTest::qWait(100);
+    probe.comm->Send("PQVXVER");
+    QVERIFY(!probe.comm->LastSendError().isEmpty());
+    QTest::qWait(200);
+    QCOMPARE(probe.lostEvents, 1);
+  }
+
+  // The port stays exclusive while it is open, and the flag ends with the
+  // close: it belongs to the terminal, whose master side the simulator or
+  // socat keeps open, so a left-over flag refuses an ordinary user's next open.
+  // The close is prompt although no byte ever came, and no channel-lost follows.
+  void exclusiveMode_endsWithAPromptQuietClose() {
+    Pty pty;
+    LinkProbe probe;
+    const int ours = ::open(pty.path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(ours >= 0);
+    const auto closeOurs = qScopeGuard([ours] { ::close(ours); });
+    const auto exclusive = [ours] {
+      int on = -1;
+      return ::ioctl(ours, TIOCGEXCL, &on) == 0 ? on : -1;
+    };
+    for (int round = 0; round < 2; ++round) {
+      QCOMPARE(probe.comm->Open(ChSerial, pty.path, 5), ChSerial);
+      QCOMPARE(exclusive(), 1);
+      QTest::qWait(100);  // the thread is waiting in poll by now
+      QElapsedTimer timer;
+      timer.start();
+      probe.comm->Close();
+      QVERIFY2(timer.elapsed() < 1000, "Close waited for incoming bytes");
+      QCOMPARE(exclusive(), 0);
+    }
+    QTest::qWait(100);
+    QCOMPARE(probe.lostEvents, 0);
+  }
+
+  void openFailure_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("error");  // serial: LastOpenErrno; others: 0
+    QTest::newRow("no port selected") << int(ChSerial) << "" << ENOENT;
+    QTest::newRow("missing device") << int(ChSerial) << "/nonexistent/ttyHLX0" << ENOENT;
+    QTest::newRow("bare name resolved in /dev, but not a terminal") << int(ChSerial) << "null" << ENOTTY;
+    QTest::newRow("unknown kind") << 7 << "x" << 0;
+    QTest::newRow("TCP: nobody listens") << int(ChTcp) << "127.0.0.52" << 0;
+    QTest::newRow("TCP: no answer until the time-out") << int(ChTcp) << kSilentAddress << 0;
+  }
+  void openFailure() {
+    QFETCH(int, kind);
+    QFETCH(QString, address);
+    QFETCH(int, error);
+    LinkProbe probe;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+      QCOMPARE(probe.comm->Open(kind, address, 5), ChClosed);
+      QVERIFY(kind != ChTcp);
+    } catch (const ESocketError& e) {
+      QVERIFY2(kind == ChTcp && QString::fromUtf8(e.what()).contains(address), e.what());
+    }
+    // Only the unanswered connect waits, and no longer than its time-out.
+    const bool silent = address == kSilentAddress;
+    QCOMPARE(timer.elapsed() >= kTcpConnectTimeoutMs - 100, silent);
+    QVERIFY(timer.elapsed() < 8000);
+    QCOMPARE(probe.comm->ChannelKind(), ChClosed);
+    QCOMPARE(probe.comm->LastOpenErrno(), error);
+    QCOMPARE(probe.comm->LastOpenError().isEmpty(), error == 0);
+    // Nothing to send to or wait on: the calls return at once.
+    LoaderFrameRecord in;
+    probe.comm->EnterLoaderMode();
+    probe.comm->SendFrame(in);
+    QCOMPARE(probe.comm->ReceiveFrame(in), kFrameNone);
+    probe.comm->Send("PQVXVER");
+    QVERIFY(!probe.comm->LastSendError().isEmpty());
+  }
+
+  // A frame goes out escaped; line bytes before a frame start are skipped and
+  // never become lines; a frame that never ends times out after two seconds
+  // and is discarded; lines come back once the loader mode ends.
+  void loaderMode_framesEscapedSkippedAndTimedOut() {
+    Pty pty;
+    LinkProbe probe;
+    QCOMPARE(probe.comm->Open(ChSerial, pty.path, 5), ChSerial);
+    probe.comm->EnterLoaderMode();
+    LoaderFrameRecord frame;
+    frame.length = 3;
+    frame.data = {0x01, 0xFD, 0x02};
+    probe.comm->SendFrame(frame);
+    QCOMPARE(pty.Read(3000, 6), QByteArray::fromHex("FE01FFFD02FD"));
+    QVERIFY(pty.Write("$1" + QByteArray::fromHex("FE0102")));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(probe.comm->ReceiveFrame(frame), kFrameTimeout);
+    QVERIFY(timer.elapsed() >= 1990 && timer.elapsed() < 6000);
+    QVERIFY(pty.Write(QByteArray::fromHex("03FDFE4BFFFE06FD")));
+    QCOMPARE(probe.comm->ReceiveFrame(frame), kFrameReady);
+    QCOMPARE(Payload(frame), QByteArray::fromHex("4BFE06"));
+    probe.comm->LeaveLoaderMode();
+    QVERIFY(pty.Write("$BACK\r\n"));
+    QTRY_COMPARE(probe.lines, QStringList{"$BACK\r\n"});
+  }
+
+  // A firmware update runs inside the dispatcher, that is inside DrainRxQueue
+  // with RxLock held: frames still get through, a nested drain takes over the
+  // queued lines without handing one out twice, and lines that arrive
+  // meanwhile wait for the lock and are not lost.
+  void drain_framesPassWhileADispatchHoldsTheQueue() {
+    LinkProbe probe;
+    const auto device = Connect(probe, ChTcp);
+    QVERIFY(device);
+    probe.autoDrain = false;
+    QVERIFY(device->Write("$GO\r\n$A\r\n$B\r\n"));
+    QTRY_COMPARE(probe.rxEvents, 3);
+    QStringList got;
+    probe.comm->DrainRxQueue([&](std::string line) {
+      got << QString::fromStdString(line);
+      if (got.size() > 1) return;
+      probe.comm->DrainRxQueue([&](std::string nested) { got << QString::fromStdString(nested); });
+      QVERIFY(device->Write("$L1\r\n$L2\r\n"));
+      QTest::qWait(100);
+      probe.comm->EnterLoaderMode();
+      QVERIFY(device->Write(QByteArray::fromHex("FE55FD")));
+      LoaderFrameRecord in;
+      QCOMPARE(probe.comm->ReceiveFrame(in), kFrameReady);
+      QCOMPARE(Payload(in), QByteArray::fromHex("55"));
+      probe.comm->LeaveLoaderMode();
+    });
+    QCOMPARE(got, (QStringList{"$GO\r\n", "$A\r\n", "$B\r\n"}));
+    probe.autoDrain = true;
+    QTRY_COMPARE(probe.lines, (QStringList{"$L1\r\n", "$L2\r\n"}));
+  }
+
+  // Above 50,000 waiting lines the thread stops reading and the sender is
+  // held back; once the window drains, reading resumes and nothing is lost.
+  void backPressure_holdsTheSenderBackAndResumes() {
+    constexpr int kLines = 120000;
+    QByteArray burst;
+    for (int i = 0; i < kLines; ++i) burst += "$L" + QByteArray::number(i).rightJustified(6, '0') + "\r\n";
+    Pty pty;
+    LinkProbe probe;
+    probe.autoDrain = false;
+    QCOMPARE(probe.comm->Open(ChSerial, pty.path, 5), ChSerial);
+    bool written = false;
+    std::jthread writer([&] { written = pty.Write(burst, 30000); });
+    QTRY_VERIFY_WITH_TIMEOUT(probe.rxEvents > 50000, 30000);
+    QTest::qWait(300);
+    QVERIFY2(probe.rxEvents < kLines, "the thread kept reading");
+    probe.autoDrain = true;
+    probe.Drain();
+    QTRY_COMPARE_WITH_TIMEOUT(probe.lines.size(), kLines, 30000);
+    writer.join();
+    QVERIFY(written);
+    QCOMPARE(probe.lines.join(QString()).toLatin1(), burst);
+  }
+
+  // Lines may span datagrams; a close drops the half line and what comes later.
+  void udp_datagramsAreCutIntoLines_untilTheClose() {
+    LinkProbe probe;
+    QCOMPARE(probe.comm->Open(ChUdp, kUdpDevice.toString(), 0), ChUdp);
+    FromDevice("$A");
+    FromDevice("\r\n$B\r\n$C");
+    FromDevice("\r\n$HALF");
+    QTRY_COMPARE(probe.lines, (QStringList{"$A\r\n", "$B\r\n", "$C\r\n"}));
+    probe.comm->Close();
+    FromDevice("\r\n$LATE\r\n");
+    QTest::qWait(200);
+    QCOMPARE(probe.lines.size(), 3);
+    QCOMPARE(probe.comm->Open(ChUdp, kUdpDevice.toString(), 0), ChUdp);
+    FromDevice("\r\n$NEW\r\n");
+    QTRY_COMPARE(probe.lines, (QStringList{"$A\r\n", "$B\r\n", "$C\r\n", "$NEW\r\n"}));
+  }
+
+  void udp_senderFilter_dropsWholeDatagramsFromOtherAddresses_data() {
+    QTest::addColumn<int>("param");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("filter on: the stranger's complete line is dropped") << 1 << QStringList{"$DEV\r\n"};
+    QTest::newRow("filter off: both arrive") << 0 << QStringList{"$OTHER\r\n", "$DEV\r\n"};
+  }
+  void udp_senderFilter_dropsWholeDatagramsFromOtherAddresses() {
+    QFETCH(int, param);
+    QFETCH(QStringList, expected);
+    LinkProbe probe;
+    QCOMPARE(probe.comm->Open(ChUdp, kUdpDevice.toString(), param), ChUdp);
+    QCOMPARE(probe.comm->SenderFilter(), param == 1);
+    QVERIFY(m_stranger.writeDatagram("$OTHER\r\n", kProgram, kNmeaPort) >= 0);
+    QTest::qWait(100);
+    FromDevice("$DEV\r\n");
+    QTRY_VERIFY(probe.lines.contains("$DEV\r\n"));
+    QTest::qWait(100);
+    QCOMPARE(probe.lines, expected);
+  }
+
+  void udp_portHeldExclusively_throwsReadableError() {
+    LinkProbe probe;
+    // A program that took the port on one address without sharing it.
+    QUdpSocket other;
+    if (!other.bind(QHostAddress(QStringLiteral("127.0.0.60")), kNmeaPort, QAbstractSocket::DontShareAddress))
+      QSKIP("another program holds port 10110 right now");
+    try {
+      probe.comm->Open(ChUdp, kUdpDevice.toString(), 0);
+      QFAIL("no exception");
+    } catch (const ESocketError& e) {
+      QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("10110")), e.what());
+    }
+    QCOMPARE(probe.comm->ChannelKind(), ChClosed);
+  }
+};
+
+QTEST_GUILESS_MAIN(ChannelsTest)
+#include "tst_channels.moc"
