@@ -11,16 +11,16 @@ namespace hlx::test {
 class ScriptedPrompts : public UserPrompts {
  public:
   QList<PromptRecord> records;
-  QQueue<bool> yesNoAnswers;     // default answer when empty: No
-  QQueue<QString> fileAnswers;   // default answer when empty: cancel
-  int lastSaveFilter = -1;       // file type preselected in the last save dialog
+  QQueue<bool> yesNoAnswers;    // default answer when empty: No
+  QQueue<QString> fileAnswers;  // default answer when empty: cancel
+  int lastSaveFilter = -1;      // file type preselected in the last save dialog
 
   void Inform(const QString& text, const QString& caption, PromptIcon icon) override {
     records.append({"inform", caption, PromptText(text), icon});
   }
   bool AskYesNo(const QString& text, const QString& caption, PromptIcon icon) override {
     records.append({"ask", caption, PromptText(text), icon});
-    return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
+    return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
   }
   QString OpenFile(const QString& caption, const QStringList&, int, const QString&) override {
     records.append({"open", caption, {}, PromptIcon::None});
