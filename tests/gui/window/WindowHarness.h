@@ -18,8 +18,7 @@
 
 namespace hlx::test {
 
-// The settings live in a folder of this test process, set before the first
-// QSettings is made.
+// Settings in a folder of the test process's own, set before the first use.
 inline QSettings Settings() {
   static QTemporaryDir folder;
   [[maybe_unused]] static const bool inFolder = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
@@ -47,14 +46,12 @@ class WindowHarness {
   std::unique_ptr<TMainForm> window;
   int restarts = 0;
 
-  // Every test starts without saved settings.
-  WindowHarness() {
+  WindowHarness() {  // every test starts without saved settings
     Settings().clear();
     SetRestartAction([this] { ++restarts; });
   }
   ~WindowHarness() {
     if (window) window->close();
-    window.reset();
     SetRestartAction({});
   }
 
@@ -78,7 +75,8 @@ class WindowHarness {
 
   // Recorded lines of the simulator that start with `prefix`.
   QStringList Sent(const QString& prefix) const {
-    return sim->recordedLines().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix)));
+    const QRegularExpression start(QLatin1Char('^') + QRegularExpression::escape(prefix));
+    return sim->recordedLines().filter(start);
   }
   QStringList Recorded() const { return sim->recordedLines(); }
 
@@ -91,7 +89,9 @@ class WindowHarness {
   QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
   QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
   QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
-  QString Panel(int i) const { return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text(); }
+  QString Panel(int i) const {
+    return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text();
+  }
   QAction* Action(const char* name) const { return Find<QAction>(name); }
   // Triggers a menu entry; its file dialog, if any, answers `file`.
   void Trigger(const char* action, const QString& file = {}) {
@@ -129,9 +129,8 @@ class WindowHarness {
            QTest::qWaitFor([&] { return State() == SessionState::Idle; }, 5000);
   }
 
-  // Opens "UDP All" towards the feeder, which takes the window's query (the
-  // window would read its own otherwise) and never answers; Feed() then hands
-  // the window lines as a device on the network would.
+  // "UDP All" towards the feeder, which takes the window's query (else the
+  // window reads its own) and never answers; Feed() then plays a device.
   void ListenUdpAll() {
     const QString address = qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2"));
     m_feeder.bind(QHostAddress(address), 10110, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);

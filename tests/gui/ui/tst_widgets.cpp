@@ -1,9 +1,14 @@
-// The lamp control: its look follows shape, rim and state, and every mask it
-// can ask for is a 13 x 13 image with the face and background keys.
+// The program's own widgets: the about box (its links and the gesture that
+// clears the settings) and the lamp control, whose look follows shape, rim and
+// state from 13 x 13 mask images with face and background keys.
 
+#include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
+#include "ScriptedPrompts.h"
 #include "ui/AMAdvLed.h"
+#include "ui/About.h"
 
 using namespace hlx;
 
@@ -17,12 +22,51 @@ QSet<QRgb> Colours(const QImage& img) {
 QSet<QRgb> Grab(QWidget& w) { return Colours(w.grab().toImage().convertToFormat(QImage::Format_RGB32)); }
 }  // namespace
 
-class AMAdvLedTest : public QObject {
+class WidgetsTest : public QObject {
   Q_OBJECT
  private slots:
-  // On a form: forced to 13 x 13, the face in the state's colour, the
-  // parent's colour around the shape, the rim as drawn, each change of state
-  // signalled once.
+  void linksOpenThroughTheInstalledOpener() {
+    test::ScriptedPrompts prompts;
+    TAboutBox box(prompts);
+    QList<QUrl> opened;
+    box.SetUrlOpener([&](const QUrl& url) {
+      opened << url;
+      return true;
+    });
+    // "Web" is the caption, no link.
+    for (const char* label : {"Label1", "Label2", "Web"})
+      QTest::mouseClick(box.findChild<QLabel*>(label), Qt::LeftButton);
+    QCOMPARE(opened, (QList<QUrl>{TAboutBox::WebUrl(), TAboutBox::MailUrl()}));
+    QCOMPARE(opened.at(1).scheme(), QString("mailto"));
+  }
+
+  void onlyADoubleClickOnTheIconAsksToClearSettings_data() {
+    QTest::addColumn<QString>("gesture");
+    QTest::newRow("OK") << "OK";
+    QTest::newRow("window closed") << "close";
+    QTest::newRow("icon double-clicked") << "icon";
+  }
+  void onlyADoubleClickOnTheIconAsksToClearSettings() {
+    QFETCH(QString, gesture);
+    test::ScriptedPrompts prompts;
+    TAboutBox box(prompts);
+    QTimer::singleShot(0, &box, [&] {
+      if (gesture == "OK")
+        box.findChild<QPushButton*>("OKButton")->click();
+      else if (gesture == "close")
+        box.close();
+      else
+        QTest::mouseDClick(box.findChild<QLabel*>("ProgramIcon"), Qt::LeftButton);
+    });
+    const bool clear = gesture == "icon";
+    QCOMPARE(box.ExecAndCheckClear(nullptr), clear);
+    const QStringList asked{"All HLX-Config will settings be cleared\nand HLX-Config will terminate"};
+    QCOMPARE(prompts.texts(), clear ? asked : QStringList{});
+    QCOMPARE(box.result() == TAboutBox::kClearSettingsResult, clear);
+    QVERIFY(!box.isVisible());
+  }
+
+  // On a form: forced to 13 x 13; one signal per change of state.
   void paintsFaceInStateColourAndBackgroundInParentColour() {
     QWidget form;
     QPalette pal = form.palette();
@@ -48,7 +92,8 @@ class AMAdvLedTest : public QObject {
     led->SetLedOn(false);
     QStringList seen;  // "sender on count"
     for (const QList<QVariant>& s : spy)
-      seen << QStringLiteral("%1 %2 %3").arg(s.at(0).value<TAMAdvLed*>() == led).arg(s.at(1).toInt()).arg(s.at(2).toInt());
+      seen << QStringLiteral("%1 %2 %3").arg(s.at(0).value<TAMAdvLed*>() == led).arg(s.at(1).toInt()).arg(
+                  s.at(2).toInt());
     QCOMPARE(seen, (QStringList{"1 1 1", "1 0 2"}));
   }
 
@@ -77,13 +122,14 @@ class AMAdvLedTest : public QObject {
         const QString name = TAMAdvLed::MaskName(TLedType(type), TBorder(look % 3), look < 3);
         names.insert(name);
         const QImage mask(TAMAdvLed::ResourcePath(name));
-        QVERIFY2(mask.size() == QSize(13, 13) && mask.colorCount() > 0 && mask.colorCount() <= 16, qPrintable(name));
-        QVERIFY2(Colours(mask).contains(TAMAdvLed::kFaceKey), qPrintable(name));
-        QVERIFY2(Colours(mask).contains(TAMAdvLed::kBackgroundKey) || type == TAMAdvLed::ltSquare, qPrintable(name));
+        const QSet<QRgb> colours = Colours(mask);
+        QVERIFY2(mask.size() == QSize(13, 13) && colours.contains(TAMAdvLed::kFaceKey), qPrintable(name));
+        const bool fillsItsSquare = type == TAMAdvLed::ltSquare;
+        QVERIFY2(colours.contains(TAMAdvLed::kBackgroundKey) || fillsItsSquare, qPrintable(name));
       }
     QCOMPARE(names.size(), 64);
   }
 };
 
-QTEST_MAIN(AMAdvLedTest)
-#include "tst_amadvled.moc"
+QTEST_MAIN(WidgetsTest)
+#include "tst_widgets.moc"
