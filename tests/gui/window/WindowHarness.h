@@ -1,20 +1,11 @@
 #pragma once
-// Drives the real main window in GUI tests: a private settings folder, the
-// scripted prompts, a recorded restart request, short-hands for the window's
-// controls and the clicks a user makes, and a feeder that hands the window
-// chosen lines over a real UDP channel.
+// Drives the real main window in GUI tests: private settings, scripted
+// prompts, a recorded restart request, the simulator, short-hands for the
+// controls and clicks, and a feeder of chosen lines over a real UDP channel.
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -27,30 +18,40 @@
 
 namespace hlx::test {
 
-// Call once per process before anything touches QSettings.
-inline void UsePrivateSettingsFolder(QTemporaryDir& dir) {
-  qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+// Settings in a folder of the test process's own, set before the first use.
+inline QSettings Settings() {
+  static QTemporaryDir folder;
+  [[maybe_unused]] static const bool inFolder = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+  return QSettings(kSettingsOrganization, kSettingsApplication);
 }
 
-inline QSettings Settings() { return QSettings(kSettingsOrganization, kSettingsApplication); }
-
-// Recorded lines of the simulator that start with `prefix`.
-inline QStringList Sent(const SimProcess& sim, const QString& prefix) {
-  return sim.recordedLines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(prefix)));
+// Whole files: configuration files and logs.
+inline QByteArray ReadAll(const QString& name) {
+  QFile f(name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+inline void WriteText(const QString& name, const QByteArray& text) {
+  QFile f(name);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(text);
+}
+
+// What the window sends to identify a device and read its configuration.
+inline const QStringList kReadQueries{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")};
 
 class WindowHarness {
  public:
   ScriptedPrompts prompts;
+  std::unique_ptr<SimProcess> sim;
   std::unique_ptr<TMainForm> window;
   int restarts = 0;
 
-  WindowHarness() {
+  WindowHarness() {  // every test starts without saved settings
+    Settings().clear();
     SetRestartAction([this] { ++restarts; });
   }
   ~WindowHarness() {
     if (window) window->close();
-    window.reset();
     SetRestartAction({});
   }
 
@@ -61,6 +62,23 @@ class WindowHarness {
     window->show();
     return *window;
   }
+  // Starts the simulator with `args`, with its terminal as the window's
+  // serial port when `pty`, and creates the window.
+  bool Start(const QStringList& args = {}, bool pty = false) {
+    sim = std::make_unique<SimProcess>(pty);
+    if (!sim->start(args)) return false;
+    Create(pty ? QStringList{sim->ptyPath()} : QStringList{});
+    if (pty) ChoosePort(sim->ptyPath());
+    return true;
+  }
+  QString Why() const { return sim->errorText(); }
+
+  // Recorded lines of the simulator that start with `prefix`.
+  QStringList Sent(const QString& prefix) const {
+    const QRegularExpression start(QLatin1Char('^') + QRegularExpression::escape(prefix));
+    return sim->recordedLines().filter(start);
+  }
+  QStringList Recorded() const { return sim->recordedLines(); }
 
   template <class T>
   T* Find(const char* name) const {
@@ -71,8 +89,15 @@ class WindowHarness {
   QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
   QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
   QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
-  QString Panel(int i) const { return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text(); }
-  void Trigger(const char* action) const { Find<QAction>(action)->trigger(); }
+  QString Panel(int i) const {
+    return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text();
+  }
+  QAction* Action(const char* name) const { return Find<QAction>(name); }
+  // Triggers a menu entry; its file dialog, if any, answers `file`.
+  void Trigger(const char* action, const QString& file = {}) {
+    if (!file.isEmpty()) prompts.fileAnswers.enqueue(file);
+    Action(action)->trigger();
+  }
 
   // A user choice in a drop-down list (activated, as a click raises it).
   void Choose(const char* combo, int index) const {
@@ -87,37 +112,29 @@ class WindowHarness {
   }
   void SetAddress(const QString& ip) const { Find<QLineEdit>("edtMuxIP")->setText(ip); }
   void Click(const char* button) const { QTest::mouseClick(Button(button), Qt::LeftButton); }
-
-  // Chooses TCP with the simulator's address and clicks "Connect".
-  void StartTcp(const SimProcess& sim) const {
-    ChoosePort(QStringLiteral("TCP"));
-    SetAddress(sim.address());
+  // Chooses a network port and address and clicks "Connect".
+  void Open(const QString& port, const QString& address) const {
+    ChoosePort(port);
+    SetAddress(address);
     Click("btnConnect");
+  }
+  bool ConnectTcp() const {
+    Open(QStringLiteral("TCP"), sim->address());
+    return WaitReadBack();
   }
   // Waits until the simulator has seen the n-th configuration query and the
   // read-back it started has ended.
-  bool WaitReadBack(const SimProcess& sim, int n = 1) const {
-    return QTest::qWaitFor([&] { return Sent(sim, QStringLiteral("$PQVXCFQ")).size() == n; }, 5000) &&
+  bool WaitReadBack(int n = 1) const {
+    return QTest::qWaitFor([&] { return Sent(QStringLiteral("$PQVXCFQ")).size() == n; }, 5000) &&
            QTest::qWaitFor([&] { return State() == SessionState::Idle; }, 5000);
   }
-  bool ConnectTcp(const SimProcess& sim) const {
-    StartTcp(sim);
-    return WaitReadBack(sim);
-  }
-  // Starts the simulator with `args`, creates the window and connects it
-  // over TCP up to the end of the read-back.
-  bool StartConnected(SimProcess& sim, const QStringList& args) {
-    if (!sim.start(args)) return false;
-    Create();
-    return ConnectTcp(sim);
-  }
 
-  // Opens "UDP All" towards an address where nobody answers; Feed() then
-  // hands the window lines as a device on the network would.
-  void ListenUdpAll() const {
-    ChoosePort(QStringLiteral("UDP All"));
-    SetAddress(QStringLiteral("127.0.0.3"));
-    Click("btnConnect");
+  // "UDP All" towards the feeder, which takes the window's query (else the
+  // window reads its own) and never answers; Feed() then plays a device.
+  void ListenUdpAll() {
+    const QString address = qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2"));
+    m_feeder.bind(QHostAddress(address), 10110, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
+    Open(QStringLiteral("UDP All"), address);
   }
   void Feed(const QByteArray& body) {
     m_feeder.writeDatagram(body + "\r\n", QHostAddress(QStringLiteral("127.0.0.1")), 10110);

@@ -1,10 +1,9 @@
-// Traffic monitor, view filter, overflow LEDs and manual input of the real
-// main window. Chosen lines reach it over a real UDP channel; what goes to
-// the device is checked in the simulator's record.
-
-#include <QElapsedTimer>
+// Traffic monitor, logs, view filter, overflow LEDs and manual input of the
+// real main window. Chosen lines reach it over a real UDP channel; what goes
+// to the device is checked in the simulator's record.
 
 #include "WindowHarness.h"
+#include "config/ConfigFile.h"
 #include "ui/AMAdvLed.h"
 
 using namespace hlx;
@@ -13,202 +12,183 @@ using namespace hlx::test;
 class MonitorTest : public QObject {
   Q_OBJECT
 
+  // Lines of a log file, each ended by CR LF.
+  static QStringList LogLines(const QString& name) {
+    QStringList lines = QString::fromLatin1(ReadAll(name)).split(QStringLiteral("\r\n"));
+    lines.removeLast();
+    return lines;
+  }
+
+  // The four overflow LEDs, e.g. "1010": first and third lit.
+  static QString Leds(WindowHarness& h) {
+    QString on;
+    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
+      on += h.Find<TAMAdvLed>(led)->LedOn() ? QLatin1Char('1') : QLatin1Char('0');
+    return on;
+  }
+
  private slots:
-  void initTestCase();
-  void init();
+  void logsManualInputAndViewFilterOverTcp() {
+    QTemporaryDir dir;
+    WindowHarness h;
+    QVERIFY2(h.Start({"--traffic", "10"}), qPrintable(h.Why()));
+    const QString log = dir.filePath(QStringLiteral("session.txt"));
+    h.Trigger("miStartLog", log);
+    QCOMPARE(h.prompts.lastSaveFilter, int(kSaveFilterLog));
+    QVERIFY(!h.Action("miStartLog")->isEnabled() && h.Action("miStopLog")->isEnabled());
+    QVERIFY(!h.Button("btnSend")->isEnabled());  // only while connected
+    QVERIFY(h.ConnectTcp());
+    QTest::qWait(700);  // some live traffic
+    h.Trigger("miStopLog");
+    QCOMPARE(h.Panel(4), QStringLiteral("Log: ---"));
+    QVERIFY(h.Action("miStartLog")->isEnabled());
 
-  void scrollingViewHolds101LinesOf102Characters();
-  void noScrollKeepsOneRowPerSentenceAndTogglingClears();
-  void tagBlocksAreHiddenUnlessAsked();
-  void clearEmptiesTheView();
-  void overflowLedsLightPerBitAndGoOutAfter500ms();
-  void liveTrafficReachesTheView();
-  void viewFilterSendsItsCommandsAndHidesOtherInputs();
-  void manualInputSendsWithChecksumAndKeepsHistory();
-  void manualInputHistoryHoldsTwentyTexts();
-  void overlongManualSentenceIsRefusedWithAMessage();
+    // The NMEA log: every line sent, and the received ones as the view's first lines.
+    QStringList lines = LogLines(log);
+    // The program writes "$" and the text; the simulator records "*hh" as well.
+    const QStringList sent =
+        h.Recorded().replaceInStrings(QRegularExpression(QStringLiteral("\\*..$")), QString());
+    QStringList logSent, logReceived;
+    for (const QString& l : lines) (sent.contains(l) ? logSent : logReceived) << l;
+    QCOMPARE(logSent, sent);
+    QTRY_VERIFY(h.Shown().size() >= logReceived.size());
+    QVERIFY2(h.Shown().size() < 101, "too much traffic for the comparison");
+    QCOMPARE(h.Shown().mid(0, logReceived.size()), logReceived);
+    QCOMPARE(logReceived.filter(QStringLiteral("$PQVXVER,")).size(), 1);
+    QVERIFY(lines.indexOf(QStringLiteral("$PQVXVER")) < lines.indexOf(logReceived.filter(QStringLiteral("$PQVXVER,")).first()));
 
- private:
-  // The window listens on "UDP All"; a silent simulator takes its query.
-  void Listen(WindowHarness& h, SimProcess& sim) {
-    QVERIFY2(sim.start({"--silent", "--traffic", "0"}), qPrintable(sim.errorText()));
-    h.Create();
-    h.ChoosePort(QStringLiteral("UDP All"));
-    h.SetAddress(sim.address());
+    // The diagnostic log stamps every line with time, channel and direction.
+    h.Trigger("miTimedLog", dir.filePath(QStringLiteral("diag.txt")));
+    h.Combo("cbSentence")->setEditText(QStringLiteral("PQVXVER"));
+    h.Click("btnSend");
+    QTRY_VERIFY(h.Panel(4).startsWith(QStringLiteral("Log: ")) && h.Panel(4) != QStringLiteral("Log: 1 lines"));
+    QTest::qWait(400);
+    const QString counted = h.Panel(4);
+    h.Trigger("miStopLog");
+    lines = LogLines(dir.filePath(QStringLiteral("diag.txt")));
+    QCOMPARE(counted, QStringLiteral("Log: %1 lines").arg(lines.size()));
+    const QRegularExpression stamp(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3} TCP(<-|->)\\] (.+)$"));
+    QStringList stampedSent;
+    for (const QString& l : lines) {
+      const auto m = stamp.match(l);
+      QVERIFY2(m.hasMatch(), qPrintable(l));
+      if (m.captured(1) == QStringLiteral("->")) stampedSent << m.captured(2);
+    }
+    QCOMPARE(stampedSent, QStringList{"$PQVXVER"});
+    QCOMPARE(lines.filter(QStringLiteral("TCP<-] $PQVXVER,")).size(), 1);
+
+    // Manual input gets its checksum; the history keeps the 20 newest texts.
+    QComboBox* cb = h.Combo("cbSentence");
+    const auto send = [&](const QString& text) {
+      cb->setEditText(text);
+      h.Click("btnSend");
+    };
+    send(QStringLiteral("GPTXT,hello"));
+    cb->setEditText(QStringLiteral("$GPTXT,typed*00"));
+    QTest::keyClick(cb->lineEdit(), Qt::Key_Return);
+    send(QStringLiteral("GPTXT,hello"));
+    send(QString());  // empty: nothing
+    QTRY_COMPARE(h.Sent("$GPTXT"), (QStringList{"$GPTXT,hello*01", "$GPTXT,typed*00", "$GPTXT,hello*01"}));
+    QCOMPARE(cb->count(), 3);  // and "PQVXVER"
+    QCOMPARE(cb->itemText(0), QStringLiteral("$GPTXT,typed*00"));
+    QCOMPARE(cb->itemText(1), QStringLiteral("GPTXT,hello"));
+    for (int i = 1; i <= 19; ++i) send(QStringLiteral("GPTXT,%1").arg(i));
+    QCOMPARE(cb->count(), 20);
+    QCOMPARE(cb->itemText(0), QStringLiteral("GPTXT,19"));
+    QCOMPARE(cb->itemText(19), QStringLiteral("$GPTXT,typed*00"));
+    send(QStringLiteral("GPTXT,") + QString(100, QLatin1Char('y')));
+    QCOMPARE(h.prompts.records.size(), 3);  // after the two log dialogs
+    QVERIFY(h.prompts.records.last().text.startsWith(QLatin1String("Not sent")));
+    QTRY_COMPARE(h.Sent("$GPTXT").size(), 3 + 19);
+    QVERIFY(h.Sent("$GPTXT,yy").isEmpty());
+
+    // A view filter gives the device its own option word back, on Disconnect too.
+    const QString filter = QStringLiteral("$PQVXOP,C,12,1*4D"), own = QStringLiteral("$PQVXOP,C,00001040*56");
+    h.Choose("cbViewFilter", 3);
+    QTRY_COMPARE(h.Sent("$PQVXOP"), QStringList{filter});
+    h.Choose("cbViewFilter", 0);
+    QTRY_COMPARE(h.Sent("$PQVXOP"), (QStringList{filter, own}));
+    h.Choose("cbViewFilter", 5);
     h.Click("btnConnect");
-    QVERIFY(h.Connected());
+    QVERIFY(!h.Connected());
+    QCOMPARE(h.Combo("cbViewFilter")->currentIndex(), 0);
+    QTRY_COMPARE(h.Sent("$PQVXOP").size(), 4);
+    QCOMPARE(h.Sent("$PQVXOP").last(), own);
   }
-  void ConnectTcp(WindowHarness& h, const SimProcess& sim) {
-    h.StartTcp(sim);
-    QTRY_COMPARE(h.State(), SessionState::Idle);
+
+  // Fed lines in the logs, the view and the overflow LEDs.
+  void logsViewAndOverflowLedsShowFedLines() {
+    QTemporaryDir dir;
+    WindowHarness h;
+    h.Create();
+    // A log that cannot be created says so and stays off; on a full disk the
+    // first line (the query on connecting) fails and logging stops.
+    const QString bad = dir.filePath(QStringLiteral("no-such-folder/log.txt"));
+    h.Trigger("miStartLog", bad);
+    QCOMPARE(h.prompts.records.last().text, QStringLiteral("Error Creating \"%1\"").arg(bad));
+    QVERIFY(h.Action("miStartLog")->isEnabled());
+    h.Trigger("miStartLog", QStringLiteral("/dev/full"));
+    QVERIFY(h.Action("miStopLog")->isEnabled());
+    h.ListenUdpAll();
+    QTRY_VERIFY(h.Action("miStartLog")->isEnabled());
+    QVERIFY(!h.Action("miStopLog")->isEnabled());
+    QCOMPARE(h.Panel(4), QStringLiteral("Log: 1 lines"));
+    QVERIFY2(h.prompts.texts().filter(QStringLiteral("space"), Qt::CaseInsensitive).size() == 1,
+             qPrintable(h.prompts.texts().join(QLatin1Char('|'))));
+    // Control characters: the view shows them as dots, the log keeps them.
+    QFile raw(dir.filePath(QStringLiteral("raw.txt")));
+    h.Trigger("miStartLog", raw.fileName());
+    h.Feed("$GPTXT,a\x01" "b\tc\x7f");
+    QTRY_COMPARE(h.Shown(), QStringList{"$GPTXT,a.b.c."});
+    h.Trigger("miStopLog");
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QCOMPARE(raw.readAll(), QByteArray("$GPTXT,a\x01" "b\tc\x7f\r\n"));
+    h.Click("btnClear");
+
+    // Scrolling: the last 101 lines, each cut to 102 characters; a bare CR LF
+    // is not shown.
+    for (int i = 1; i <= 102; ++i) h.Feed("$GPGLL," + QByteArray::number(i));
+    QTRY_COMPARE(h.Shown().size(), 101);
+    QCOMPARE(h.Shown().first(), QStringLiteral("$GPGLL,2"));
+    QCOMPARE(h.Shown().last(), QStringLiteral("$GPGLL,102"));
+    h.Feed("$GPTXT," + QByteArray(115, 'x'));
+    QTRY_COMPARE(h.Shown().last().size(), 102);
+    h.Feed("");
+    h.Feed("$");
+    QTRY_COMPARE(h.Shown().last(), QStringLiteral("$"));
+    QCOMPARE(h.Shown().size(), 101);
+    h.Click("btnClear");
+
+    // TAG blocks are hidden unless asked for.
+    h.Feed("\\s:x-1*hh\\$GPRMC,1");
+    QTRY_COMPARE(h.Shown(), QStringList{"$GPRMC,1"});
+    h.Check("chbTAGShow")->setChecked(true);
+    h.Feed("\\s:x-1*hh\\$GPRMC,2");
+    QTRY_COMPARE(h.Shown().last(), QStringLiteral("\\s:x-1*hh\\$GPRMC,2"));
+
+    // Without scrolling one row per sentence; switching either way empties the view.
+    h.Check("chbNoScroll")->click();
+    QTRY_VERIFY(h.Shown().isEmpty());
+    for (const char* line : {"$GPRMC,1", "$IIRMC,1", "$GPRMC,2", "$PQVXOV,0", "$PQVXOP,R,00001000"})
+      h.Feed(line);
+    QTRY_COMPARE(h.Shown(), (QStringList{"$GPRMC,2", "$IIRMC,1", "$PQVXOP,R,00001000"}));
+    h.Check("chbNoScroll")->click();
+    QTRY_VERIFY(h.Shown().isEmpty());
+
+    // Overflow LEDs light per bit and go out 500 ms after the last report.
+    QCOMPARE(Leds(h), QStringLiteral("0000"));
+    h.Feed("$PQVXOV,5");
+    QTRY_COMPARE(Leds(h), QStringLiteral("1010"));
+    QTest::qWait(250);
+    h.Feed("$PQVXOV,2");  // adds LED 2, keeps 1 and 3, restarts the 500 ms
+    QTRY_COMPARE(Leds(h), QStringLiteral("1110"));
+    QElapsedTimer sinceLast;
+    sinceLast.start();
+    QTRY_VERIFY_WITH_TIMEOUT(Leds(h) != QStringLiteral("1110"), 3000);
+    QVERIFY2(sinceLast.elapsed() >= 400, qPrintable(QString::number(sinceLast.elapsed())));
+    QCOMPARE(Leds(h), QStringLiteral("0000"));  // all at once
   }
-  TAMAdvLed* Led(WindowHarness& h, int i) { return h.Find<TAMAdvLed>(qPrintable(QStringLiteral("ldOverflow%1").arg(i))); }
-  QTemporaryDir m_configDir;
 };
-
-void MonitorTest::initTestCase() {
-  QVERIFY(m_configDir.isValid());
-  UsePrivateSettingsFolder(m_configDir);
-}
-
-void MonitorTest::init() { Settings().clear(); }
-
-void MonitorTest::scrollingViewHolds101LinesOf102Characters() {
-  SimProcess sim(false);
-  WindowHarness h;
-  Listen(h, sim);
-  for (int i = 1; i <= 102; ++i) h.Feed("$GPGLL," + QByteArray::number(i));
-  QTRY_COMPARE(h.Shown().size(), 101);
-  QCOMPARE(h.Shown().first(), QStringLiteral("$GPGLL,2"));
-  QCOMPARE(h.Shown().last(), QStringLiteral("$GPGLL,102"));
-  h.Feed("$GPTXT," + QByteArray(115, 'x'));
-  QTRY_COMPARE(h.Shown().last().size(), 102);
-  h.Feed("");  // a bare CR LF is not shown
-  h.Feed("$");
-  QTRY_COMPARE(h.Shown().last(), QStringLiteral("$"));
-  QCOMPARE(h.Shown().size(), 101);
-}
-
-void MonitorTest::noScrollKeepsOneRowPerSentenceAndTogglingClears() {
-  SimProcess sim(false);
-  WindowHarness h;
-  Listen(h, sim);
-  h.Feed("$GPGLL,1");
-  QTRY_COMPARE(h.Shown().size(), 1);
-  h.Find<QCheckBox>("chbNoScroll")->click();
-  QTRY_VERIFY(h.Shown().isEmpty());
-  for (const char* line : {"$GPRMC,1", "$IIRMC,1", "$GPRMC,2", "$PQVXOV,0", "$PQVXOP,R,00001000"}) h.Feed(line);
-  QTRY_COMPARE(h.Shown(), (QStringList{"$GPRMC,2", "$IIRMC,1", "$PQVXOP,R,00001000"}));
-  h.Find<QCheckBox>("chbNoScroll")->click();
-  QTRY_VERIFY(h.Shown().isEmpty());
-}
-
-void MonitorTest::tagBlocksAreHiddenUnlessAsked() {
-  SimProcess sim(false);
-  WindowHarness h;
-  Listen(h, sim);
-  h.Feed("\\s:x-1*hh\\$GPRMC,1");
-  QTRY_COMPARE(h.Shown(), QStringList{"$GPRMC,1"});
-  h.Check("chbTAGShow")->setChecked(true);
-  h.Feed("\\s:x-1*hh\\$GPRMC,2");
-  QTRY_COMPARE(h.Shown().last(), QStringLiteral("\\s:x-1*hh\\$GPRMC,2"));
-}
-
-void MonitorTest::clearEmptiesTheView() {
-  SimProcess sim(false);
-  WindowHarness h;
-  Listen(h, sim);
-  h.Feed("$GPGLL,1");
-  QTRY_COMPARE(h.Shown().size(), 1);
-  h.Click("btnClear");
-  QVERIFY(h.Shown().isEmpty());
-}
-
-void MonitorTest::overflowLedsLightPerBitAndGoOutAfter500ms() {
-  SimProcess sim(false);
-  WindowHarness h;
-  Listen(h, sim);
-  for (int i = 1; i <= 4; ++i) QVERIFY(!Led(h, i)->LedOn());
-  h.Feed("$PQVXOV,5");
-  QTRY_VERIFY(Led(h, 1)->LedOn() && !Led(h, 2)->LedOn() && Led(h, 3)->LedOn() && !Led(h, 4)->LedOn());
-  QTest::qWait(250);
-  h.Feed("$PQVXOV,2");  // adds LED 2, keeps 1 and 3, restarts the 500 ms
-  QTRY_VERIFY(Led(h, 2)->LedOn());
-  QElapsedTimer sinceLast;
-  sinceLast.start();
-  QVERIFY(Led(h, 1)->LedOn() && Led(h, 3)->LedOn() && !Led(h, 4)->LedOn());
-  QTRY_VERIFY_WITH_TIMEOUT(!Led(h, 1)->LedOn(), 3000);
-  QVERIFY2(sinceLast.elapsed() >= 400, qPrintable(QString::number(sinceLast.elapsed())));
-  QVERIFY(!Led(h, 2)->LedOn() && !Led(h, 3)->LedOn());
-  QVERIFY(Led(h, 1)->ColorOn() == QColor(Qt::red));
-}
-
-void MonitorTest::liveTrafficReachesTheView() {
-  SimProcess sim(false);
-  QVERIFY2(sim.start({"--traffic", "200"}), qPrintable(sim.errorText()));
-  WindowHarness h;
-  h.Create();
-  ConnectTcp(h, sim);
-  QTRY_COMPARE(h.Shown().size(), 101);
-  for (const QString& line : h.Shown()) QVERIFY2(line.size() <= 102, qPrintable(line));
-}
-
-void MonitorTest::viewFilterSendsItsCommandsAndHidesOtherInputs() {
-  SimProcess sim(false);
-  QVERIFY2(sim.start({"--traffic", "0"}), qPrintable(sim.errorText()));
-  const QString restore = SimProcess::replyLine(sim.queryConfig(), QStringLiteral("PQVXOP")).section('*', 0, 0);
-  QVERIFY(restore.startsWith(QStringLiteral("$PQVXOP,R,")));
-  const QString restoreCommand = QString(restore).replace(QStringLiteral(",R,"), QStringLiteral(",C,"));
-  WindowHarness h;
-  h.Create();
-  ConnectTcp(h, sim);
-  QVERIFY(h.Combo("cbViewFilter")->isEnabled());
-  h.Choose("cbViewFilter", 3);
-  QTRY_COMPARE(Sent(sim, "$PQVXOP"), QStringList{QStringLiteral("$PQVXOP,C,12,1*4D")});
-  h.Choose("cbViewFilter", 0);
-  QTRY_COMPARE(Sent(sim, "$PQVXOP").size(), 2);
-  QVERIFY(Sent(sim, "$PQVXOP").last().startsWith(restoreCommand + '*'));
-
-  // Disconnecting with a filter chosen gives the device its own word back too.
-  h.Choose("cbViewFilter", 5);
-  h.Click("btnConnect");
-  QVERIFY(!h.Connected());
-  QCOMPARE(h.Combo("cbViewFilter")->currentIndex(), 0);
-  QTRY_COMPARE(Sent(sim, "$PQVXOP").size(), 4);
-  QVERIFY(Sent(sim, "$PQVXOP").last().startsWith(restoreCommand + '*'));
-}
-
-void MonitorTest::manualInputSendsWithChecksumAndKeepsHistory() {
-  SimProcess sim(false);
-  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-  WindowHarness h;
-  h.Create();
-  QVERIFY(!h.Button("btnSend")->isEnabled());  // only while connected
-  ConnectTcp(h, sim);
-  QVERIFY(h.Button("btnSend")->isEnabled());
-  QComboBox* cb = h.Combo("cbSentence");
-  cb->setEditText(QStringLiteral("GPTXT,hello"));
-  h.Click("btnSend");
-  cb->setEditText(QStringLiteral("$GPTXT,typed*00"));
-  QTest::keyClick(cb->lineEdit(), Qt::Key_Return);
-  cb->setEditText(QStringLiteral("GPTXT,hello"));
-  h.Click("btnSend");
-  QTRY_COMPARE(Sent(sim, "$GPTXT"),
-               (QStringList{QStringLiteral("$GPTXT,hello*01"), "$GPTXT,typed*00", QStringLiteral("$GPTXT,hello*01")}));
-  QCOMPARE(cb->count(), 2);
-  QCOMPARE(cb->itemText(0), QStringLiteral("$GPTXT,typed*00"));
-  QCOMPARE(cb->itemText(1), QStringLiteral("GPTXT,hello"));
-  cb->setEditText(QString());
-  h.Click("btnSend");  // empty: nothing
-  QCOMPARE(cb->count(), 2);
-}
-
-void MonitorTest::manualInputHistoryHoldsTwentyTexts() {
-  WindowHarness h;
-  h.Create();
-  QComboBox* cb = h.Combo("cbSentence");
-  for (int i = 1; i <= 21; ++i) {
-    cb->setEditText(QStringLiteral("GPTXT,%1").arg(i));
-    emit h.Button("btnSend")->clicked();  // disabled while closed; the rule is the same
-  }
-  QCOMPARE(cb->count(), 20);
-  QCOMPARE(cb->itemText(0), QStringLiteral("GPTXT,21"));
-  QCOMPARE(cb->itemText(19), QStringLiteral("GPTXT,2"));
-}
-
-void MonitorTest::overlongManualSentenceIsRefusedWithAMessage() {
-  SimProcess sim(false);
-  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-  WindowHarness h;
-  h.Create();
-  ConnectTcp(h, sim);
-  h.Combo("cbSentence")->setEditText(QStringLiteral("GPTXT,") + QString(100, QLatin1Char('y')));
-  h.Click("btnSend");
-  QCOMPARE(h.prompts.records.size(), 1);
-  QVERIFY(h.prompts.records.first().text.startsWith(QLatin1String("Not sent")));
-  QTest::qWait(200);
-  QVERIFY(Sent(sim, "$GPTXT").isEmpty());
-}
 
 QTEST_MAIN(MonitorTest)
 #include "tst_monitor.moc"
