@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-mapfile -t files < <(git ls-files '*.cpp' '*.h' | grep -v '^tests/')
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
 if [[ "${1:-}" == "--fix" ]]; then
   clang-format -i "${files[@]}"
   exit 0

@@ -92,8 +92,10 @@ class WidgetsTest : public QObject {
     led->SetLedOn(false);
     QStringList seen;  // "sender on count"
     for (const QList<QVariant>& s : spy)
-      seen << QStringLiteral("%1 %2 %3").arg(s.at(0).value<TAMAdvLed*>() == led).arg(s.at(1).toInt()).arg(
-                  s.at(2).toInt());
+      seen << QStringLiteral("%1 %2 %3")
+                  .arg(s.at(0).value<TAMAdvLed*>() == led)
+                  .arg(s.at(1).toInt())
+                  .arg(s.at(2).toInt());
     QCOMPARE(seen, (QStringList{"1 1 1", "1 0 2"}));
   }
 

@@ -47,13 +47,14 @@ class ConfigWindowTest : public QObject {
       QVERIFY(h.sim->sendCommand(QString::fromLatin1(command), 20));
     QVERIFY(h.ConnectTcp());
     // 0x41A05: bits 0, 2, 9, 11, 12, 18.
-    const QStringList expected = {
-        "cbBaudIn1=4800",      "cbBaudIn3=19200",       "cbBaudIn4=38400",    "cbBaudOut1=38400",
-        "cbBaudOut2=115200",   "chbRTime1=on",          "chbRTime2=off",      "chbRTime5=on",
-        "chbRouteIn1Out1=on",  "chbRouteIn5Out2=on",    "cbModeOut1=Override", "cbModeIn2=Plain Text",
-        "edtTalkID1=GP",       "edtTalkID3=--",         "chbPriority=on",     "chbPrioGPSStatus=on",
-        "cbPrioTimeout=10 sec.", "cbPrioSeatalk=",      "chbChanSTN=on",      "chbChanTAG=on",
-        "chbTime=on",          "chbHDGConv=off",        "cbModeFilter=Block"};
+    const QStringList expected = {"cbBaudIn1=4800",      "cbBaudIn3=19200",       "cbBaudIn4=38400",
+                                  "cbBaudOut1=38400",    "cbBaudOut2=115200",     "chbRTime1=on",
+                                  "chbRTime2=off",       "chbRTime5=on",          "chbRouteIn1Out1=on",
+                                  "chbRouteIn5Out2=on",  "cbModeOut1=Override",   "cbModeIn2=Plain Text",
+                                  "edtTalkID1=GP",       "edtTalkID3=--",         "chbPriority=on",
+                                  "chbPrioGPSStatus=on", "cbPrioTimeout=10 sec.", "cbPrioSeatalk=",
+                                  "chbChanSTN=on",       "chbChanTAG=on",         "chbTime=on",
+                                  "chbHDGConv=off",      "cbModeFilter=Block"};
     QStringList shown;
     for (const QString& e : expected) shown << Shows(h.Find<QWidget>(qPrintable(e.section('=', 0, 0))));
     QCOMPARE(shown, expected);
@@ -255,9 +256,9 @@ class ConfigWindowTest : public QObject {
               "[Filter]\nGPRMC=110000,2,1010\nGPGGA=111111\nIIMWV=000011,,0001\n");
     h.Trigger("miLoad", file);
     const QStringList loaded = {
-        "$PQVXCF,C,,01001,2*4B", "$PQVXSP,C,1,2,0,4,3*7B", "$PQVXIN,C,1,0,0,0*66", "$PQVXID,C,AB,,XY,,*43",
-        "$PQVXDR,C,10000,2,01001,1*74", "$PQVXOP,C,0000A041*27", "$PQVXFL,C,DELETE*5F",
-        "$PQVXFL,C,GPRMC,110000,2,1010*13", "$PQVXFL,C,IIMWV,000011,,0001*27"};
+        "$PQVXCF,C,,01001,2*4B", "$PQVXSP,C,1,2,0,4,3*7B",           "$PQVXIN,C,1,0,0,0*66",
+        "$PQVXID,C,AB,,XY,,*43", "$PQVXDR,C,10000,2,01001,1*74",     "$PQVXOP,C,0000A041*27",
+        "$PQVXFL,C,DELETE*5F",   "$PQVXFL,C,GPRMC,110000,2,1010*13", "$PQVXFL,C,IIMWV,000011,,0001*27"};
     QTRY_COMPARE(h.Recorded().mid(before), loaded);
     QCOMPARE(h.Panel(3), QStringLiteral("Config file: ") + file);
     QCOMPARE(h.Rules(), 2);
@@ -265,15 +266,16 @@ class ConfigWindowTest : public QObject {
     // Values out of range take their defaults: every field of every command
     // holds what its field allows.
     before = h.Recorded().size();
-    WriteText(file, "[Configuration]\r\nBaud In1=-6\r\nBaud In2=300\r\nMode In1=-35\r\nMode Out1=9\r\n"
-                    "Priority Timeout=200\r\n");
+    WriteText(file,
+              "[Configuration]\r\nBaud In1=-6\r\nBaud In2=300\r\nMode In1=-35\r\nMode Out1=9\r\n"
+              "Priority Timeout=200\r\n");
     for (int i = 0; i < 5; ++i)
       QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("out of range")));
     h.Trigger("miLoad", file);
     QTRY_VERIFY(h.Recorded().size() >= before + 5);
-    QCOMPARE(h.Recorded().mid(before, 5), (QStringList{"$PQVXCF,C,,00000,0*49", "$PQVXSP,C,0,0,0,0,3*7C",
-                                                       "$PQVXIN,C,0,0,0,0*67", "$PQVXID,C,,,,,*41",
-                                                       "$PQVXDR,C,00000,0,00000,0*76"}));
+    QCOMPARE(h.Recorded().mid(before, 5),
+             (QStringList{"$PQVXCF,C,,00000,0*49", "$PQVXSP,C,0,0,0,0,3*7C", "$PQVXIN,C,0,0,0,0*67",
+                          "$PQVXID,C,,,,,*41", "$PQVXDR,C,00000,0,00000,0*76"}));
 
     // Statistics: switched on and off at the device, the window placed right
     // of the main window showing its reports but the view never.
@@ -296,8 +298,10 @@ class ConfigWindowTest : public QObject {
     stats->HandleSTATReply("$PQVXSTAT,12,0,63,5,2304*00\r\n");
     QStringList bars;  // "name value/maximum"
     for (const char* name : {"PeakQ1", "PeakQ2", "PeakQ3", "PeakQ4", "CPULoad"})
-      bars << QStringLiteral("%1 %2/%3").arg(name).arg(stats->findChild<QProgressBar*>(name)->value()).arg(
-                  stats->findChild<QProgressBar*>(name)->maximum());
+      bars << QStringLiteral("%1 %2/%3")
+                  .arg(name)
+                  .arg(stats->findChild<QProgressBar*>(name)->value())
+                  .arg(stats->findChild<QProgressBar*>(name)->maximum());
     QCOMPARE(bars, (QStringList{"PeakQ1 12/63", "PeakQ2 0/63", "PeakQ3 63/63", "PeakQ4 5/63",
                                 "CPULoad 2304/4608"}));
     stats->HandleSTATReply("$PQVXSTAT,900,7\r\n");

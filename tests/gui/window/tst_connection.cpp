@@ -99,8 +99,9 @@ class ConnectionTest : public QObject {
     QTRY_COMPARE(h.prompts.records.size(), 1);
     const PromptRecord& ask = h.prompts.records.first();
     QCOMPARE(ask.kind + ' ' + ask.caption, QStringLiteral("ask HLX-Config"));
-    QCOMPARE(ask.text, QStringLiteral("This version of HLX-Config requires that you update\nthe firmware in your "
-                                      "Halyx.\n\nWould you like to perform an automatic update now?"));
+    QCOMPARE(ask.text,
+             QStringLiteral("This version of HLX-Config requires that you update\nthe firmware in your "
+                            "Halyx.\n\nWould you like to perform an automatic update now?"));
     QCOMPARE(QList<QList<QVariant>>(update), QList<QList<QVariant>>{{true}});  // once, the built-in image
     QCOMPARE(h.State(), SessionState::Idle);
     QCOMPARE(h.Find<QPlainTextEdit>("RXData")->palette().color(QPalette::Base),
@@ -204,7 +205,9 @@ class ConnectionTest : public QObject {
     WindowHarness h;
     h.Create();
     QApplication::processEvents();
-    const auto top = [&](const char* name) { return h.Find<QWidget>(name)->mapTo(h.window.get(), QPoint()).y(); };
+    const auto top = [&](const char* name) {
+      return h.Find<QWidget>(name)->mapTo(h.window.get(), QPoint()).y();
+    };
     const int row = h.Combo("cbBaudIn1")->height();
     // The group's title and two heading lines, then the rows: no stretched band.
     QVERIFY2(top("cbBaudIn1") - top("gbNMEAIn") < 4 * row + 20,
@@ -233,7 +236,8 @@ class ConnectionTest : public QObject {
         if (xml.name() == QLatin1String("qresource")) prefix = xml.attributes().value("prefix").toString();
         if (xml.name() != QLatin1String("file")) continue;
         const QString alias = xml.attributes().value("alias").toString();
-        const QString path = QStringLiteral(":") + prefix + QLatin1Char('/') + (alias.isEmpty() ? xml.readElementText() : alias);
+        const QString path = QStringLiteral(":") + prefix + QLatin1Char('/') +
+                             (alias.isEmpty() ? xml.readElementText() : alias);
         QVERIFY2(QFile::exists(path), qPrintable(qrc.fileName() + QStringLiteral(": ") + path));
         ++files;
       }
@@ -264,7 +268,7 @@ class ConnectionTest : public QObject {
       Settings().setValue("ReConnect", 1);
       h.Create();
       QCOMPARE(h.Find<QTabWidget>("PageControl")->currentIndex(), 2);
-      QVERIFY(!h.Connected());  // not at once...
+      QVERIFY(!h.Connected());     // not at once...
       QTRY_VERIFY(h.Connected());  // ...but after 250 ms
       QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
       QCOMPARE(Settings().value("ReConnect").toInt(), 0);

@@ -55,13 +55,15 @@ class MonitorTest : public QObject {
     QVERIFY2(h.Shown().size() < 101, "too much traffic for the comparison");
     QCOMPARE(h.Shown().mid(0, logReceived.size()), logReceived);
     QCOMPARE(logReceived.filter(QStringLiteral("$PQVXVER,")).size(), 1);
-    QVERIFY(lines.indexOf(QStringLiteral("$PQVXVER")) < lines.indexOf(logReceived.filter(QStringLiteral("$PQVXVER,")).first()));
+    QVERIFY(lines.indexOf(QStringLiteral("$PQVXVER")) <
+            lines.indexOf(logReceived.filter(QStringLiteral("$PQVXVER,")).first()));
 
     // The diagnostic log stamps every line with time, channel and direction.
     h.Trigger("miTimedLog", dir.filePath(QStringLiteral("diag.txt")));
     h.Combo("cbSentence")->setEditText(QStringLiteral("PQVXVER"));
     h.Click("btnSend");
-    QTRY_VERIFY(h.Panel(4).startsWith(QStringLiteral("Log: ")) && h.Panel(4) != QStringLiteral("Log: 1 lines"));
+    QTRY_VERIFY(h.Panel(4).startsWith(QStringLiteral("Log: ")) &&
+                h.Panel(4) != QStringLiteral("Log: 1 lines"));
     QTest::qWait(400);
     const QString counted = h.Panel(4);
     h.Trigger("miStopLog");
@@ -138,11 +140,14 @@ class MonitorTest : public QObject {
     // Control characters: the view shows them as dots, the log keeps them.
     QFile raw(dir.filePath(QStringLiteral("raw.txt")));
     h.Trigger("miStartLog", raw.fileName());
-    h.Feed("$GPTXT,a\x01" "b\tc\x7f");
+    h.Feed(
+        "$GPTXT,a\x01"
+        "b\tc\x7f");
     QTRY_COMPARE(h.Shown(), QStringList{"$GPTXT,a.b.c."});
     h.Trigger("miStopLog");
     QVERIFY(raw.open(QIODevice::ReadOnly));
-    QCOMPARE(raw.readAll(), QByteArray("$GPTXT,a\x01" "b\tc\x7f\r\n"));
+    QCOMPARE(raw.readAll(), QByteArray("$GPTXT,a\x01"
+                                       "b\tc\x7f\r\n"));
     h.Click("btnClear");
 
     // Scrolling: the last 101 lines, each cut to 102 characters; a bare CR LF

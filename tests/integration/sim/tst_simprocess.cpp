@@ -1,10 +1,10 @@
 #include <QtTest>
 
-#include <QTcpSocket>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <QTcpSocket>
 
 #include "SimProcess.h"
 
@@ -37,8 +37,10 @@ class SimProcessTest : public QObject {
       char buf[512];
       pollfd p{fd, POLLIN, 0};
       for (QDeadlineTimer deadline(ms); ::poll(&p, 1, static_cast<int>(deadline.remainingTime())) > 0;)
-        if (const ssize_t n = ::read(fd, buf, sizeof buf); n > 0) got.append(buf, n);
-        else break;
+        if (const ssize_t n = ::read(fd, buf, sizeof buf); n > 0)
+          got.append(buf, n);
+        else
+          break;
       return got;
     };
     QCOMPARE(ask(B57600, "$PQVXVER*4E\r\n", 400), QByteArray());
@@ -70,10 +72,10 @@ class SimProcessTest : public QObject {
     QByteArrayList replies;
     while (replies.size() < 4 && (socket.canReadLine() || socket.waitForReadyRead(3000)))
       if (socket.canReadLine()) replies << socket.readLine().trimmed();
-    QVERIFY(replies.value(0).startsWith("$PQVXCF,R,"));                 // no reply to the settings command...
+    QVERIFY(replies.value(0).startsWith("$PQVXCF,R,"));                // no reply to the settings command...
     QCOMPARE(replies.value(3), QByteArray("$PQVXSP,R,1,2,3,4,5*6F"));  // ...which was applied all the same
-    QVERIFY(sim.queryConfig(500).isEmpty());  // the list never ends
-    QCOMPARE(sim.recordedLines(), received);   // the helper's own query stays out of the record
+    QVERIFY(sim.queryConfig(500).isEmpty());                           // the list never ends
+    QCOMPARE(sim.recordedLines(), received);  // the helper's own query stays out of the record
   }
 };
 

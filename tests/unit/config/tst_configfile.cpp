@@ -91,7 +91,6 @@ class ConfigFileTest : public QObject {
                    "Talker IDConv=\xC3\x84x\r\nk=one  [B] x=1\r\n"));
   }
 
-
   void fileLoadsAppliesAndSavesBackOverItselfByteForByte() {
     // Every key away from its default, addresses with characters that a file
     // could mistake for its own syntax, and keys and a section of our own.
@@ -137,39 +136,40 @@ class ConfigFileTest : public QObject {
     QTest::addColumn<QStringList>("reported");
     // The second "GP---" key and the note are no rules: the first key wins.
     QTest::newRow("odd values the device takes")
-        << QByteArray("[Configuration]\r\nRealTime Ch.3=7\r\ntalker id1=GPS\r\nTalker IDConv=x\r\n"
-                      "Mode In2=\r\nOptions=00FFFFFFFF\r\n[Filter]\r\nHCHDG=100010,,1100\r\n; a note\r\n"
-                      "gp---=110000,2,1010\r\nGP---=000000,,0000\r\n")
-        << QStringList{"PQVXCF,C,,00100,0", "PQVXSP,C,0,0,0,0,3", "PQVXIN,C,0,0,0,0", "PQVXID,C,GP,,,,X",
-                       "PQVXDR,C,00000,0,00000,0", "PQVXOP,C,FFFFFFFF", "PQVXFL,C,DELETE",
-                       "PQVXFL,C,HCHDG,100010,,1100", "PQVXFL,C,GP---,110000,2,1010"}
+        << QByteArray(
+               "[Configuration]\r\nRealTime Ch.3=7\r\ntalker id1=GPS\r\nTalker IDConv=x\r\n"
+               "Mode In2=\r\nOptions=00FFFFFFFF\r\n[Filter]\r\nHCHDG=100010,,1100\r\n; a note\r\n"
+               "gp---=110000,2,1010\r\nGP---=000000,,0000\r\n")
+        << QStringList{"PQVXCF,C,,00100,0", "PQVXSP,C,0,0,0,0,3",          "PQVXIN,C,0,0,0,0",
+                       "PQVXID,C,GP,,,,X",  "PQVXDR,C,00000,0,00000,0",    "PQVXOP,C,FFFFFFFF",
+                       "PQVXFL,C,DELETE",   "PQVXFL,C,HCHDG,100010,,1100", "PQVXFL,C,GP---,110000,2,1010"}
         << QStringList();
     QTest::newRow("values it cannot take")
-        << QByteArray("[Configuration]\r\nBaud In1=5\r\nBaud In2=257\r\nBaud In3=99999999999999999999\r\n"
-                      "Baud In4/Out1=-6\r\nBaud Out2=6\r\nPriority Timeout=6\r\nTalker ID2=G,\r\n"
-                      "Route 42=yes\r\nMode In1=-35\r\nMode In2=x3\r\nMode In3=6\r\nMode In4=7\r\n"
-                      "Mode Out2=3\r\nOptions=1FFFFFFFF\r\n[Filter]\r\nGPGGA=111111\r\nGPGLL=111111,2\r\n"
-                      "GP;MC=110000,2,1010\r\n")
+        << QByteArray(
+               "[Configuration]\r\nBaud In1=5\r\nBaud In2=257\r\nBaud In3=99999999999999999999\r\n"
+               "Baud In4/Out1=-6\r\nBaud Out2=6\r\nPriority Timeout=6\r\nTalker ID2=G,\r\n"
+               "Route 42=yes\r\nMode In1=-35\r\nMode In2=x3\r\nMode In3=6\r\nMode In4=7\r\n"
+               "Mode Out2=3\r\nOptions=1FFFFFFFF\r\n[Filter]\r\nGPGGA=111111\r\nGPGLL=111111,2\r\n"
+               "GP;MC=110000,2,1010\r\n")
         << kDefaults
-        << QStringList{
-               "Baud In1=5 is out of range (0..4); the default is used",
-               "Baud In2=257 is out of range (0..4); the default is used",
-               "Baud In3=99999999999999999999 is out of range (0..4); the default is used",
-               "Baud In4/Out1=-6 is out of range (0..4); the default is used",
-               "Baud Out2=6 is out of range (0..5); the default is used",
-               "Priority Timeout=6 is out of range (0..5); the default is used",
-               "Talker ID2=G, is not a talker ID of letters and digits; the default is used",
-               "Route 42=yes is not a number; the default is used",
-               "Mode In1=-35 is out of range (0..5); the default is used",
-               "Mode In2=x3 is not a number; the default is used",
-               "Mode In3=6 is out of range (0..5); the default is used",
-               "Mode In4=7 is out of range (0..6); the default is used",
-               "Mode Out2=3 is out of range (0..2); the default is used",
-               "Options=1FFFFFFFF is not a hexadecimal option word; the current word is kept",
-               "Filter GPGGA=111111 lacks the Div or the output flags; the rule is dropped",
-               "Filter GPGLL=111111,2 lacks the Div or the output flags; the rule is dropped",
-               "Filter GP;MC=110000,2,1010 is not a sentence address of five plain characters; "
-               "the rule is dropped"};
+        << QStringList{"Baud In1=5 is out of range (0..4); the default is used",
+                       "Baud In2=257 is out of range (0..4); the default is used",
+                       "Baud In3=99999999999999999999 is out of range (0..4); the default is used",
+                       "Baud In4/Out1=-6 is out of range (0..4); the default is used",
+                       "Baud Out2=6 is out of range (0..5); the default is used",
+                       "Priority Timeout=6 is out of range (0..5); the default is used",
+                       "Talker ID2=G, is not a talker ID of letters and digits; the default is used",
+                       "Route 42=yes is not a number; the default is used",
+                       "Mode In1=-35 is out of range (0..5); the default is used",
+                       "Mode In2=x3 is not a number; the default is used",
+                       "Mode In3=6 is out of range (0..5); the default is used",
+                       "Mode In4=7 is out of range (0..6); the default is used",
+                       "Mode Out2=3 is out of range (0..2); the default is used",
+                       "Options=1FFFFFFFF is not a hexadecimal option word; the current word is kept",
+                       "Filter GPGGA=111111 lacks the Div or the output flags; the rule is dropped",
+                       "Filter GPGLL=111111,2 lacks the Div or the output flags; the rule is dropped",
+                       "Filter GP;MC=110000,2,1010 is not a sentence address of five plain characters; "
+                       "the rule is dropped"};
     QTest::newRow("option word not hex")
         << QByteArray("[Configuration]\r\nOptions=12G4\r\n") << kDefaults
         << QStringList{"Options=12G4 is not a hexadecimal option word; the current word is kept"};

@@ -184,11 +184,16 @@ class ModelTest : public QObject {
     QTest::addColumn<QByteArray>("sources");  // one digit per line seen, "/" for -1 (no source)
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("rules");
-    QTest::newRow("In2 then Conv merges") << QByteArray("25") << "GPRMC" << "GPRMC,101001,,0011";
-    QTest::newRow("long address cut to five") << QByteArray("1") << "GPRMCX" << "GPRMC,110000,,0011";
-    QTest::newRow("short address ignored") << QByteArray("1") << "GPR" << "";
-    QTest::newRow("sources 0 and 6 ignored") << QByteArray("06") << "GPRMC" << "";
-    QTest::newRow("no source ignored") << QByteArray("/") << "GPRMC" << "";
+    QTest::newRow("In2 then Conv merges") << QByteArray("25") << "GPRMC"
+                                          << "GPRMC,101001,,0011";
+    QTest::newRow("long address cut to five") << QByteArray("1") << "GPRMCX"
+                                              << "GPRMC,110000,,0011";
+    QTest::newRow("short address ignored") << QByteArray("1") << "GPR"
+                                           << "";
+    QTest::newRow("sources 0 and 6 ignored") << QByteArray("06") << "GPRMC"
+                                             << "";
+    QTest::newRow("no source ignored") << QByteArray("/") << "GPRMC"
+                                       << "";
   }
   void capture() {
     QFETCH(QByteArray, sources);

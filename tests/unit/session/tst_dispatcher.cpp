@@ -35,7 +35,9 @@ class Recorder : public SessionEvents {
   }
 
   static QString Text(std::string_view l) { return QString::fromLatin1(l.data(), l.size()).trimmed(); }
-  void Note(const char* what, std::string_view l) { calls << QLatin1String(what) + QLatin1Char(' ') + Text(l); }
+  void Note(const char* what, std::string_view l) {
+    calls << QLatin1String(what) + QLatin1Char(' ') + Text(l);
+  }
   void ShowLine(const std::string& l) override { shown << Text(l); }
   void HandleVerReply(const std::string& l) override { Note("VER", l); }
   void EndAutoBaud(int index) override { calls << QStringLiteral("endAutoBaud %1").arg(index); }
@@ -88,7 +90,8 @@ class DispatcherTest : public QObject {
         << Route{S::ReadConfig, "$PQVXFL,R\r\n", {"readback 9 $PQVXFL,R"}, S::Idle, -1};
     QTest::newRow("idle: STAT in every state") << Route{S::Idle, "$PQVXSTAT,1,2\r\n", {"STAT $PQVXSTAT,1,2"}};
     QTest::newRow("idle: VER ignored") << Route{S::Idle, verLine, {}};
-    QTest::newRow("capture: tagged line") << Route{S::Capture, "\\s:HLX-3*00\\$GPRMC,1\r\n", {"capture 3 GPRMC"}};
+    QTest::newRow("capture: tagged line")
+        << Route{S::Capture, "\\s:HLX-3*00\\$GPRMC,1\r\n", {"capture 3 GPRMC"}};
     QTest::newRow("capture: tag without source ignored") << Route{S::Capture, "\\c:1*00\\$GPRMC,1\r\n", {}};
     QTest::newRow("speed search: any line ends it at the tried speed")
         << Route{S::AutoBaud, "$GPGLL,1\r\n", {"endAutoBaud 3", "update"}, S::Idle};
@@ -98,12 +101,16 @@ class DispatcherTest : public QObject {
     QTest::newRow("firmware loader: LDR starts programming")
         << Route{S::FwLoader, "$PQVXLDR,2\r\n", {"LDR $PQVXLDR,2", "program $PQVXLDR,2"}, S::FwRestart};
     QTest::newRow("firmware restart: VER ends the update")
-        << Route{S::FwRestart, verLine, {"VER " + ver, "update", "inform The firmware update was successful"}, S::Idle};
+        << Route{S::FwRestart,
+                 verLine,
+                 {"VER " + ver, "update", "inform The firmware update was successful"},
+                 S::Idle};
     QTest::newRow("firmware restart: other lines wait") << Route{S::FwRestart, "$GPRMC,1\r\n", {}};
     QTest::newRow("proprietary look-alike is not ours")
         << Route{S::ReadConfig, "$PQVXCFX,R,5\r\n", {"readback 0 $PQVXCFX,R,5"}};
     QTest::newRow("cut-off line matches nothing") << Route{S::Identify, "$PQVXVER,3.3", {}};
-    QTest::newRow("NUL ends the line") << Route{S::Idle, QByteArray("$PQVXOV,5\r\n\0junk", 15), {"OV $PQVXOV,5"}};
+    QTest::newRow("NUL ends the line")
+        << Route{S::Idle, QByteArray("$PQVXOV,5\r\n\0junk", 15), {"OV $PQVXOV,5"}};
   }
   void routesEachReplyByState() {
     QFETCH(Route, route);
@@ -127,9 +134,12 @@ class DispatcherTest : public QObject {
     QTest::addColumn<int>("viewFilter");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("shown");
-    for (auto [filter, line, shown] : {std::tuple{2, "\\s:HLX-2*00\\$GPRMC,1", true}, {2, "\\s:HLX-3*00\\$GPRMC,1", false},
-                                       {2, "$GPRMC,1", true}, {2, "\\c:12*00\\$GPRMC,1", true},
-                                       {5, "\\s:HLX-1*00\\$GPHDT,1", false}, {0, "\\s:HLX-4*00\\$GPRMC,1", true}})
+    for (auto [filter, line, shown] : {std::tuple{2, "\\s:HLX-2*00\\$GPRMC,1", true},
+                                       {2, "\\s:HLX-3*00\\$GPRMC,1", false},
+                                       {2, "$GPRMC,1", true},
+                                       {2, "\\c:12*00\\$GPRMC,1", true},
+                                       {5, "\\s:HLX-1*00\\$GPHDT,1", false},
+                                       {0, "\\s:HLX-4*00\\$GPRMC,1", true}})
       QTest::addRow("filter %d, %s", filter, line) << filter << QByteArray(line) << shown;
   }
   void viewFilterShowsOnlyTheChosenInputAndUntaggedLines() {
@@ -150,15 +160,18 @@ class DispatcherTest : public QObject {
     QTest::newRow("loader restores the window first")
         << Route{SessionState::FwLoader, {}, {"restoreLoader", "update", noResponse}};
     QTest::newRow("no VER after programming")
-        << Route{SessionState::FwLoader, "$PQVXLDR,2\r\n",
+        << Route{SessionState::FwLoader,
+                 "$PQVXLDR,2\r\n",
                  {"LDR $PQVXLDR,2", "program $PQVXLDR,2", "update", "inform The firmware update failed"}};
   }
   void timeoutInformsAndReturnsToIdle() {
     QFETCH(Route, route);
     Recorder h;
     h.core.SetState(route.state);
-    if (route.line.isEmpty()) h.core.StartTimeout(QString::fromLatin1(kNoResponse));
-    else h.core.Dispatch(route.line.toStdString());
+    if (route.line.isEmpty())
+      h.core.StartTimeout(QString::fromLatin1(kNoResponse));
+    else
+      h.core.Dispatch(route.line.toStdString());
     QTest::qWait(1500);
     QVERIFY(h.prompts.records.isEmpty());  // not before 2000 ms
     QTRY_COMPARE(h.Handled(), route.handled);

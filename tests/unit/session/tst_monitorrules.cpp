@@ -61,7 +61,8 @@ class MonitorRulesTest : public QObject {
     QTest::newRow("control characters: dots in the view only")
         << Text{"$GP\x01\rXY\x7f\r\n", false, "$GP\x01\rXY\x7f", "$GP..XY."};
     QTest::newRow("cut at NUL") << Text{QByteArray("$GPGLL,1\0junk\r\n", 15), false, "$GPGLL,1", "$GPGLL,1"};
-    QTest::newRow("latin-1 byte kept") << Text{"$GP\xb0X\r\n", false, "$GP\xb0X", QString::fromLatin1("$GP\xb0X")};
+    QTest::newRow("latin-1 byte kept")
+        << Text{"$GP\xb0X\r\n", false, "$GP\xb0X", QString::fromLatin1("$GP\xb0X")};
   }
   void loggedAndShownText() {
     QFETCH(Text, text);
@@ -90,7 +91,8 @@ class MonitorRulesTest : public QObject {
     const auto in = LogDirection::Received, out = LogDirection::Sent;
     QTest::newRow("NMEA log is the bare text") << Format{false, ChSerial, out, kTime, "$PQVXVER"};
     QTest::newRow("serial sent") << Format{true, ChSerial, out, kTime, "[14:03:07.045 Ser->] $PQVXVER"};
-    QTest::newRow("UDP received, midnight") << Format{true, ChUdp, in, QTime(0, 0), "[00:00:00.000 UDP<-] $PQVXVER"};
+    QTest::newRow("UDP received, midnight")
+        << Format{true, ChUdp, in, QTime(0, 0), "[00:00:00.000 UDP<-] $PQVXVER"};
     QTest::newRow("TCP received, 24-hour clock")
         << Format{true, ChTcp, in, QTime(23, 59, 59, 999), "[23:59:59.999 TCP<-] $PQVXVER"};
     QTest::newRow("no channel open") << Format{true, ChClosed, out, kTime, "[14:03:07.045 ---->] $PQVXVER"};
@@ -129,8 +131,13 @@ class MonitorRulesTest : public QObject {
   void overflowDigitSwitchesLeds_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<uint>("bits");
-    for (auto [line, bits] : {std::pair{"$PQVXOV,5*00", 5u}, {"$PQVXOV,13", 1u}, {"$PQVXOV,F", 15u}, {"$PQVXOV,c", 12u},
-                              {"$PQVXOV,Z", 0u}, {"$PQVXOV,", 0u}, {"$PQVXOV", 0u}})
+    for (auto [line, bits] : {std::pair{"$PQVXOV,5*00", 5u},
+                              {"$PQVXOV,13", 1u},
+                              {"$PQVXOV,F", 15u},
+                              {"$PQVXOV,c", 12u},
+                              {"$PQVXOV,Z", 0u},
+                              {"$PQVXOV,", 0u},
+                              {"$PQVXOV", 0u}})
       QTest::newRow(line) << QByteArray(line) + "\r\n" << bits;
   }
   void overflowDigitSwitchesLeds() {
@@ -153,9 +160,13 @@ class MonitorRulesTest : public QObject {
   void verReplyAndCapabilityWord_data() {
     QTest::addColumn<Caps>("caps");
     // 8041: USB, updatable; 0041: other family; A000: bit 13 set; 8003: wireless; 0x80: prefix is not hex.
-    for (const Caps& c : {Caps{"8041", true, true, true, 1}, {"0041", true, false, false, -1},
-                          {"A000", true, false, false, -1}, {"8003", true, true, false, 3}, {"9fbe", true, true, false, 2},
-                          {"80G1", false, false, false, -1}, {"0x80", false, false, false, -1}})
+    for (const Caps& c : {Caps{"8041", true, true, true, 1},
+                          {"0041", true, false, false, -1},
+                          {"A000", true, false, false, -1},
+                          {"8003", true, true, false, 3},
+                          {"9fbe", true, true, false, 2},
+                          {"80G1", false, false, false, -1},
+                          {"0x80", false, false, false, -1}})
       QTest::newRow(c.word) << c;
   }
   void verReplyAndCapabilityWord() {
@@ -175,13 +186,17 @@ class MonitorRulesTest : public QObject {
   void serialAdvice_data() {
     QTest::addColumn<Advice>("advice");
     QTest::newRow("no access: join the owning group")
-        << Advice{EACCES, "dialout", {},
+        << Advice{EACCES,
+                  "dialout",
+                  {},
                   "Permission denied for /dev/ttyUSB0.\r"
                   "The device belongs to the group \"dialout\". Add your user to it:\r"
                   "    sudo usermod -aG dialout skipper\r"
                   "then log out and in again."};
     QTest::newRow("not permitted, no group known")
-        << Advice{EPERM, {}, {},
+        << Advice{EPERM,
+                  {},
+                  {},
                   "Permission denied for /dev/ttyUSB0.\r"
                   "Ask your administrator for read and write access to the device."};
     QTest::newRow("in use by a program found in /proc")
@@ -189,7 +204,9 @@ class MonitorRulesTest : public QObject {
                   "The port /dev/ttyUSB0 is in use by another program: gpsd (process 812).\r"
                   "Close that program, then connect again."};
     QTest::newRow("in use, holder not visible")
-        << Advice{EBUSY, {}, {},
+        << Advice{EBUSY,
+                  {},
+                  {},
                   "The port /dev/ttyUSB0 is in use by another program.\r"
                   "Close the program that uses it, then connect again."};
   }

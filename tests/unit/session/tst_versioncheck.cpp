@@ -13,8 +13,8 @@ namespace {
 struct Start {
   QVariant stored;  // FormID; invalid: none stored
   const char* version;
-  int window;       // the window the stored FormID opens
-  bool supported;   // the firmware is recent enough for that window
+  int window;      // the window the stored FormID opens
+  bool supported;  // the firmware is recent enough for that window
   bool restart;
   int formIdAfter;  // -1: none stored
 };
@@ -44,10 +44,13 @@ class VersionCheckTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<VersionNumbers>("expected");
     // No dot gives zeros, digits count up to the first other character, a huge number saturates.
-    for (auto [text, expected] :
-         {std::pair{"3.33.1", VersionNumbers{3, 33, 1}}, {"2.10", {2, 10, 0}}, {"333", {0, 0, 0}},
-          {"3.33b.7rc", {3, 33, 7}}, {"4.1.2.9", {4, 1, 2}}, {"x.y.z", {0, 0, 0}},
-          {"99999999999999999999.1", {4294967295u, 1, 0}}})
+    for (auto [text, expected] : {std::pair{"3.33.1", VersionNumbers{3, 33, 1}},
+                                  {"2.10", {2, 10, 0}},
+                                  {"333", {0, 0, 0}},
+                                  {"3.33b.7rc", {3, 33, 7}},
+                                  {"4.1.2.9", {4, 1, 2}},
+                                  {"x.y.z", {0, 0, 0}},
+                                  {"99999999999999999999.1", {4294967295u, 1, 0}}})
       QTest::newRow(text) << QString(text) << expected;
   }
   void parsesVersionNumbersAsFarAsTheirDigitsGo() {
@@ -59,9 +62,15 @@ class VersionCheckTest : public QObject {
   void mapsFirmwareToWindowGeneration_data() {
     QTest::addColumn<QString>("version");
     QTest::addColumn<FormChoice>("expected");
-    for (auto [version, expected] : {std::pair{"1.7.0", FormChoice{1, true}}, {"2.1.7", {1, true}}, {"2.2.0", {2, true}},
-                                     {"2.8.3", {2, true}}, {"2.9.4", {3, true}}, {"2.10.0", {4, true}},
-                                     {"3.32.9", {0, false}}, {"3.33.0", {0, true}}, {"4.0.0", {0, true}},
+    for (auto [version, expected] : {std::pair{"1.7.0", FormChoice{1, true}},
+                                     {"2.1.7", {1, true}},
+                                     {"2.2.0", {2, true}},
+                                     {"2.8.3", {2, true}},
+                                     {"2.9.4", {3, true}},
+                                     {"2.10.0", {4, true}},
+                                     {"3.32.9", {0, false}},
+                                     {"3.33.0", {0, true}},
+                                     {"4.0.0", {0, true}},
                                      {"banana", {0, true}}})
       QTest::newRow(version) << QString(version) << expected;
   }

@@ -42,8 +42,9 @@ class SimDeviceTest : public QObject {
     QTest::addColumn<QByteArray>("wire");
     QTest::newRow("command gets a $") << Bytes("PQVXVER") << Bytes("$PQVXVER*4E\r\n");
     QTest::newRow("checksum 00") << Bytes("PQVXSTAT,1") << Bytes("$PQVXSTAT,1*00\r\n");
-    QTest::newRow("letters A-F") << Bytes("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")
-                                 << Bytes("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
+    QTest::newRow("letters A-F")
+        << Bytes("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")
+        << Bytes("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
     QTest::newRow("! start kept") << Bytes("!AIVDM,1,1,,B,15N4cJ`005Jrek0H@9n`DW5608EP,0")
                                   << Bytes("!AIVDM,1,1,,B,15N4cJ`005Jrek0H@9n`DW5608EP,0*13\r\n");
     QTest::newRow("nothing") << Bytes("") << Bytes("");
@@ -73,8 +74,9 @@ class SimDeviceTest : public QObject {
     QTest::newRow("text after the digits") << Bytes("$PQVXVER*4EX\r\n") << false;
     QTest::newRow("! start") << Bytes("!AIVDM,1,1,,B,15N4cJ`005Jrek0H@9n`DW5608EP,0*13\r\n") << true;
     // Only the sentence counts; the TAG block's own checksum is not checked.
-    QTest::newRow("TAG block") << Bytes("\\g:1-2-73874,n:157036,s:r003669945,c:1241544035*4A\\"
-                                        "!AIVDM,1,1,,B,15N4cJ`005Jrek0H@9n`DW5608EP,0*13\r\n")
+    QTest::newRow("TAG block") << Bytes(
+                                      "\\g:1-2-73874,n:157036,s:r003669945,c:1241544035*4A\\"
+                                      "!AIVDM,1,1,,B,15N4cJ`005Jrek0H@9n`DW5608EP,0*13\r\n")
                                << true;
     QTest::newRow("TAG block, wrong sentence") << Bytes("\\s:x-1*00\\$GPGLL,1*3B\r\n") << false;
   }
@@ -88,13 +90,16 @@ class SimDeviceTest : public QObject {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArrayList>("fields");
     QTest::newRow("address only") << Bytes("$PQVXVER*4E\r\n") << QByteArrayList{"PQVXVER"};
-    QTest::newRow("empty field") << Bytes("$PQVXCF,C,,00001*54\r\n") << QByteArrayList{"PQVXCF", "C", "", "00001"};
+    QTest::newRow("empty field") << Bytes("$PQVXCF,C,,00001*54\r\n")
+                                 << QByteArrayList{"PQVXCF", "C", "", "00001"};
     QTest::newRow("empty last field") << Bytes("$PQVXFL,R,*57\r\n") << QByteArrayList{"PQVXFL", "R", ""};
     QTest::newRow("no * and no CR LF") << Bytes("$PQVXVER,R") << QByteArrayList{"PQVXVER", "R"};
     QTest::newRow("! start") << Bytes("!AIVDM,1,1,,B,15N4cJ`005Jrek0H@9n`DW5608EP,0*13\r\n")
-                             << QByteArrayList{"AIVDM", "1", "1", "", "B", "15N4cJ`005Jrek0H@9n`DW5608EP", "0"};
+                             << QByteArrayList{"AIVDM", "1", "1", "", "B", "15N4cJ`005Jrek0H@9n`DW5608EP",
+                                               "0"};
     QTest::newRow("TAG block") << Bytes("\\s:HLX2000-1*0B\\$GPGLL,1*4D\r\n") << QByteArrayList{"GPGLL", "1"};
-    QTest::newRow("two TAG blocks") << Bytes("\\g:1-2-3*00\\\\s:x*11\\$PQVXVER*4E\r\n") << QByteArrayList{"PQVXVER"};
+    QTest::newRow("two TAG blocks") << Bytes("\\g:1-2-3*00\\\\s:x*11\\$PQVXVER*4E\r\n")
+                                    << QByteArrayList{"PQVXVER"};
     QTest::newRow("CR closes the sentence") << Bytes("$PQVXVER,R\rP\r\n") << QByteArrayList{"PQVXVER", "R"};
     QTest::newRow("NUL after CR LF") << Bytes("$PQVXVER\r\n\0"sv) << QByteArrayList{"PQVXVER"};
     QTest::newRow("NUL cuts CR LF off") << Bytes("$PQVXVER\0\r\n"sv) << QByteArrayList{};
@@ -126,7 +131,8 @@ class SimDeviceTest : public QObject {
   void filterListKeepsOrderAndFieldsUpToFiftyRules() {
     SimDevice d{SimSettings{}};
     QVERIFY(Send(d, QStringLiteral("PQVXFL,C,DELETE")).isEmpty());  // the list has no per-rule answers
-    // GPGGA: no outputs, all blocked; GPRM: wrong length, dropped; AIVDM: short flags padded, bad Div dropped.
+    // GPGGA: no outputs, all blocked; GPRM: wrong length, dropped; AIVDM: short flags padded, bad Div
+    // dropped.
     Send(d, QStringLiteral("PQVXFL,C,gprmc,110000,2,1010;PQVXFL,C,GPGGA,111111;PQVXFL,C,GPRM,111111,,1111;"
                            "PQVXFL,C,AIVDM,1x1,123,11"));
     QCOMPARE(Send(d, QStringLiteral("PQVXCFQ")).mid(6),
@@ -147,7 +153,8 @@ class SimDeviceTest : public QObject {
   void tcpEndpointClosesWithClientsStillConnected() {
     const QByteArray chosen = qgetenv("HLX_TEST_SIM_ADDRESS");  // keeps clear of other test runs
     const QHostAddress address(QString::fromLatin1(chosen.isEmpty() ? QByteArray("127.0.0.57") : chosen));
-    auto endpoint = std::make_unique<TcpEndpoint>([](const std::string&) { return std::vector<std::string>{}; });
+    auto endpoint =
+        std::make_unique<TcpEndpoint>([](const std::string&) { return std::vector<std::string>{}; });
     QString error;
     QVERIFY2(endpoint->Open(address, 0, error), qPrintable(error));
     QTcpSocket client;
