@@ -104,7 +104,7 @@ class VersionCheckTest : public QObject {
 
   // A complete set coming back, ReConnect read once, is driven through the window (tst_connection).
   void settingsAreRestoredUpToTheFirstMissingValue() {
-    SaveSettings(false, {6, 4, QStringLiteral("10.0.0.9"), 1});
+    SaveSettings(false, {6, 4, QStringLiteral("127.0.0.9"), 1});
     Key().remove("Port");
     Key().setValue("ReConnect", 1);
     const StartSettings st = LoadStartSettings();
