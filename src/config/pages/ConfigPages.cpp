@@ -42,6 +42,7 @@ TConfigPages::~TConfigPages() = default;
 
 bool TConfigPages::ReadBackReply(int sentenceId, std::string_view line) {
   const ReadBackResult result = ApplyReadBackReply(sentenceId, line, m_config, m_rules);
+  if (sentenceId == SidOP && result == ReadBackResult::Applied) m_optionsKnown = true;
   if (sentenceId == SidFL) m_filter->ListChanged();
   return result == ReadBackResult::ListEnded;
 }
@@ -59,8 +60,13 @@ void TConfigPages::ClearFilterList() {
 void TConfigPages::LoadConfiguration(const DeviceConfig& config, const FilterList& rules) {
   m_config = config;
   m_rules = rules;
+  m_optionsKnown = true;  // the file's word is sent to the device next
   m_filter->ListChanged();
   UpdateControls();
+}
+
+std::string TConfigPages::OptionRestoreCommand() const {
+  return m_optionsKnown ? OptionWordCommand(m_config.Options) : OptionBitCommand(OptChanTag, false);
 }
 
 void TConfigPages::CaptureClick() {
@@ -76,7 +82,7 @@ void TConfigPages::CaptureClick() {
 void TConfigPages::StopCapture() {
   if (m_host.State() != SessionState::Capture) return;
   // The model still holds the device's own TAG setting.
-  m_host.SendSentence(OptionWordCommand(m_config.Options));
+  m_host.SendSentence(OptionRestoreCommand());
   m_host.SetState(SessionState::Idle);
   emit refreshControlsRequested(true);
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "config/DeviceConfig.h"
@@ -46,6 +47,12 @@ class TConfigPages : public QObject {
   void ResetFactorySettings();
   // Replaces model and rules at once (a loaded file) and shows them.
   void LoadConfiguration(const DeviceConfig& config, const FilterList& rules);
+  // A new device (or none): its option word is unknown until it is read.
+  void ForgetOptionWord() { m_optionsKnown = false; }
+  // What gives the device its own TAG setting back after a view filter: the
+  // whole word when it was read, else only the TAG bit switched off (a word
+  // that was never read would wipe every option of the device).
+  std::string OptionRestoreCommand() const;
 
   // Model -> controls with all dependent-control rules, run with Updating set.
   void UpdateControls();
@@ -71,6 +78,7 @@ class TConfigPages : public QObject {
   DeviceConfig m_config;
   FilterList m_rules;
   bool m_controlsEnabled = false;
+  bool m_optionsKnown = false;
   // Owned by the tab widgets they are placed in.
   TInOutPage* m_inOut = nullptr;
   TOptionsPage* m_options = nullptr;

@@ -72,6 +72,7 @@ void TMainForm::Connect() {
     m_prompts.Inform(QString::fromLocal8Bit(e.what()), {}, PromptIcon::Error);
   }
   cursor.Restore();
+  m_pages->ForgetOptionWord();
   if (ChannelOpen()) ReadConfiguration();
   m_core->HostKind = -1;
 }

@@ -222,7 +222,7 @@ void TMainForm::Pause(int ms) {
   loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TMainForm::RestoreOptionWord() { SendSentence(OptionWordCommand(m_pages->Model().Options)); }
+void TMainForm::RestoreOptionWord() { SendSentence(m_pages->OptionRestoreCommand()); }
 
 }  // namespace hlx
 

@@ -199,6 +199,29 @@ class ConnectionTest : public QObject {
     QCOMPARE(h.Recorded(), before);
   }
 
+  // A device whose option word was never read ("UDP All", an unfinished
+  // read-back) gets only its TAG bit back: a whole word would wipe its options.
+  void unreadOptionWordIsNeverSentWhole_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("UDP All") << QStringLiteral("UDP All") << QStringList{};
+    QTest::newRow("no option reply") << QStringLiteral("TCP") << QStringList{"--silent"};
+  }
+  void unreadOptionWordIsNeverSentWhole() {
+    QFETCH(QString, port);
+    QFETCH(QStringList, args);
+    WindowHarness h;
+    QVERIFY2(h.Start(args), qPrintable(h.Why()));
+    h.Open(port, h.sim->address());
+    QTRY_COMPARE(h.Sent("$PQVXVER").size(), 1);
+    h.Choose("cbViewFilter", 2);
+    h.Choose("cbViewFilter", 0);
+    h.Choose("cbViewFilter", 3);
+    h.Click("btnConnect");
+    QTRY_COMPARE(h.Sent("$PQVXOP"), (QStringList{"$PQVXOP,C,12,1*4D", "$PQVXOP,C,12,0*4C",
+                                                 "$PQVXOP,C,12,1*4D", "$PQVXOP,C,12,0*4C"}));
+  }
+
   // Also: the input rows sit right under their headings, and every file the
   // resource lists name is compiled in and reachable.
   void firstStartHasNoSelectionAndDisabledSessionEntries() {
