@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   fonts-dejavu-core clang-format
+  acl desktop-file-utils appstream dpkg-dev
 )
 if [[ "${1:-}" == "--demo" ]]; then
   PACKAGES+=(xvfb xauth imagemagick x11-apps)

@@ -144,6 +144,33 @@ class ConnectionTest : public QObject {
     QVERIFY(h.State() == SessionState::Idle && !h.SettingsEnabled());
   }
 
+  // Another program holds the terminal in exclusive mode (only an ordinary
+  // user meets this: root ignores the flag). The window names that program
+  // and stays closed; once the holder lets go, connecting works.
+  void portHeldExclusivelyNamesTheHolderAndConnectsOnceFree() {
+    if (::geteuid() == 0) QSKIP("root opens exclusive terminals regardless");
+    WindowHarness h;
+    QVERIFY2(h.Start({}, true), qPrintable(h.Why()));
+    const int holder = ::open(QFile::encodeName(h.sim->ptyPath()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(holder >= 0 && ::ioctl(holder, TIOCEXCL) == 0);
+    h.Click("btnConnect");
+    QVERIFY(!h.Connected());
+    const QStringList texts = h.prompts.texts();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts[0], QStringLiteral("Unable to open communication channel"));
+    const QString expected = QStringLiteral("The port %1 is in use by another program: %2 (process %3).")
+                                 .arg(h.sim->ptyPath())
+                                 .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+                                 .arg(QCoreApplication::applicationPid());
+    QVERIFY2(texts[1].startsWith(expected), qPrintable(texts[1]));
+    // The flag belongs to the terminal: a holder that lets go clears it first.
+    ::ioctl(holder, TIOCNXCL);
+    ::close(holder);
+    h.ChoosePort(h.sim->ptyPath());  // a failed open clears the choice
+    h.Click("btnConnect");
+    QVERIFY(h.WaitReadBack(1));
+  }
+
   void refusedTcpConnectShowsTheReasonAndStaysClosed() {
     WindowHarness h;
     h.Create();

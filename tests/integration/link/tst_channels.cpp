@@ -267,6 +267,10 @@ class ChannelsTest : public QObject {
     for (int round = 0; round < 2; ++round) {
       QCOMPARE(probe.comm->Open(ChSerial, pty.path, 5), ChSerial);
       QCOMPARE(exclusive(), 1);
+      if (::geteuid() != 0) {  // root opens exclusive terminals regardless
+        QCOMPARE(::open(pty.path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC), -1);
+        QCOMPARE(errno, EBUSY);
+      }
       QTest::qWait(100);  // the thread is waiting in poll by now
       QElapsedTimer timer;
       timer.start();
