@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 cmake --build "$BUILD_DIR" --target hlx-config hlx-sim hlx-config_manpage hlx-sim_manpage
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
-deb=$(ls -t "$BUILD_DIR"/hlx-config_*.deb | head -n 1)
+deb=$(realpath "$(ls -t "$BUILD_DIR"/hlx-config_*.deb | head -n 1)")
 echo "Package: $deb"
 
 stage=$(mktemp -d)
@@ -39,7 +39,7 @@ if [[ "${1:-}" != "--install" ]]; then
 fi
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "./$deb" >/dev/null
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 trap '$SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq hlx-config >/dev/null; rm -rf "$stage"' EXIT
 dpkg -s hlx-config | grep -q "install ok installed"
 if ldd /usr/bin/hlx-config /usr/bin/hlx-sim | grep "not found"; then exit 1; fi
