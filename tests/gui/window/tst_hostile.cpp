@@ -75,6 +75,44 @@ class HostileWindowTest : public QObject {
     QCOMPARE(h.prompts.records.size(), 1);
   }
 
+  // Garbage between the device's lines: the device is identified and read
+  // all the same, nothing is said, and the one-row-per-sentence table does
+  // not fill up with rows for garbage (each new row made every later line
+  // slower, until the window froze).
+  void noise_deviceIsReadAndTheTableStaysSmall_data() {
+    QTest::addColumn<bool>("pty");
+    QTest::newRow("pty") << true;
+    QTest::newRow("TCP") << false;
+  }
+  void noise_deviceIsReadAndTheTableStaysSmall() {
+    QFETCH(bool, pty);
+    WindowHarness h;
+    const QString quietPeer =
+        qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2")) + QStringLiteral(":9");
+    QVERIFY2(h.Start({"--traffic", "200", "--noise", "1000000", "--udp-peer", quietPeer}, pty), qPrintable(h.Why()));
+    if (pty) {
+      h.Click("btnConnect");
+      QVERIFY(h.WaitReadBack());
+    } else {
+      QVERIFY(h.ConnectTcp());
+    }
+    QVERIFY(h.SettingsEnabled());
+    QCOMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
+    h.Check("chbNoScroll")->click();
+    qint64 worst = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 4000) {
+      worst = qMax(worst, EventLoopLatencyMs());
+      QTest::qWait(20);
+    }
+    const QStringList rows = h.Shown();
+    qInfo("4 s of noise: %lld rows, event loop late by %lld ms at most", qsizetype(rows.size()), worst);
+    QVERIFY2(rows.size() > 5 && rows.size() < 40, qPrintable(rows.join(QLatin1Char('\n'))));
+    QVERIFY2(worst < 1000, qPrintable(QString::number(worst)));
+    QCOMPARE(h.prompts.texts(), QStringList{});
+  }
+
   // On "UDP" only the chosen device is heard. A second simulator next door
   // floods port 10110 with its own traffic, overflow reports and garbage:
   // none of it reaches the monitor, the log or the overflow lamps, the
