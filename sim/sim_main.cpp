@@ -82,8 +82,9 @@ int main(int argc, char** argv) {
        "a numbered $PXSEQ,<n>,<garbage bytes so far> sentence (0 = none).",
        "RATE", "0"},
       {"hangup-after",
-       "Hang up MS milliseconds after the first host connected, as SIGUSR1 does at any time: "
-       "the pseudo-terminal closes (a new one takes its link) and TCP connections are reset.",
+       "Hang up MS milliseconds after a host first opened the terminal or connected over TCP, as "
+       "SIGUSR1 does at any time: the pseudo-terminal closes (a new one takes its link) and TCP "
+       "connections are reset. Prints \"hangup\" each time.",
        "MS", "0"},
   };
   p.addOptions(valued);
