@@ -103,6 +103,10 @@ bool SimProcess::sendCommand(const QString& text, int settleMs) const {
   return written;
 }
 
+QString SimProcess::quietUdpPeer() {
+  return qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2")) + QStringLiteral(":9");
+}
+
 bool SimProcess::waitForLine(const QByteArray& line, int times, int timeoutMs) {
   const QByteArray framed = '\n' + line + '\n';  // the endpoints come first, so never at the start
   for (QDeadlineTimer deadline(timeoutMs); m_output.count(framed) < times;) {

@@ -1,8 +1,8 @@
 // The main window against a hostile peer: the cable pulled in the middle of
-// a session, and a stranger flooding the program's UDP port.
+// a session, garbage between the device's lines, and a stranger flooding the
+// program's UDP port.
 
-#include <sys/resource.h>
-
+#include "ProcessUsage.h"
 #include "WindowHarness.h"
 #include "ui/AMAdvLed.h"
 
@@ -10,12 +10,6 @@ using namespace hlx;
 using namespace hlx::test;
 
 namespace {
-
-double CpuMs() {
-  rusage use{};
-  ::getrusage(RUSAGE_SELF, &use);
-  return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
-}
 
 // How long a zero timer waits for the window's event loop.
 qint64 EventLoopLatencyMs() {
@@ -87,9 +81,8 @@ class HostileWindowTest : public QObject {
   void noise_deviceIsReadAndTheTableStaysSmall() {
     QFETCH(bool, pty);
     WindowHarness h;
-    const QString quietPeer =
-        qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2")) + QStringLiteral(":9");
-    QVERIFY2(h.Start({"--traffic", "200", "--noise", "1000000", "--udp-peer", quietPeer}, pty), qPrintable(h.Why()));
+    QVERIFY2(h.Start({"--traffic", "200", "--noise", "1000000", "--udp-peer", SimProcess::quietUdpPeer()}, pty),
+             qPrintable(h.Why()));
     if (pty) {
       h.Click("btnConnect");
       QVERIFY(h.WaitReadBack());

@@ -1,40 +1,19 @@
 // TComm against a hostile peer, the real simulator: megabytes of garbage
 // mixed into its output, and the cable pulled in the middle of a session.
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QtTest>
 #include <memory>
 #include <string_view>
 
+#include "ProcessUsage.h"
 #include "SimProcess.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 
 using namespace hlx;
-using hlx::test::SimProcess;
+using namespace hlx::test;
 
 namespace {
-
-// Where the simulator sends its UDP copy of the noise: nobody listens there,
-// so other programs' receivers on port 10110 never see it.
-QString QuietUdpPeer() {
-  return qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2")) + QStringLiteral(":9");
-}
-
-qint64 ResidentBytes() {
-  QFile statm(QStringLiteral("/proc/self/statm"));
-  if (!statm.open(QIODevice::ReadOnly)) return -1;
-  return statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
-}
-
-// User and system time of the whole process.
-double CpuMs() {
-  rusage use{};
-  ::getrusage(RUSAGE_SELF, &use);
-  return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
-}
 
 // Stands in for the window: drains the queue on each WM_RXDATA and checks
 // every line as it comes, keeping none of them.
@@ -111,7 +90,7 @@ class HostileTest : public QObject {
     QFETCH(int, kind);
     constexpr qint64 kNoise = 3 << 20;
     SimProcess sim(kind == ChSerial, false);
-    QVERIFY2(sim.start({"--noise", "4000000", "--udp-peer", QuietUdpPeer()}), qPrintable(sim.errorText()));
+    QVERIFY2(sim.start({"--noise", "4000000", "--udp-peer", SimProcess::quietUdpPeer()}), qPrintable(sim.errorText()));
     Receiver r;
     QCOMPARE(Open(r, kind, sim), kind);
     QTRY_VERIFY(r.markers > 0);
@@ -147,7 +126,7 @@ class HostileTest : public QObject {
     QFETCH(int, kind);
     QFETCH(bool, timed);
     SimProcess sim(kind == ChSerial, false);
-    QStringList args{"--noise", "300000", "--udp-peer", QuietUdpPeer()};
+    QStringList args{"--noise", "300000", "--udp-peer", SimProcess::quietUdpPeer()};
     if (timed) args << "--hangup-after" << "700";
     QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
     Receiver r;
