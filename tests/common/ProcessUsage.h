@@ -16,6 +16,15 @@ inline double CpuMs() {
          double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
 }
 
+// AddressSanitizer holds freed memory back in a quarantine of up to 256 MB,
+// so there the resident size grows with every allocation and says nothing
+// about what the program keeps.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kResidentSizeTellsGrowth = false;
+#else
+inline constexpr bool kResidentSizeTellsGrowth = true;
+#endif
+
 // Resident size in bytes, -1 when unknown.
 inline qint64 ResidentBytes() {
   QFile statm(QStringLiteral("/proc/self/statm"));
