@@ -73,7 +73,7 @@ class MonitorRulesTest : public QObject {
   }
 
   // Rows by address and the scrolling view's limits are also driven through the window (tst_monitor).
-  void noScrollRowsIgnoreTagBlocksAndHaveNoLimits() {
+  void noScrollRowsIgnoreTagBlocksAndOutgrowTheScrollingView() {
     TrafficView view;
     view.SetNoScroll(true);
     view.Add(QStringLiteral("$IIRMC,1"));
