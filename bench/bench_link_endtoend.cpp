@@ -5,9 +5,13 @@
 //   bench_link_endtoend own-pty RATE SECONDS   numbered lines written into a pseudo-terminal
 //   bench_link_endtoend sim-tcp RATE SECONDS   hlx-sim --traffic RATE, over TCP
 //   bench_link_endtoend sim-pty RATE SECONDS   hlx-sim --traffic RATE, over its pseudo-terminal
+//   bench_link_endtoend noise-tcp RATE SECONDS hlx-sim --noise RATE (garbage bytes/s), over TCP
+//   bench_link_endtoend noise-pty RATE SECONDS the same over its pseudo-terminal
 //
 // Numbered lines show any loss exactly; the simulator's lines are checked by
-// checksum (a merged or cut line fails it). RSS is sampled every second.
+// checksum (a merged or cut line fails it). With noise only the simulator's
+// numbered sentences are counted, and any line longer than the limit. RSS is
+// sampled every second.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -82,17 +86,35 @@ int ListenOn(const char* address) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s own-tcp|own-pty|sim-tcp|sim-pty RATE SECONDS\n", argv[0]);
+    std::fprintf(stderr, "usage: %s own-tcp|own-pty|sim-tcp|sim-pty|noise-tcp|noise-pty RATE SECONDS\n",
+                 argv[0]);
     return 2;
   }
   const QString mode = QString::fromLatin1(argv[1]);
   const double rate = std::atof(argv[2]);
   const int seconds = std::atoi(argv[3]);
   const bool own = mode.startsWith(QLatin1String("own"));
+  const bool noise = mode.startsWith(QLatin1String("noise"));
 
   Consumer consumer;
   std::uint64_t expected = 0;
+  std::uint64_t markers = 0, overlong = 0, firstNoise = 0, lastNoise = 0;
+  const auto onNoisyLine = [&](const std::string& line) {
+    if (line.size() > kMaxLineLength) ++overlong;
+    // "$PXSEQ,<n>,<garbage bytes before it>*hh": numbered from 0, never cut by the garbage.
+    if (line.rfind("$PXSEQ,", 0) != 0 || line.size() < 5 ||
+        std::strtoul(line.c_str() + line.size() - 4, nullptr, 16) !=
+            NmeaChecksum(std::string_view(line).substr(0, line.size() - 5)))
+      return;
+    char* end = nullptr;
+    const std::uint64_t n = std::strtoull(line.c_str() + 7, &end, 10);
+    lastNoise = std::strtoull(end + 1, nullptr, 10);
+    if (markers++ == 0) firstNoise = lastNoise;
+    else if (n > expected) consumer.lost += n - expected;
+    expected = n + 1;
+  };
   consumer.onLine = [&](const std::string& line) {
+    if (noise) return onNoisyLine(line);
     // "$GPXTE,...*hh\r\n": the checksum must match, or the line was damaged.
     // The checksum covers the sentence after a TAG block.
     const auto star = line.rfind('*');
@@ -141,11 +163,13 @@ int main(int argc, char** argv) {
   } else {
     const QString pty = dir.filePath(QStringLiteral("pty"));
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(QStringLiteral(HLX_SIM_PATH), {"--address", kSimAddress, "--pty", pty, "--traffic",
-                                             QString::number(rate), "--ov-period", "0"});
+    // The UDP copy goes where nobody listens.
+    sim.start(QStringLiteral(HLX_SIM_PATH),
+              {"--address", kSimAddress, "--pty", pty, noise ? "--noise" : "--traffic", QString::number(rate),
+               "--ov-period", "0", "--udp-peer", QString::fromLatin1(kSimAddress) + QStringLiteral(":9")});
     while (sim.waitForReadyRead(5000))
       if (sim.readAll().contains("ready")) break;
-    const bool tcp = mode == QLatin1String("sim-tcp");
+    const bool tcp = mode.endsWith(QLatin1String("-tcp"));
     // Speed index 5: the simulator's host port runs at 115200 by default.
     const auto kind =
         consumer.comm->Open(tcp ? ChTcp : ChSerial, tcp ? QString::fromLatin1(kSimAddress) : pty, 5);
@@ -194,6 +218,11 @@ int main(int argc, char** argv) {
     std::printf("  written %llu, received %llu, lost %llu\n", static_cast<unsigned long long>(sent.load()),
                 static_cast<unsigned long long>(consumer.lines),
                 static_cast<unsigned long long>(consumer.lost));
+  if (noise)
+    std::printf("  %.1f MB of garbage (%.1f MB/s), %llu numbered sentences, %llu missing, %llu lines too long\n",
+                double(lastNoise - firstNoise) / 1e6, double(lastNoise - firstNoise) / elapsed / 1e6,
+                static_cast<unsigned long long>(markers), static_cast<unsigned long long>(consumer.lost),
+                static_cast<unsigned long long>(overlong));
   std::printf("  bad checksums %llu, rss start %ld kB, max %ld kB, end %ld kB, cpu %.0f%% of a core\n",
               static_cast<unsigned long long>(consumer.badChecksum), rssStart, rssMax, RssKb(),
               100.0 * cpu / elapsed);
@@ -204,6 +233,7 @@ int main(int argc, char** argv) {
     if (!sim.waitForFinished(3000)) sim.kill();
     sim.waitForFinished(3000);
   }
-  const bool ok = consumer.badChecksum == 0 && consumer.lost == 0 && (!own || consumer.lines == sent);
+  const bool ok = consumer.badChecksum == 0 && consumer.lost == 0 && overlong == 0 && (!noise || markers > 0) &&
+                  (!own || consumer.lines == sent);
   return ok ? 0 : 1;
 }

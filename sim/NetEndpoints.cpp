@@ -1,5 +1,6 @@
 #include "NetEndpoints.h"
 
+#include <sys/socket.h>
 #include <QNetworkDatagram>
 #include <QTcpSocket>
 
@@ -110,6 +111,25 @@ void TcpEndpoint::Broadcast(const QByteArray& data) {
     QTcpSocket* client = it.key();
     if (client->state() == QAbstractSocket::ConnectedState && client->bytesToWrite() < kMaxPendingOutput)
       client->write(data);
+  }
+}
+
+qint64 TcpEndpoint::MaxPending() const {
+  qint64 most = 0;
+  for (auto it = m_clients.begin(); it != m_clients.end(); ++it) most = std::max(most, it.key()->bytesToWrite());
+  return most;
+}
+
+void TcpEndpoint::ResetClients() {
+  const QList<QTcpSocket*> clients = m_clients.keys();
+  m_clients.clear();
+  for (QTcpSocket* client : clients) {
+    client->disconnect(this);
+    // No lingering: the close sends a reset instead of an orderly end.
+    const linger reset{1, 0};
+    ::setsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    client->abort();
+    client->deleteLater();
   }
 }
 

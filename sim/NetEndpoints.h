@@ -45,6 +45,11 @@ class TcpEndpoint : public QObject {
   quint16 Port() const { return m_server.serverPort(); }
   void Broadcast(const QByteArray& data);
   int ClientCount() const { return static_cast<int>(m_clients.size()); }
+  // Bytes waiting for the slowest client.
+  qint64 MaxPending() const;
+  // Ends every connection with a reset, as a device that loses power does;
+  // the server keeps listening for new ones.
+  void ResetClients();
 
  private:
   void OnNewConnection();

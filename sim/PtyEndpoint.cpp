@@ -29,6 +29,21 @@ PtyEndpoint::~PtyEndpoint() {
 }
 
 bool PtyEndpoint::Open(const QString& linkPath, int speedIndex, QString& error) {
+  QString slavePath;
+  const int master = CreateTerminal(speedIndex, slavePath, error);
+  if (master < 0) return false;
+  if (!Link(linkPath, slavePath, error)) {
+    ::close(master);
+    return false;
+  }
+  m_link = linkPath;
+  m_slavePath = slavePath;
+  Attach(master);
+  return true;
+}
+
+int PtyEndpoint::CreateTerminal(int speedIndex, QString& slavePath, QString& error) {
+  int master = -1;
   int slave = -1;
   char name[256] = {};
   termios tio{};
@@ -36,30 +51,47 @@ bool PtyEndpoint::Open(const QString& linkPath, int speedIndex, QString& error) 
   const speed_t speed = kTermSpeeds[speedIndex >= 0 && speedIndex < 7 ? speedIndex : 5];
   cfsetispeed(&tio, speed);
   cfsetospeed(&tio, speed);
-  if (::openpty(&m_master, &slave, name, &tio, nullptr) != 0) {
+  if (::openpty(&master, &slave, name, &tio, nullptr) != 0) {
     error = QStringLiteral("openpty: ") + QString::fromLocal8Bit(std::strerror(errno));
-    return false;
+    return -1;
   }
   // Until a peer opens the slave the master reports a hang-up, which Poll()
   // watches; holding our own slave descriptor would hide that.
   ::close(slave);
-  ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-  m_slavePath = QString::fromLocal8Bit(name);
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  ::fcntl(master, F_SETFD, FD_CLOEXEC);
+  slavePath = QString::fromLocal8Bit(name);
+  return master;
+}
 
+bool PtyEndpoint::Link(const QString& linkPath, const QString& slavePath, QString& error) {
   const QFileInfo existing(linkPath);
-  if (existing.isSymLink())
-    QFile::remove(linkPath);
-  else if (existing.exists()) {
+  if (!existing.isSymLink() && existing.exists()) {
     error = linkPath + QStringLiteral(" exists and is not a link");
     return false;
   }
-  if (::symlink(name, QFile::encodeName(linkPath).constData()) != 0) {
+  // A new link renamed over the old one: the path is never missing.
+  const QString temp = linkPath + QStringLiteral(".%1~").arg(::getpid());
+  if (QFileInfo(temp).isSymLink()) QFile::remove(temp);
+  if (::symlink(QFile::encodeName(slavePath).constData(), QFile::encodeName(temp).constData()) != 0 ||
+      ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(linkPath).constData()) != 0) {
     error = QStringLiteral("symlink ") + linkPath + QStringLiteral(": ") +
             QString::fromLocal8Bit(std::strerror(errno));
+    if (QFileInfo(temp).isSymLink()) QFile::remove(temp);
     return false;
   }
-  m_link = linkPath;
+  return true;
+}
 
+void PtyEndpoint::Attach(int master) {
+  delete m_readNotifier;
+  delete m_writeNotifier;
+  m_readNotifier = m_writeNotifier = nullptr;
+  m_master = master;
+  m_hungUp = true;
+  m_pending.clear();
+  m_lines.Reset();
+  if (m_master < 0) return;
   m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
   m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
   m_readNotifier->setEnabled(false);
@@ -67,7 +99,19 @@ bool PtyEndpoint::Open(const QString& linkPath, int speedIndex, QString& error) 
   connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyEndpoint::OnReadable);
   connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyEndpoint::OnWritable);
   Poll();
-  return true;
+}
+
+bool PtyEndpoint::HangUp(QString& error) {
+  QString slavePath;
+  const int master = CreateTerminal(m_hostSpeed(), slavePath, error);
+  const bool relinked = master >= 0 && Link(m_link, slavePath, error);
+  if (master >= 0 && !relinked) ::close(master);
+  // The old terminal goes in any case: that is the hang-up the peer sees.
+  const int old = m_master;
+  Attach(relinked ? master : -1);
+  if (relinked) m_slavePath = slavePath;
+  if (old >= 0) ::close(old);
+  return relinked;
 }
 
 int PtyEndpoint::TerminalSpeedIndex() const {

@@ -29,6 +29,15 @@ class PtyEndpoint : public QObject {
   void Broadcast(const QByteArray& data);
   // Notices the other side opening or closing the terminal; call regularly.
   void Poll();
+  // The cable is pulled: the other side sees its terminal hang up, and a new
+  // terminal takes the link's place (before the old one goes, so a peer that
+  // reacts to the hang-up at once already finds the new one).
+  bool HangUp(QString& error);
+
+  // True while someone has the terminal open.
+  bool PeerOpen() const { return !m_hungUp; }
+  // Bytes waiting for the reader.
+  qsizetype Pending() const { return m_pending.size(); }
 
   // Host speed index (0..6) of the speed set on the terminal, -1 for others.
   int TerminalSpeedIndex() const;
@@ -39,6 +48,11 @@ class PtyEndpoint : public QObject {
   void OnWritable();
   void Write(const QByteArray& data, bool isReply);
   void SetHungUp(bool hungUp);
+  // A raw terminal at `speedIndex`; returns its master or -1.
+  int CreateTerminal(int speedIndex, QString& slavePath, QString& error);
+  // Points `linkPath` at the slave, replacing an older link.
+  bool Link(const QString& linkPath, const QString& slavePath, QString& error);
+  void Attach(int master);
 
   LineHandler m_handler;
   std::function<int()> m_hostSpeed;

@@ -1,5 +1,6 @@
 #include "SimServer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "NetEndpoints.h"
@@ -12,6 +13,10 @@ namespace {
 // Live output is produced in slices this long; at 25,000 lines/s that is a
 // few hundred lines per write, which keeps system calls few.
 constexpr int kTickMs = 10;
+// Noise waits while a reader has this much unread, so that a slice of it
+// with its markers on top stays well below kMaxPendingOutput: a marker is
+// never dropped like live traffic.
+constexpr qint64 kNoiseBacklog = 32 * 1024;
 
 }  // namespace
 
@@ -20,6 +25,7 @@ SimServer::SimServer(const SimSettings& device, const ServerSettings& server, QO
   m_timer.setInterval(kTickMs);
   m_timer.setTimerType(Qt::PreciseTimer);
   connect(&m_timer, &QTimer::timeout, this, &SimServer::Tick);
+  if (m_settings.noiseRate > 0) m_noise = std::make_unique<NoiseSource>(device.seed, m_settings.noiseRate);
 }
 
 SimServer::~SimServer() = default;
@@ -79,10 +85,30 @@ std::vector<std::string> SimServer::HandleLine(const std::string& line) {
   return replies;
 }
 
+qint64 SimServer::Backlog() const {
+  return std::max<qint64>(m_pty ? m_pty->Pending() : 0, m_tcp->MaxPending());
+}
+
+void SimServer::HangUp() {
+  if (m_pty) {
+    QString error;
+    if (!m_pty->HangUp(error)) std::fprintf(stderr, "hlx-sim: no new terminal: %s\n", qPrintable(error));
+  }
+  m_tcp->ResetClients();
+  emit hungUp();
+}
+
 void SimServer::Tick() {
   if (m_pty) m_pty->Poll();
+  if (m_settings.hangUpAfterMs > 0 && !m_hangUpScheduled &&
+      ((m_pty && m_pty->PeerOpen()) || m_tcp->ClientCount() > 0)) {
+    m_hangUpScheduled = true;
+    QTimer::singleShot(m_settings.hangUpAfterMs, this, &SimServer::HangUp);
+  }
   m_batch.clear();
-  m_device.Advance(m_clock.elapsed(), m_batch);
+  const qint64 now = m_clock.elapsed();
+  m_device.Advance(now, m_batch);
+  if (m_noise) m_noise->Advance(now, Backlog() > kNoiseBacklog, m_batch);
   if (m_batch.empty()) return;
   const QByteArray data = QByteArray::fromRawData(m_batch.data(), static_cast<qsizetype>(m_batch.size()));
   m_udp->Broadcast(data);

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "NoiseSource.h"
 #include "SimDevice.h"
 
 namespace hlx::sim {
@@ -26,6 +27,8 @@ struct ServerSettings {
   quint16 udpPeerPort = 10110;
   QString recordPath;  // empty: no record
   bool verbose = false;
+  double noiseRate = 0;   // garbage bytes per second mixed into the output, 0: none
+  int hangUpAfterMs = 0;  // hang up this long after the first host connected, 0: never
 };
 
 class SimServer : public QObject {
@@ -38,9 +41,17 @@ class SimServer : public QObject {
   bool Start(QStringList& endpoints, QString& error);
   SimDevice& Device() { return m_device; }
 
+  // Pulls the cable: the pseudo-terminal hangs up (a new one takes its
+  // link's place) and every TCP connection is reset. Emits hungUp().
+  void HangUp();
+
+ signals:
+  void hungUp();
+
  private:
   std::vector<std::string> HandleLine(const std::string& line);
   void Tick();
+  qint64 Backlog() const;
 
   SimDevice m_device;
   ServerSettings m_settings;
@@ -51,6 +62,8 @@ class SimServer : public QObject {
   QTimer m_timer;
   QElapsedTimer m_clock;
   std::string m_batch;
+  std::unique_ptr<NoiseSource> m_noise;
+  bool m_hangUpScheduled = false;
 };
 
 }  // namespace hlx::sim

@@ -18,8 +18,9 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void OnSignal(int) {
-  const char byte = 1;
+// The signal number travels through the pipe to the event loop.
+void OnSignal(int signal) {
+  const char byte = static_cast<char>(signal);
   [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
@@ -76,6 +77,15 @@ int main(int argc, char** argv) {
       {"seed", "Random seed of the traffic.", "N", "1"},
       {"ov-period", "Milliseconds between overflow reports while traffic runs (0 = never).", "MS", "10000"},
       {"stat-period", "Milliseconds between statistics reports while switched on.", "MS", "1000"},
+      {"noise",
+       "Garbage bytes per second mixed into the output on every channel, each burst followed by "
+       "a numbered $PXSEQ,<n>,<garbage bytes so far> sentence (0 = none).",
+       "RATE", "0"},
+      {"hangup-after",
+       "Hang up MS milliseconds after a host first opened the terminal or connected over TCP, as "
+       "SIGUSR1 does at any time: the pseudo-terminal closes (a new one takes its link) and TCP "
+       "connections are reset. Prints \"hangup\" each time.",
+       "MS", "0"},
   };
   p.addOptions(valued);
   p.addOptions({
@@ -116,6 +126,9 @@ int main(int argc, char** argv) {
   ParsePeer(p.value("udp-peer"), net);
   net.recordPath = p.value("record");
   net.verbose = p.isSet("verbose");
+  net.noiseRate = p.value("noise").toDouble(&ok);
+  if (!ok || net.noiseRate < 0 || net.noiseRate > 1e8) Fail(QStringLiteral("bad --noise"));
+  net.hangUpAfterMs = IntOption(p, "hangup-after", 0, 3600000);
 
   if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
   struct sigaction sa {};
@@ -123,11 +136,20 @@ int main(int argc, char** argv) {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGUSR1, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
-  QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
   std::unique_ptr<SimServer> server;
+  QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&server] {
+    char signal = 0;
+    if (::read(g_signalPipe[0], &signal, 1) != 1) return;
+    if (signal == SIGUSR1 && server)
+      server->HangUp();
+    else if (signal != SIGUSR1)
+      QCoreApplication::quit();
+  });
+
   try {
     server = std::make_unique<SimServer>(dev, net);
   } catch (const std::exception& e) {
@@ -139,6 +161,10 @@ int main(int argc, char** argv) {
     server.reset();  // removes a pty link made before the failure
     Fail(error);
   }
+  QObject::connect(server.get(), &SimServer::hungUp, [] {
+    std::printf("hangup\n");
+    std::fflush(stdout);
+  });
   for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));
   std::printf("ready\n");
   std::fflush(stdout);

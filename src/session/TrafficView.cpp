@@ -32,6 +32,15 @@ QString RowKey(const QString& text) {
   return QString::fromLatin1(field.data(), static_cast<qsizetype>(field.size()));
 }
 
+QString TableKey(const QString& text) {
+  const QString key = RowKey(text).left(kRowKeyChars);
+  if (key.size() < kRowKeyChars) return {};
+  for (const QChar c : key)
+    if (!((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
+      return {};
+  return key;
+}
+
 void TrafficView::Add(const QString& text) {
   m_changed = true;
   if (!m_noScroll) {
@@ -39,14 +48,17 @@ void TrafficView::Add(const QString& text) {
     m_lines.append(text.left(kMaxViewChars));
     return;
   }
-  const QString key = RowKey(text).left(kRowKeyChars);
-  for (QString& shown : m_lines) {
-    if (RowKey(shown).left(kRowKeyChars) == key) {
-      shown = text;
-      return;
-    }
+  const QString key = TableKey(text);
+  if (const qsizetype row = m_keys.indexOf(key); row >= 0) {
+    m_lines[row] = text;
+    return;
+  }
+  if (m_lines.size() >= kMaxTableRows) {
+    m_lines.removeFirst();
+    m_keys.removeFirst();
   }
   m_lines.append(text);
+  m_keys.append(key);
 }
 
 unsigned OverflowBits(std::string_view line) {

@@ -1,8 +1,8 @@
 #pragma once
 // What the traffic monitor shows, as pure rules: the text of a received
 // line, the scrolling window of at most 101 lines of at most 102 characters,
-// the no-scroll table with one row per kind of sentence, and the overflow
-// bits of an OV report. The widget only paints the result.
+// the no-scroll table with one row per kind of sentence (at most 500), and
+// the overflow bits of an OV report. The widget only paints the result.
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +15,7 @@ namespace hlx {
 inline constexpr int kMaxViewLines = 101;
 inline constexpr int kMaxViewChars = 102;
 inline constexpr int kRowKeyChars = 5;  // address characters that make two sentences share a row
+inline constexpr int kMaxTableRows = 500;  // rows of the no-scroll table; the oldest falls off beyond
 inline constexpr int kMaxHistory = 20;
 
 // Text to log for a received line: the bytes as received, the TAG block
@@ -27,6 +28,11 @@ std::optional<QString> DisplayText(std::string_view line, bool showTag);
 
 // Address field of a shown text (which no longer carries its CR LF).
 QString RowKey(const QString& text);
+// Row of the no-scroll table a shown text belongs to: the first kRowKeyChars
+// characters of its address when they are digits and capital letters, as in
+// every real address. Anything else (garbage from a noisy line) shares the
+// empty key, so noise cannot grow the table row by row.
+QString TableKey(const QString& text);
 
 class TrafficView {
  public:
@@ -37,6 +43,7 @@ class TrafficView {
   bool NoScroll() const { return m_noScroll; }
   void Clear() {
     m_lines.clear();
+    m_keys.clear();
     m_changed = true;
   }
   void Add(const QString& text);
@@ -51,6 +58,7 @@ class TrafficView {
 
  private:
   QStringList m_lines;
+  QStringList m_keys;  // no-scroll: TableKey of each row, so a new line is not parsed against every row
   bool m_noScroll = false;
   bool m_changed = false;
 };

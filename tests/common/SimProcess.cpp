@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
+#include <csignal>
 
 namespace hlx::test {
 
@@ -100,6 +101,27 @@ bool SimProcess::sendCommand(const QString& text, int settleMs) const {
                        socket.waitForBytesWritten(1000);
   QThread::msleep(static_cast<unsigned long>(settleMs));
   return written;
+}
+
+QString SimProcess::quietUdpPeer() {
+  return qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.2")) + QStringLiteral(":9");
+}
+
+bool SimProcess::waitForLine(const QByteArray& line, int times, int timeoutMs) {
+  const QByteArray framed = '\n' + line + '\n';  // the endpoints come first, so never at the start
+  for (QDeadlineTimer deadline(timeoutMs); m_output.count(framed) < times;) {
+    if (deadline.hasExpired() || m_process.state() != QProcess::Running) return false;
+    m_process.waitForReadyRead(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 100)));
+    m_output += m_process.readAll();
+  }
+  return true;
+}
+
+bool SimProcess::hangUp(int timeoutMs) {
+  m_output += m_process.readAll();
+  const qsizetype before = m_output.count("\nhangup\n");
+  return m_process.state() == QProcess::Running && ::kill(static_cast<pid_t>(m_process.processId()), SIGUSR1) == 0 &&
+         waitForLine("hangup", static_cast<int>(before) + 1, timeoutMs);
 }
 
 }  // namespace hlx::test

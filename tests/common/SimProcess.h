@@ -37,6 +37,15 @@ class SimProcess {
   // One command ('$' added when missing); waits until the simulator has applied it.
   bool sendCommand(const QString& text, int settleMs = 100) const;
 
+  // ADDRESS:PORT for --udp-peer where nobody listens: noise sent there never
+  // reaches a program's receiver on port 10110.
+  static QString quietUdpPeer();
+
+  // Pulls the cable (SIGUSR1) and waits until the simulator says it has.
+  bool hangUp(int timeoutMs = 5000);
+  // Waits until the simulator has printed the line `line` `times` times since it started.
+  bool waitForLine(const QByteArray& line, int times, int timeoutMs);
+
  private:
   QTemporaryDir m_dir;
   QProcess m_process;

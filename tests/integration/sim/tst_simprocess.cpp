@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <QTcpSocket>
 
@@ -76,6 +79,44 @@ class SimProcessTest : public QObject {
     QCOMPARE(replies.value(3), QByteArray("$PQVXSP,R,1,2,3,4,5*6F"));  // ...which was applied all the same
     QVERIFY(sim.queryConfig(500).isEmpty());                           // the list never ends
     QCOMPARE(sim.recordedLines(), received);  // the helper's own query stays out of the record
+  }
+
+  // SIGUSR1 pulls the cable: a TCP peer sees a reset rather than an orderly
+  // end, the terminal's other side a hang-up, and the link already leads to
+  // a new terminal.
+  void hangUpResetsConnectionsAndReplacesTheTerminal() {
+    SimProcess sim(true, false);
+    QVERIFY2(sim.start({"--port", kPort}), qPrintable(sim.errorText()));
+    const int tcp = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const auto closeTcp = qScopeGuard([tcp] { ::close(tcp); });
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kPort.toUShort());
+    ::inet_pton(AF_INET, sim.address().toLatin1().constData(), &to.sin_addr);
+    QCOMPARE(::connect(tcp, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const QByteArray query = "$PQVXVER*4E\r\n";
+    QCOMPARE(::send(tcp, query.constData(), std::size_t(query.size()), 0), ssize_t(query.size()));
+    const auto wait = [](int fd, short events) {
+      pollfd p{fd, events, 0};
+      return ::poll(&p, 1, 3000) == 1 ? p.revents : 0;
+    };
+    char reply[256];
+    QVERIFY(wait(tcp, POLLIN) && ::recv(tcp, reply, sizeof reply, 0) > 0);  // accepted and answered
+    const QString firstTerminal = QFileInfo(sim.ptyPath()).symLinkTarget();
+    const int pty = ::open(QFile::encodeName(sim.ptyPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(pty >= 0);
+    const auto closePty = qScopeGuard([pty] { ::close(pty); });
+
+    QVERIFY(sim.hangUp());
+    QVERIFY(wait(tcp, POLLIN) != 0);
+    errno = 0;
+    QCOMPARE(::recv(tcp, reply, sizeof reply, 0), ssize_t(-1));
+    QCOMPARE(errno, ECONNRESET);
+    QVERIFY(wait(pty, POLLIN) & POLLHUP);
+    QVERIFY(QFileInfo(sim.ptyPath()).symLinkTarget() != firstTerminal);
+    const int next = ::open(QFile::encodeName(sim.ptyPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(next >= 0);
+    ::close(next);
   }
 };
 

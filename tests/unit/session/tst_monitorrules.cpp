@@ -73,7 +73,7 @@ class MonitorRulesTest : public QObject {
   }
 
   // Rows by address and the scrolling view's limits are also driven through the window (tst_monitor).
-  void noScrollRowsIgnoreTagBlocksAndHaveNoLimits() {
+  void noScrollRowsIgnoreTagBlocksAndOutgrowTheScrollingView() {
     TrafficView view;
     view.SetNoScroll(true);
     view.Add(QStringLiteral("$IIRMC,1"));
@@ -84,6 +84,25 @@ class MonitorRulesTest : public QObject {
     QCOMPARE(view.Lines().size(), 152);
     QCOMPARE(view.Lines().first(), QStringLiteral("\\s:x-2*00\\$IIRMC,2"));
     QCOMPARE(view.Lines().last(), longLine);
+  }
+
+  // A noisy line must not add a row per piece of garbage: the table would
+  // grow without end and every new line be compared with every row.
+  void noScrollGarbageSharesOneRowAndTheTableIsBounded() {
+    TrafficView view;
+    view.SetNoScroll(true);
+    view.Add(QStringLiteral("$GPRMC,1"));
+    for (const char* garbage : {"$g4rb4,1", "$GP\xb0RMC,1", "$GPRM", "!AB,1", "$$$", "\\x\\$H.DG,1"})
+      view.Add(QString::fromLatin1(garbage));
+    view.Add(QStringLiteral("$GPRMC,2"));
+    QCOMPARE(view.Lines(), (QStringList{"$GPRMC,2", "\\x\\$H.DG,1"}));
+
+    view.Clear();
+    for (int i = 0; i < kMaxTableRows + 100; ++i) view.Add(QStringLiteral("$P%1,1").arg(i, 4, 10, QLatin1Char('0')));
+    QCOMPARE(view.Lines().size(), kMaxTableRows);
+    QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,1"));
+    view.Add(QStringLiteral("$P0100,2"));  // its row is still known
+    QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,2"));
   }
 
   void lineFormats_data() {

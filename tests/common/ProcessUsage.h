@@ -1,0 +1,35 @@
+#pragma once
+// What the test process itself uses: CPU time and resident memory.
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QFile>
+
+namespace hlx::test {
+
+// User and system time of the whole process, in milliseconds.
+inline double CpuMs() {
+  rusage use{};
+  ::getrusage(RUSAGE_SELF, &use);
+  return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
+         double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
+}
+
+// AddressSanitizer holds freed memory back in a quarantine of up to 256 MB,
+// so there the resident size grows with every allocation and says nothing
+// about what the program keeps.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kResidentSizeTellsGrowth = false;
+#else
+inline constexpr bool kResidentSizeTellsGrowth = true;
+#endif
+
+// Resident size in bytes, -1 when unknown.
+inline qint64 ResidentBytes() {
+  QFile statm(QStringLiteral("/proc/self/statm"));
+  if (!statm.open(QIODevice::ReadOnly)) return -1;
+  return statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
+}  // namespace hlx::test

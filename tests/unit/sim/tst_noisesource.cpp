@@ -1,0 +1,82 @@
+// The simulator's line noise: the receiver tests trust it to hold the hard
+// cases and never to damage or imitate a numbered sentence.
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <QtTest>
+
+#include "NoiseSource.h"
+
+using hlx::sim::NoiseSource;
+
+namespace {
+
+std::string Bursts(std::uint32_t seed, int count) {
+  NoiseSource noise(seed, 0);
+  std::string out;
+  for (int i = 0; i < count; ++i) noise.AppendBurst(out);
+  return out;
+}
+
+}  // namespace
+
+class NoiseSourceTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void burstsHoldTheHardCasesAndWholeNumberedSentences() {
+    const std::string out = Bursts(7, 3000);
+    QCOMPARE(out, Bursts(7, 3000));
+    QVERIFY(out != Bursts(8, 3000));
+
+    static const QRegularExpression marker(QStringLiteral("^\\$(PXSEQ,(\\d+),(\\d+))\\*([0-9A-F]{2})\\r$"));
+    qint64 garbage = 0, markers = 0;
+    bool nul = false, high = false, bareCr = false, strayStart = false, overlong = false;
+    QByteArrayList lines = QByteArray::fromStdString(out).split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());  // after the last line end
+    for (const QByteArray& line : lines) {
+      const auto m = marker.match(QLatin1StringView(line));
+      if (!m.hasMatch()) {
+        QVERIFY2(!line.contains('X'), line.constData());
+        garbage += line.size() + 1;
+        nul |= line.contains('\0');
+        high |= std::any_of(line.begin(), line.end(), [](char c) { return (c & 0x80) != 0; });
+        bareCr |= line.indexOf('\r') >= 0 && line.indexOf('\r') < line.size() - 1;
+        const std::string_view text(line.constData(), std::size_t(line.size()));
+        const std::size_t start = text.find_first_of("$!\\");
+        strayStart |= start != text.npos && text.find_first_of("$!\\", start + 1) != text.npos;
+        overlong |= start != text.npos && text.size() - start > 129;
+        continue;
+      }
+      std::uint8_t sum = 0;
+      for (const QChar c : m.captured(1)) sum ^= std::uint8_t(c.unicode());
+      QCOMPARE(m.captured(4).toUInt(nullptr, 16), uint(sum));
+      QCOMPARE(m.captured(2).toLongLong(), markers++);
+      QCOMPARE(m.captured(3).toLongLong(), garbage);
+    }
+    QCOMPARE(markers, 3000);
+    QVERIFY(nul && high && bareCr && strayStart && overlong);
+  }
+
+  // Credit builds with the clock, up to one slice, and not while held. A
+  // burst is at most four pieces of at most 601 bytes and a line end.
+  void advanceFollowsTheRateAndHolds() {
+    constexpr std::uint64_t kBurst = 4 * 601 + 2;
+    NoiseSource noise(1, 50000);
+    std::string out;
+    noise.Advance(0, false, out);
+    QVERIFY(out.empty());  // only starts the clock
+    noise.Advance(1000, false, out);
+    QVERIFY(noise.NoiseBytes() >= 50000 && noise.NoiseBytes() < 50000 + kBurst);
+    std::uint64_t before = noise.NoiseBytes();
+    noise.Advance(5000, true, out);
+    noise.Advance(5010, false, out);
+    QVERIFY(noise.NoiseBytes() - before < 500 + kBurst);
+    before = noise.NoiseBytes();
+    noise.Advance(3605010, false, out);
+    QVERIFY(noise.NoiseBytes() - before < NoiseSource::kMaxSlice + kBurst);
+  }
+};
+
+QTEST_GUILESS_MAIN(NoiseSourceTest)
+#include "tst_noisesource.moc"
