@@ -154,6 +154,22 @@ void TComm::Close() {
   if (m_udp) m_udp->close();
   m_udpLines.Reset();
   m_channelKind = ChClosed;
+  // What the old channel left belongs to it: queued lines and a loss not yet
+  // handled would otherwise reach the window as if they came from the next
+  // channel (a reply from the previous device, "connection closed" for the
+  // new one). A handler closing the channel from inside a drain is fine: the
+  // lock is recursive and the drain loop finds the queue empty.
+  {
+    std::lock_guard lock(m_shared->rxLock);
+    m_shared->rxQueue.clear();
+  }
+  std::size_t lines = 0;
+  bool lost = false;
+  m_shared->TakeSignals(lines, lost);
+  if (m_window) {
+    QCoreApplication::removePostedEvents(m_window, WM_RXDATA);
+    QCoreApplication::removePostedEvents(m_window, WM_CHANNELLOST);
+  }
 }
 
 void TComm::SetSpeed(int index) {

@@ -378,6 +378,34 @@ class ChannelsTest : public QObject {
     QTRY_COMPARE(probe.lines, (QStringList{"$L1\r\n", "$L2\r\n"}));
   }
 
+  // A close leaves nothing of the old channel for the next one: neither lines
+  // the window had not taken yet nor the loss of the old channel.
+  void close_dropsWhatTheOldChannelLeft() {
+    LinkProbe probe;
+    probe.autoDrain = false;
+    {
+      Pty old;
+      QCOMPARE(probe.comm->Open(ChSerial, old.path, 5), ChSerial);
+      QVERIFY(old.Write("$OLD,1\r\n$OLD,2\r\n"));
+      QTRY_COMPARE(probe.rxEvents, 2);
+      QVERIFY(old.Write("$OLD,3\r\n"));
+      old.Close();  // the device goes: the thread queues a line and reports the loss,
+      // which the window has not seen yet (no event is handled meanwhile)
+      const QDeadlineTimer deadline(2000);
+      while (probe.comm->ReceiveThreadRunning() && !deadline.hasExpired()) QThread::msleep(10);
+      QVERIFY(!probe.comm->ReceiveThreadRunning());
+    }
+    Pty next;
+    QCOMPARE(probe.comm->Open(ChSerial, next.path, 5), ChSerial);
+    const int eventsBefore = probe.rxEvents;
+    QVERIFY(next.Write("$NEW,1\r\n"));
+    probe.autoDrain = true;
+    QTRY_COMPARE(probe.lines, QStringList{"$NEW,1\r\n"});
+    QTest::qWait(100);
+    QCOMPARE(probe.lostEvents, 0);
+    QCOMPARE(probe.rxEvents - eventsBefore, 1);
+  }
+
   // Above 50,000 waiting lines the thread stops reading and the sender is
   // held back; once the window drains, reading resumes and nothing is lost.
   void backPressure_holdsTheSenderBackAndResumes() {
