@@ -32,16 +32,14 @@ bool SimProcess::start(const QStringList& args, int timeoutMs) {
     ready = m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
     m_output += m_process.readAll();
   }
-  // "udp 127.0.0.2:10110 -> peer" and "tcp 127.0.0.2:10110" come before "ready".
+  // "tcp 127.0.0.2:10110" comes before "ready".
   const QString text = QString::fromLocal8Bit(m_output);
   const auto lines = QRegularExpression::MultilineOption;
   static const QRegularExpression tcp(QStringLiteral("^tcp (\\S+):(\\d+)$"), lines);
-  static const QRegularExpression udp(QStringLiteral("^udp \\S+:(\\d+)"), lines);
   if (const auto m = tcp.match(text); m.hasMatch()) {
     m_address = m.captured(1);
     m_tcpPort = m.captured(2).toUShort();
   }
-  if (const auto m = udp.match(text); m.hasMatch()) m_udpPort = m.captured(1).toUShort();
   if (!ready) {
     m_error = QStringLiteral("hlx-sim not ready (%1); output: %2").arg(m_process.errorString(), text);
     stop();
@@ -87,10 +85,6 @@ QStringList SimProcess::queryConfig(int timeoutMs) const {
       break;
   }
   return {};
-}
-
-QString SimProcess::replyLine(const QStringList& replies, const QString& address) {
-  return replies.filter(QRegularExpression(QStringLiteral("^\\$%1,").arg(address))).value(0);
 }
 
 bool SimProcess::sendCommand(const QString& text, int settleMs) const {

@@ -15,6 +15,7 @@
 #include "session/ConnectionRules.h"
 #include "session/VersionCheck.h"
 #include "session/window/MainForm.h"
+#include "ui/AMAdvLed.h"
 
 namespace hlx::test {
 
@@ -122,6 +123,12 @@ class WindowHarness {
     Open(QStringLiteral("TCP"), sim->address());
     return WaitReadBack();
   }
+  // Connects on the simulator's terminal when it has one, else over TCP.
+  bool ConnectSim() const {
+    if (sim->ptyPath().isEmpty()) return ConnectTcp();
+    Click("btnConnect");
+    return WaitReadBack();
+  }
   // Waits until the simulator has seen the n-th configuration query and the
   // read-back it started has ended.
   bool WaitReadBack(int n = 1) const {
@@ -145,6 +152,13 @@ class WindowHarness {
   // The settings tabs can be edited (read-back ended and device accepted).
   bool SettingsEnabled() const { return Check("chbRTime1")->isEnabled(); }
   int Rules() const { return Find<TFilterGrid>("FilterGrid")->RowCount(); }
+  // The four overflow LEDs, e.g. "1010": first and third lit.
+  QString Leds() const {
+    QString on;
+    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
+      on += Find<TAMAdvLed>(led)->LedOn() ? QLatin1Char('1') : QLatin1Char('0');
+    return on;
+  }
   QStringList Shown() const {
     const QString t = Find<QPlainTextEdit>("RXData")->toPlainText();
     return t.isEmpty() ? QStringList{} : t.split(QLatin1Char('\n'));

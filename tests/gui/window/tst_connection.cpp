@@ -122,23 +122,35 @@ class ConnectionTest : public QObject {
     QCOMPARE(h.Sent("$PQVX"), QStringList{"$PQVXVER*4E"});
   }
 
-  void missingSerialPortSaysItCannotOpenAndSearchesNothing_data() {
+  // A serial port that failed to open is no longer chosen; nothing is searched
+  // for on a channel that is not open.
+  void failedOpenSaysSoAndSearchesNothing_data() {
+    QTest::addColumn<QString>("port");
     QTest::addColumn<int>("speed");
-    QTest::newRow("fixed speed") << 5;
-    QTest::newRow("automatic") << int(kBaudAutomatic);
-  }
-  void missingSerialPortSaysItCannotOpenAndSearchesNothing() {
-    QFETCH(int, speed);
+    QTest::addColumn<QString>("prompt");  // empty: any reason
     const QString missing = QDir::temp().filePath(QStringLiteral("hlx-no-such-tty"));
+    const QString unable = QStringLiteral("Unable to open communication channel");
+    QTest::newRow("serial, fixed speed") << missing << 5 << unable;
+    QTest::newRow("serial, automatic") << missing << int(kBaudAutomatic) << unable;
+    QTest::newRow("TCP, nobody listens") << "TCP" << 5 << QString();
+  }
+  void failedOpenSaysSoAndSearchesNothing() {
+    QFETCH(QString, port);
+    QFETCH(int, speed);
+    QFETCH(QString, prompt);
+    const bool serial = port != QLatin1String("TCP");
     WindowHarness h;
-    h.Create({missing});
-    h.ChoosePort(missing);
+    h.Create(serial ? QStringList{port} : QStringList{});
+    h.ChoosePort(port);
     h.Choose("cbBaudHost", speed);
+    h.SetAddress(QStringLiteral("127.0.0.9"));  // nobody listens there
     h.Click("btnConnect");
-    QCOMPARE(h.prompts.texts(), QStringList{"Unable to open communication channel"});
-    QCOMPARE(h.Combo("cbPort")->currentIndex(), -1);
-    QVERIFY(!h.Connected() && !h.Button("btnConnect")->isEnabled());
-    // A port that is not open is not searched: the speed stays, the settings stay off.
+    QCOMPARE(h.prompts.records.size(), 1);
+    QVERIFY(prompt.isEmpty() ? !h.prompts.texts()[0].isEmpty() : h.prompts.texts()[0] == prompt);
+    QVERIFY(!h.Connected());
+    QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Connect"));
+    QCOMPARE(h.Combo("cbPort")->currentIndex() == -1, serial);
+    QCOMPARE(h.Button("btnConnect")->isEnabled(), !serial);
     QTest::qWait(600);
     QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), speed);
     QVERIFY(h.State() == SessionState::Idle && !h.SettingsEnabled());
@@ -169,16 +181,6 @@ class ConnectionTest : public QObject {
     h.ChoosePort(h.sim->ptyPath());  // a failed open clears the choice
     h.Click("btnConnect");
     QVERIFY(h.WaitReadBack(1));
-  }
-
-  void refusedTcpConnectShowsTheReasonAndStaysClosed() {
-    WindowHarness h;
-    h.Create();
-    h.Open(QStringLiteral("TCP"), QStringLiteral("127.0.0.9"));  // nobody listens there
-    QVERIFY(h.prompts.records.size() == 1 && !h.prompts.records.first().text.isEmpty());
-    QVERIFY(!h.Connected());
-    QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Connect"));
-    QVERIFY(h.Button("btnConnect")->isEnabled());
   }
 
   // Prompts as "caption: text". Without a view filter Disconnect sends nothing:
@@ -295,21 +297,8 @@ class ConnectionTest : public QObject {
     QVERIFY(files > 60);
   }
 
-  // Then, with every value, the reconnect flag and saving on close.
-  void settingsAreRestoredUpToTheFirstMissingValueAndSavedOnClose() {
-    {
-      WindowHarness h;
-      Settings().setValue("BaudRate", 3);
-      Settings().setValue("IP", "127.0.0.5");  // after the missing "Port": not restored
-      Settings().setValue("ReConnect", 1);
-      h.Create();
-      QCOMPARE(h.Combo("cbBaudHost")->currentText(), QStringLiteral("38400"));
-      QCOMPARE(h.Combo("cbPort")->currentIndex(), -1);
-      QVERIFY(h.Find<QLineEdit>("edtMuxIP")->text().isEmpty());
-      QCOMPARE(Settings().value("ReConnect").toInt(), 0);
-      QTest::qWait(400);
-      QVERIFY(!h.Connected());
-    }
+  // Partly saved settings are LoadStartSettings' part (tst_versioncheck).
+  void settingsAreRestoredReconnectOnceAndSavedOnClose() {
     SimProcess sim(false);
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
     {
@@ -318,6 +307,7 @@ class ConnectionTest : public QObject {
       Settings().setValue("ReConnect", 1);
       h.Create();
       QCOMPARE(h.Find<QTabWidget>("PageControl")->currentIndex(), 2);
+      QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), 5);
       QVERIFY(!h.Connected());     // not at once...
       QTRY_VERIFY(h.Connected());  // ...but after 250 ms
       QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));

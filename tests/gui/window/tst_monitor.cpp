@@ -4,7 +4,6 @@
 
 #include "WindowHarness.h"
 #include "config/ConfigFile.h"
-#include "ui/AMAdvLed.h"
 
 using namespace hlx;
 using namespace hlx::test;
@@ -17,14 +16,6 @@ class MonitorTest : public QObject {
     QStringList lines = QString::fromLatin1(ReadAll(name)).split(QStringLiteral("\r\n"));
     lines.removeLast();
     return lines;
-  }
-
-  // The four overflow LEDs, e.g. "1010": first and third lit.
-  static QString Leds(WindowHarness& h) {
-    QString on;
-    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
-      on += h.Find<TAMAdvLed>(led)->LedOn() ? QLatin1Char('1') : QLatin1Char('0');
-    return on;
   }
 
  private slots:
@@ -181,17 +172,17 @@ class MonitorTest : public QObject {
     QTRY_VERIFY(h.Shown().isEmpty());
 
     // Overflow LEDs light per bit and go out 500 ms after the last report.
-    QCOMPARE(Leds(h), QStringLiteral("0000"));
+    QCOMPARE(h.Leds(), QStringLiteral("0000"));
     h.Feed("$PQVXOV,5");
-    QTRY_COMPARE(Leds(h), QStringLiteral("1010"));
+    QTRY_COMPARE(h.Leds(), QStringLiteral("1010"));
     QTest::qWait(250);
     h.Feed("$PQVXOV,2");  // adds LED 2, keeps 1 and 3, restarts the 500 ms
-    QTRY_COMPARE(Leds(h), QStringLiteral("1110"));
+    QTRY_COMPARE(h.Leds(), QStringLiteral("1110"));
     QElapsedTimer sinceLast;
     sinceLast.start();
-    QTRY_VERIFY_WITH_TIMEOUT(Leds(h) != QStringLiteral("1110"), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(h.Leds() != QStringLiteral("1110"), 3000);
     QVERIFY2(sinceLast.elapsed() >= 400, qPrintable(QString::number(sinceLast.elapsed())));
-    QCOMPARE(Leds(h), QStringLiteral("0000"));  // all at once
+    QCOMPARE(h.Leds(), QStringLiteral("0000"));  // all at once
   }
 };
 
