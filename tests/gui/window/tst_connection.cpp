@@ -26,15 +26,10 @@ class ConnectionTest : public QObject {
     QVERIFY(h.SettingsEnabled());
     QVERIFY(!h.Combo("cbBaudHost")->isEnabled());  // USB model: fixed host speed
     QVERIFY(h.Find<TFilterGrid>("FilterGrid")->OutputWExists());
-    // The reply stopped the time-out: nothing is said past its 2000 ms.
+    // The reply stopped the time-out: nothing is said past its 2000 ms. (A
+    // device that goes away is tst_hostile's.)
     QTest::qWait(2300);
     QVERIFY(h.prompts.records.isEmpty());
-
-    // The device closing the connection disconnects the window.
-    h.sim->stop();
-    QTRY_VERIFY(!h.Connected());
-    QCOMPARE(h.prompts.texts(), QStringList{"The connection to the multiplexer was closed."});
-    QVERIFY(!h.SettingsEnabled());
   }
 
   void speedSearchFindsDeviceAt38400AndThePtyReopensAfterDisconnect() {

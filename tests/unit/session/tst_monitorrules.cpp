@@ -165,17 +165,6 @@ class MonitorRulesTest : public QObject {
     QCOMPARE(OverflowBits(line.toStdString()), bits);
   }
 
-  void historyKeepsTwentyDistinctTextsNewestFirst() {
-    QStringList h;
-    QVERIFY(AddToHistory(h, QStringLiteral("a")));
-    QVERIFY(AddToHistory(h, QStringLiteral("b")));
-    QVERIFY(!AddToHistory(h, QStringLiteral("a")));  // known text keeps its place
-    QVERIFY(!AddToHistory(h, QString()));
-    for (int i = 0; i < 19; ++i) AddToHistory(h, QStringLiteral("t%1").arg(i));
-    QCOMPARE(h.size(), 20);  // the 21st distinct text pushed out the oldest
-    QCOMPARE(h.mid(17), (QStringList{"t1", "t0", "b"}));
-  }
-
   void verReplyAndCapabilityWord_data() {
     QTest::addColumn<Caps>("caps");
     // 8041: USB, updatable; 0041: other family; A000: bit 13 set; 8003: wireless; 0x80: prefix is not hex.
