@@ -87,6 +87,12 @@ void TConfigPages::StopCapture() {
   emit refreshControlsRequested(true);
 }
 
+void TConfigPages::DropCapture() {
+  if (m_host.State() != SessionState::Capture) return;
+  m_host.SetState(SessionState::Idle);
+  emit refreshControlsRequested(true);
+}
+
 void TConfigPages::ResetFactorySettings() {
   const bool yes = m_host.Prompts().AskYesNo(
       QStringLiteral(

@@ -42,6 +42,8 @@ class TConfigPages : public QObject {
   void ClearFilterList();
   // Ends a running capture as "Stop" does; does nothing outside Capture.
   void StopCapture();
+  // Ends a capture without a word to the device: for a channel that is gone.
+  void DropCapture();
   // "Reset Factory Settings..." menu item: asks, sends the reset on Yes, then
   // always asks the window to read the configuration.
   void ResetFactorySettings();

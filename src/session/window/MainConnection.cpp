@@ -104,8 +104,9 @@ void TMainForm::EndSession() {
 
 void TMainForm::ChannelLost() {
   if (!ChannelOpen()) return;
-  m_pages->StopCapture();
-  // The device is gone: its option word cannot be restored any more.
+  // The device is gone: its option word cannot be restored any more, and a
+  // command "sent" to it would only stand in the log as if it had gone out.
+  m_pages->DropCapture();
   m_core->ViewFilter = 0;
   EndSession();
   m_prompts.Inform(QString::fromLatin1(kChannelLost), {}, PromptIcon::Warning);

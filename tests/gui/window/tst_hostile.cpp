@@ -77,6 +77,28 @@ class HostileWindowTest : public QObject {
     QCOMPARE(h.prompts.records.size(), 1);
   }
 
+  // A capture running when the cable goes ends quietly: nothing is sent to
+  // the dead channel, so the diagnostic log shows no command after the loss.
+  void unplugDuringCaptureSendsNothing() {
+    QTemporaryDir dir;
+    WindowHarness h;
+    QVERIFY2(h.Start({"--traffic", "50"}, true), qPrintable(h.Why()));
+    QVERIFY(h.ConnectSim());
+    const QString log = dir.filePath(QStringLiteral("diag.txt"));
+    h.Trigger("miTimedLog", log);
+    h.Click("btnFilterCapture");
+    QCOMPARE(h.State(), SessionState::Capture);
+    QVERIFY(h.sim->hangUp());
+    QTRY_VERIFY_WITH_TIMEOUT(!h.Connected(), 2000);
+    QCOMPARE(h.State(), SessionState::Idle);
+    h.Trigger("miStopLog");
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // The capture's own command only, no restore after it.
+    QCOMPARE(file.readAll().count("PQVXOP,C,"), 1);
+    QCOMPARE(h.prompts.texts().filter(QStringLiteral("connection")), QStringList{kChannelClosed});
+  }
+
   // Garbage between the device's lines: the device is identified and read
   // all the same, nothing is said, and the one-row-per-sentence table does
   // not fill up with rows for garbage (each new row made every later line
