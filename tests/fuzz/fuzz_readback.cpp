@@ -5,6 +5,7 @@
 // its field layout, each field a value of its list or empty.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,17 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view line = bytes.substr(0, lf == std::string_view::npos ? bytes.size() : lf + 1);
     bytes.remove_prefix(line.size());
 
-    const DeviceConfig configBefore = config;
-    const std::vector<FilterRule> rulesBefore = rules.Rules();
     const int id = LookupSentence(FieldOr(line, 0));
+    // Only a reply ("R") may change anything: keep a copy to compare when it is none.
+    const bool reply = FieldOr(line, 1) == "R";
+    std::optional<std::pair<DeviceConfig, std::vector<FilterRule>>> before;
+    if (!reply) before.emplace(config, rules.Rules());
     const ReadBackResult result = ApplyReadBackReply(id, line, config, rules);
     const bool mine = id == SidCF || id == SidDR || id == SidID || id == SidSP || id == SidOP || id == SidIN;
     FUZZ_CHECK((result == ReadBackResult::NotMine) == !(mine || id == SidFL));
-    FUZZ_CHECK(result != ReadBackResult::ListEnded || id == SidFL);
-    if (FieldOr(line, 1) != "R") {
-      FUZZ_CHECK(result != ReadBackResult::ListEnded);
-      FUZZ_CHECK(config == configBefore && rules.Rules() == rulesBefore);
-    }
+    FUZZ_CHECK(result != ReadBackResult::ListEnded || (id == SidFL && reply));
+    if (before) FUZZ_CHECK(config == before->first && rules.Rules() == before->second);
     // While capturing, every line with a TAG-block source may add a rule.
     const int source = LineSourceInput(line);
     if (source >= 0) rules.HandleCaptureLine(source, FieldOr(line, 0));
