@@ -30,13 +30,15 @@ fi
 SECONDS_EACH=${2:-30}
 if [[ -n "${RUNS:-}" ]]; then budget="$RUNS runs"; else budget="$SECONDS_EACH s"; fi
 
-# Longest input per target: one line; a frame with noise; a read-back, a
-# configuration file or a burst of traffic.
+# Longest input per target: one line; a frame with noise; a stream of lines;
+# a whole configuration file; a few dozen replies or lines of traffic.
 max_len() {
   case "$1" in
     nmeadefs | statistics) echo 256 ;;
     frameparser) echo 6144 ;;
-    *) echo 2048 ;;
+    lineparser) echo 2048 ;;
+    configfile) echo 1536 ;;
+    *) echo 1024 ;;
   esac
 }
 
