@@ -1,8 +1,7 @@
 // The sentence primitives on an arbitrary line: ExtractField either refuses
 // the line for every index or gives fields without delimiters that join back
 // into the sentence text; TAG block and source input agree with each other;
-// CompleteSentence adds a checksum that matches the fields a receiver reads;
-// HexWord and the option bits keep every value.
+// CompleteSentence adds a checksum that matches the fields a receiver reads.
 
 #include <algorithm>
 #include <charconv>
@@ -107,22 +106,6 @@ void CheckCompleteSentence(std::string_view text) {
   FUZZ_CHECK(joined && *joined == std::string_view(out).substr(1, star - 1));
 }
 
-void CheckWords(std::string_view bytes) {
-  std::uint32_t word = 0;
-  for (std::size_t i = 0; i < 4 && i < bytes.size(); ++i)
-    word = (word << 8) | static_cast<std::uint8_t>(bytes[i]);
-  const std::string hex = HexWord(word);
-  std::uint32_t back = 0;
-  FUZZ_CHECK(hex.size() == 8 && std::from_chars(hex.data(), hex.data() + 8, back, 16).ptr == hex.data() + 8);
-  FUZZ_CHECK(back == word && hex.find_first_of("abcdef") == std::string::npos);
-  const int bit = bytes.size() > 4 ? static_cast<std::uint8_t>(bytes[4]) % 32 : 0;
-  for (bool value : {true, false}) {
-    std::uint32_t changed = word;
-    SetBit(changed, bit, value);
-    FUZZ_CHECK(TestBit(changed, bit) == value && ((changed ^ word) & ~(1u << bit)) == 0);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -130,6 +113,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckFields(line);
   CheckTagBlock(line);
   CheckCompleteSentence(line);
-  CheckWords(line);
   return 0;
 }
