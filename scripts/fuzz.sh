@@ -3,6 +3,7 @@
 # and runs them, one at a time, on a copy of their seed corpus.
 #   ./scripts/fuzz.sh [TARGET|all] [SECONDS]   TARGET: lineparser, profile, ... (default: all)
 #   RUNS=N      run N inputs per target instead of SECONDS (default 30 s)
+#   FUZZ_ARGS   more libFuzzer options, e.g. "-max_total_time=600" to cap a RUNS run
 #   BUILD_DIR   build folder (default: build-fuzz); JOBS  parallel build jobs (default 2)
 # The corpus grows in BUILD_DIR/fuzz/<target>/corpus, never in the repository;
 # a crash or a broken invariant fails the run and names the saved input, which
@@ -54,6 +55,8 @@ for t in "${targets[@]}"; do
   args=(-max_len="$(max_len "$t")" -artifact_prefix="$work/artifacts/" -print_final_stats=1)
   [[ -f "tests/fuzz/$t.dict" ]] && args+=(-dict="tests/fuzz/$t.dict")
   if [[ -n "${RUNS:-}" ]]; then args+=(-runs="$RUNS"); else args+=(-max_total_time="$SECONDS_EACH"); fi
+  # shellcheck disable=SC2206
+  args+=(${FUZZ_ARGS:-})
   echo "== fuzz_$t ($budget)"
   log="$work/last.log"
   if "$BUILD_DIR/tests/fuzz/fuzz_$t" "${args[@]}" "$work/corpus" >"$log" 2>&1; then
