@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # Only what is missing is installed; safe to run again.
+#   --demo  also what the demo and the screenshot need
+#   --fuzz  also clang and its libFuzzer runtime (scripts/fuzz.sh)
 set -euo pipefail
 
 PACKAGES=(
@@ -9,9 +11,13 @@ PACKAGES=(
   fonts-dejavu-core clang-format
   acl desktop-file-utils appstream dpkg-dev
 )
-if [[ "${1:-}" == "--demo" ]]; then
-  PACKAGES+=(xvfb xauth imagemagick x11-apps)
-fi
+for extra in "$@"; do
+  case "$extra" in
+    --demo) PACKAGES+=(xvfb xauth imagemagick x11-apps) ;;
+    # clang's libFuzzer and sanitizer runtimes (libclang_rt.fuzzer) are in libclang-rt-14-dev.
+    --fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -43,9 +43,11 @@ bool Profile::Load(const QString& fileName) {
 
 void Profile::Parse(const QByteArray& bytes) {
   m_sections.clear();
-  QByteArray data = bytes;
-  if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
-  QString text = QString::fromUtf8(data);
+  QString text = QString::fromUtf8(bytes);
+  // Every byte order mark at the start goes: one left behind would make the
+  // first line text that a save writes back as a mark, which the next read
+  // then drops, turning that line into a section header or an entry.
+  while (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
   QStringList lines = text.split(u'\n');
   if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // after the final line end
 

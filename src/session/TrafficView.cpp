@@ -20,8 +20,9 @@ std::optional<QString> DisplayText(std::string_view line, bool showTag) {
   const auto logged = LoggedText(line, showTag);
   if (!logged) return std::nullopt;
   QString text = QString::fromLatin1(logged->data(), static_cast<qsizetype>(logged->size()));
+  // C0, DEL and the C1 range (0x80..0x9F): NEL among them would break the row in two.
   for (QChar& c : text)
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('.');
+    if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F)) c = QLatin1Char('.');
   return text;
 }
 

@@ -66,6 +66,7 @@ class ConfigFileTest : public QObject {
     row("entry before any section is not in one", "k=1\n[A]\n", "A", "k", "-");
     row("comment line is not a key", "[A]\n;k=1\n", "A", ";k", "-");
     row("byte order mark ignored", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "1");
+    row("repeated byte order marks ignored", "\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "1");
   }
   void reading() {
     QFETCH(QByteArray, text);

@@ -60,6 +60,8 @@ class MonitorRulesTest : public QObject {
     QTest::newRow("TAG then nothing") << Text{"\\s:x-1*hh\\\r\n", false, "-", "-"};
     QTest::newRow("control characters: dots in the view only")
         << Text{"$GP\x01\rXY\x7f\r\n", false, "$GP\x01\rXY\x7f", "$GP..XY."};
+    QTest::newRow("C1 control bytes: dots too")
+        << Text{"$GP\x85X\x9f\xa0\r\n", false, "$GP\x85X\x9f\xa0", QString::fromLatin1("$GP.X.\xa0")};
     QTest::newRow("cut at NUL") << Text{QByteArray("$GPGLL,1\0junk\r\n", 15), false, "$GPGLL,1", "$GPGLL,1"};
     QTest::newRow("latin-1 byte kept")
         << Text{"$GP\xb0X\r\n", false, "$GP\xb0X", QString::fromLatin1("$GP\xb0X")};
