@@ -109,8 +109,10 @@ int main(int argc, char** argv) {
     char* end = nullptr;
     const std::uint64_t n = std::strtoull(line.c_str() + 7, &end, 10);
     lastNoise = std::strtoull(end + 1, nullptr, 10);
-    if (markers++ == 0) firstNoise = lastNoise;
-    else if (n > expected) consumer.lost += n - expected;
+    if (markers++ == 0)
+      firstNoise = lastNoise;
+    else if (n > expected)
+      consumer.lost += n - expected;
     expected = n + 1;
   };
   consumer.onLine = [&](const std::string& line) {
@@ -219,10 +221,11 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(consumer.lines),
                 static_cast<unsigned long long>(consumer.lost));
   if (noise)
-    std::printf("  %.1f MB of garbage (%.1f MB/s), %llu numbered sentences, %llu missing, %llu lines too long\n",
-                double(lastNoise - firstNoise) / 1e6, double(lastNoise - firstNoise) / elapsed / 1e6,
-                static_cast<unsigned long long>(markers), static_cast<unsigned long long>(consumer.lost),
-                static_cast<unsigned long long>(overlong));
+    std::printf(
+        "  %.1f MB of garbage (%.1f MB/s), %llu numbered sentences, %llu missing, %llu lines too long\n",
+        double(lastNoise - firstNoise) / 1e6, double(lastNoise - firstNoise) / elapsed / 1e6,
+        static_cast<unsigned long long>(markers), static_cast<unsigned long long>(consumer.lost),
+        static_cast<unsigned long long>(overlong));
   std::printf("  bad checksums %llu, rss start %ld kB, max %ld kB, end %ld kB, cpu %.0f%% of a core\n",
               static_cast<unsigned long long>(consumer.badChecksum), rssStart, rssMax, RssKb(),
               100.0 * cpu / elapsed);
@@ -233,7 +236,7 @@ int main(int argc, char** argv) {
     if (!sim.waitForFinished(3000)) sim.kill();
     sim.waitForFinished(3000);
   }
-  const bool ok = consumer.badChecksum == 0 && consumer.lost == 0 && overlong == 0 && (!noise || markers > 0) &&
-                  (!own || consumer.lines == sent);
+  const bool ok = consumer.badChecksum == 0 && consumer.lost == 0 && overlong == 0 &&
+                  (!noise || markers > 0) && (!own || consumer.lines == sent);
   return ok ? 0 : 1;
 }

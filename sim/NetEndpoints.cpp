@@ -116,7 +116,8 @@ void TcpEndpoint::Broadcast(const QByteArray& data) {
 
 qint64 TcpEndpoint::MaxPending() const {
   qint64 most = 0;
-  for (auto it = m_clients.begin(); it != m_clients.end(); ++it) most = std::max(most, it.key()->bytesToWrite());
+  for (auto it = m_clients.begin(); it != m_clients.end(); ++it)
+    most = std::max(most, it.key()->bytesToWrite());
   return most;
 }
 

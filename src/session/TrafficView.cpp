@@ -37,7 +37,8 @@ QString TableKey(const QString& text) {
   const QString key = RowKey(text).left(kRowKeyChars);
   if (key.size() < kRowKeyChars) return {};
   for (const QChar c : key)
-    if (!((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
+    if (!((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+          (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
       return {};
   return key;
 }

@@ -14,7 +14,7 @@ namespace hlx {
 
 inline constexpr int kMaxViewLines = 101;
 inline constexpr int kMaxViewChars = 102;
-inline constexpr int kRowKeyChars = 5;  // address characters that make two sentences share a row
+inline constexpr int kRowKeyChars = 5;     // address characters that make two sentences share a row
 inline constexpr int kMaxTableRows = 500;  // rows of the no-scroll table; the oldest falls off beyond
 inline constexpr int kMaxHistory = 20;
 

@@ -114,7 +114,8 @@ bool SimProcess::waitForLine(const QByteArray& line, int times, int timeoutMs) {
 bool SimProcess::hangUp(int timeoutMs) {
   m_output += m_process.readAll();
   const qsizetype before = m_output.count("\nhangup\n");
-  return m_process.state() == QProcess::Running && ::kill(static_cast<pid_t>(m_process.processId()), SIGUSR1) == 0 &&
+  return m_process.state() == QProcess::Running &&
+         ::kill(static_cast<pid_t>(m_process.processId()), SIGUSR1) == 0 &&
          waitForLine("hangup", static_cast<int>(before) + 1, timeoutMs);
 }
 

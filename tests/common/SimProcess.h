@@ -18,10 +18,10 @@ class SimProcess {
   bool start(const QStringList& args = {}, int timeoutMs = 10000);
   void stop();  // SIGTERM and wait; safe to call twice
 
-  QString ptyPath() const { return m_ptyPath; }        // empty without a pty
+  QString ptyPath() const { return m_ptyPath; }  // empty without a pty
   QString address() const { return m_address; }
   quint16 tcpPort() const { return m_tcpPort; }
-  QString errorText() const { return m_error; }   // why start() failed
+  QString errorText() const { return m_error; }  // why start() failed
 
   // Lines received, in order, without line end; only those with a checksum
   // (the program's), not the helper's own.

@@ -47,8 +47,8 @@ void CheckFields(std::string_view line) {
   const auto joined = JoinedFields(line);
   std::string_view s = UpToNul(line);
   s = s.substr(s.rfind('\\') + 1);  // the sentence after a TAG block
-  const bool sentence = s.size() >= std::size_t(kMinSentenceLength) && (s[0] == '$' || s[0] == '!') &&
-                        s.ends_with("\r\n");
+  const bool sentence =
+      s.size() >= std::size_t(kMinSentenceLength) && (s[0] == '$' || s[0] == '!') && s.ends_with("\r\n");
   FUZZ_CHECK(joined.has_value() == sentence);
   if (!sentence) return;
   // The fields are the text between the start character and the first star or CR.
@@ -100,7 +100,8 @@ void CheckCompleteSentence(std::string_view text) {
   FUZZ_CHECK(sum == xorred && sum == NmeaChecksum(std::string_view(out).substr(0, star)));
   // A receiver reads the same fields back when nothing in the text moves the
   // sentence start (a TAG block, a NUL) or its end (a CR).
-  if (out.front() == '\\' || text.find_first_of(std::string_view("\\\r\0", 3)) != std::string_view::npos) return;
+  if (out.front() == '\\' || text.find_first_of(std::string_view("\\\r\0", 3)) != std::string_view::npos)
+    return;
   if (out.size() < std::size_t(kMinSentenceLength)) return;
   const auto joined = JoinedFields(out);
   FUZZ_CHECK(joined && *joined == std::string_view(out).substr(1, star - 1));

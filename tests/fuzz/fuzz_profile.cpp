@@ -43,8 +43,8 @@ Profile Reparsed(const Profile& p) {
 bool Writable(const QString& section, const QString& key, const QString& value) {
   return !key.isEmpty() && !key.contains(u'=') && !key.startsWith(u';') && !key.startsWith(u'[') &&
          !section.contains(u']') && key == key.trimmed() && section == section.trimmed() &&
-         value == value.trimmed() &&
-         !(section + key + value).contains(u'\r') && !(section + key + value).contains(u'\n');
+         value == value.trimmed() && !(section + key + value).contains(u'\r') &&
+         !(section + key + value).contains(u'\n');
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ bool Flags(std::string_view f, std::size_t n) {
 }
 
 // Empty ("keep your setting") or one digit inside the list.
-bool Index(std::string_view f, int items) { return f.empty() || (f.size() == 1 && f[0] >= '0' && f[0] < '0' + items); }
+bool Index(std::string_view f, int items) {
+  return f.empty() || (f.size() == 1 && f[0] >= '0' && f[0] < '0' + items);
+}
 
 // The fields the device reads from a command once it is completed.
 std::vector<std::string> Received(std::string_view command) {
@@ -105,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // While capturing, every line with a TAG-block source may add a rule.
     const int source = LineSourceInput(line);
     if (source >= 0) rules.HandleCaptureLine(source, FieldOr(line, 0));
-    for (const std::string& talker : config.TalkerId) FUZZ_CHECK(talker.size() <= std::size_t(kTalkerIdLength));
+    for (const std::string& talker : config.TalkerId)
+      FUZZ_CHECK(talker.size() <= std::size_t(kTalkerIdLength));
   }
   CheckRules(rules);
   CheckCommands(config, rules);

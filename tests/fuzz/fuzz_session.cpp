@@ -76,15 +76,18 @@ void CheckRows(const TrafficView& rows) {
 
 void CheckVerReply(std::string_view line) {
   const VerReply ver = ParseVerReply(line);
-  for (const QString* f : {&ver.version, &ver.name, &ver.serial, &ver.caps}) FUZZ_CHECK(f->size() <= kVerFieldMax);
+  for (const QString* f : {&ver.version, &ver.name, &ver.serial, &ver.caps})
+    FUZZ_CHECK(f->size() <= kVerFieldMax);
   FUZZ_CHECK(ver.hasCaps == (ver.caps.size() == 4));
   const Capabilities caps = ParseCapabilities(ver.caps);
   FUZZ_CHECK(caps.valid || (!caps.supported && caps.word == 0));
   FUZZ_CHECK(caps.supported == (caps.valid && (caps.word & kCapsFamilyMask) == kCapsFamily));
-  FUZZ_CHECK(caps.supported ? caps.hostKind >= 0 && caps.hostKind <= 3 : caps.hostKind == -1 && !caps.updatable);
+  FUZZ_CHECK(caps.supported ? caps.hostKind >= 0 && caps.hostKind <= 3
+                            : caps.hostKind == -1 && !caps.updatable);
   if (caps.valid) FUZZ_CHECK(ParseCapabilities(QString::number(caps.word, 16)).word == caps.word);
   const VersionNumbers v = ParseVersion(ver.version.toStdString());
-  const std::string again = std::to_string(v.major) + '.' + std::to_string(v.minor) + '.' + std::to_string(v.release);
+  const std::string again =
+      std::to_string(v.major) + '.' + std::to_string(v.minor) + '.' + std::to_string(v.release);
   FUZZ_CHECK(ParseVersion(again) == v);
   const FormChoice form = FormChoiceFor(v);
   FUZZ_CHECK(WindowForFormId(form.formId) == form.formId);

@@ -107,8 +107,9 @@ class HostileWindowTest : public QObject {
   void noise_deviceIsReadAndTheTableStaysSmall() {
     QFETCH(bool, pty);
     WindowHarness h;
-    QVERIFY2(h.Start({"--traffic", "200", "--noise", "1000000", "--udp-peer", SimProcess::quietUdpPeer()}, pty),
-             qPrintable(h.Why()));
+    QVERIFY2(
+        h.Start({"--traffic", "200", "--noise", "1000000", "--udp-peer", SimProcess::quietUdpPeer()}, pty),
+        qPrintable(h.Why()));
     QVERIFY(h.ConnectSim());
     QVERIFY(h.SettingsEnabled());
     QCOMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
@@ -147,7 +148,8 @@ class HostileWindowTest : public QObject {
     const int deviceLines = logged() - loggedBefore;
     stranger.stop();
     h.Trigger("miStopLog");
-    qInfo("during 3 s of flood: %d lines of the device, event loop late by %lld ms at most", deviceLines, worst);
+    qInfo("during 3 s of flood: %d lines of the device, event loop late by %lld ms at most", deviceLines,
+          worst);
     QVERIFY2(worst < 1000, qPrintable(QString::number(worst)));
     QVERIFY2(deviceLines > 100, qPrintable(QString::number(deviceLines)));
 
@@ -157,7 +159,8 @@ class HostileWindowTest : public QObject {
       QVERIFY2(line.startsWith(QLatin1String("$PQVX")) || line.contains(QLatin1String("s:HLX2000-")),
                qPrintable(line));
     for (const QString& line : h.Shown())
-      QVERIFY2(!line.contains(QLatin1String("ALIEN")) && !line.contains(QLatin1String("PXSEQ")), qPrintable(line));
+      QVERIFY2(!line.contains(QLatin1String("ALIEN")) && !line.contains(QLatin1String("PXSEQ")),
+               qPrintable(line));
     QCOMPARE(h.Leds(), QStringLiteral("0000"));
     QCOMPARE(h.prompts.records.size(), 1);  // the log's file dialog
     QCOMPARE(h.prompts.records.first().kind, QStringLiteral("save"));

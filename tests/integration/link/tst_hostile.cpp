@@ -30,9 +30,7 @@ class Receiver : public QObject {
   int lostEvents = 0;
 
   // A new connection starts a new sequence: what was sent meanwhile is gone.
-  void NewSequence() {
-    lastNumber = firstNoise = lastNoise = -1;
-  }
+  void NewSequence() { lastNumber = firstNoise = lastNoise = -1; }
 
   bool event(QEvent* e) override {
     if (e->type() == WM_RXDATA) {
@@ -51,7 +49,8 @@ class Receiver : public QObject {
   void Take(std::string_view line) {
     ++lines;
     longest = std::max(longest, line.size());
-    static const QRegularExpression marker(QStringLiteral("^\\$(PXSEQ,(\\d+),(\\d+))\\*([0-9A-F]{2})\\r\\n$"));
+    static const QRegularExpression marker(
+        QStringLiteral("^\\$(PXSEQ,(\\d+),(\\d+))\\*([0-9A-F]{2})\\r\\n$"));
     const auto m = marker.match(QLatin1StringView(line.data(), qsizetype(line.size())));
     if (!m.hasMatch()) return;
     std::uint8_t sum = 0;
@@ -90,7 +89,8 @@ class HostileTest : public QObject {
     QFETCH(int, kind);
     constexpr qint64 kNoise = 3 << 20;
     SimProcess sim(kind == ChSerial, false);
-    QVERIFY2(sim.start({"--noise", "4000000", "--udp-peer", SimProcess::quietUdpPeer()}), qPrintable(sim.errorText()));
+    QVERIFY2(sim.start({"--noise", "4000000", "--udp-peer", SimProcess::quietUdpPeer()}),
+             qPrintable(sim.errorText()));
     Receiver r;
     QCOMPARE(Open(r, kind, sim), kind);
     QTRY_VERIFY(r.markers > 0);
@@ -101,9 +101,11 @@ class HostileTest : public QObject {
     const double seconds = double(clock.elapsed()) / 1000;
     const qint64 grown = ResidentBytes() - rssBefore;
     r.comm->Close();
-    qInfo("%.1f MB of noise with %lld sentences in %.2f s (%.1f MB/s); %lld lines; resident size grew by %lld kB",
-          double(r.lastNoise - r.firstNoise) / 1e6, r.markers, seconds,
-          double(r.lastNoise - r.firstNoise) / 1e6 / seconds, r.lines, grown / 1024);
+    qInfo(
+        "%.1f MB of noise with %lld sentences in %.2f s (%.1f MB/s); %lld lines; resident size grew by %lld "
+        "kB",
+        double(r.lastNoise - r.firstNoise) / 1e6, r.markers, seconds,
+        double(r.lastNoise - r.firstNoise) / 1e6 / seconds, r.lines, grown / 1024);
     QCOMPARE(r.outOfOrder, 0);
     QVERIFY(r.lines > r.markers);  // the garbage made lines of its own
     QVERIFY2(r.longest <= kMaxLineLength, qPrintable(QString::number(r.longest)));
@@ -127,7 +129,9 @@ class HostileTest : public QObject {
     QFETCH(bool, timed);
     SimProcess sim(kind == ChSerial, false);
     QStringList args{"--noise", "300000", "--udp-peer", SimProcess::quietUdpPeer()};
-    if (timed) args << "--hangup-after" << "700";
+    if (timed)
+      args << "--hangup-after"
+           << "700";
     QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
     Receiver r;
     QCOMPARE(Open(r, kind, sim), kind);

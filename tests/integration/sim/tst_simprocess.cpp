@@ -1,11 +1,11 @@
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 #include <QTcpSocket>
 

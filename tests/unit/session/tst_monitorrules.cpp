@@ -100,7 +100,8 @@ class MonitorRulesTest : public QObject {
     QCOMPARE(view.Lines(), (QStringList{"$GPRMC,2", "\\x\\$H.DG,1"}));
 
     view.Clear();
-    for (int i = 0; i < kMaxTableRows + 100; ++i) view.Add(QStringLiteral("$P%1,1").arg(i, 4, 10, QLatin1Char('0')));
+    for (int i = 0; i < kMaxTableRows + 100; ++i)
+      view.Add(QStringLiteral("$P%1,1").arg(i, 4, 10, QLatin1Char('0')));
     QCOMPARE(view.Lines().size(), kMaxTableRows);
     QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,1"));
     view.Add(QStringLiteral("$P0100,2"));  // its row is still known

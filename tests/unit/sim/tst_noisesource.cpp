@@ -2,8 +2,8 @@
 // cases and never to damage or imitate a numbered sentence.
 
 #include <QRegularExpression>
-#include <algorithm>
 #include <QtTest>
+#include <algorithm>
 
 #include "NoiseSource.h"
 
