@@ -85,6 +85,10 @@ QByteArray Profile::Serialize() const {
     for (const Line& line : section.lines)
       out += (line.IsEntry() ? line.key + u'=' + line.value : line.raw) + QStringLiteral("\r\n");
   }
+  // An entry before the first section whose key starts with a byte order mark
+  // (read after blanks) would lose it as the file's own on reading, and
+  // "\uFEFF[A]=x" would turn into a header: a blank in front keeps the line.
+  if (out.startsWith(QChar(0xFEFF))) out.prepend(u' ');
   return out.toUtf8();
 }
 
