@@ -43,7 +43,11 @@ QString Flag(bool value) { return value ? QStringLiteral("1") : QStringLiteral("
 
 }  // namespace
 
-QStringList ConfigOpenFilters() { return {QStringLiteral("Halyx Configuration (*.ini)")}; }
+QStringList ConfigOpenFilters() {
+  // One open dialog serves configurations, firmware and wireless images.
+  return {QStringLiteral("Halyx Configuration (*.ini)"), QStringLiteral("Halyx Firmware Image (*.hlx)"),
+          QStringLiteral("WiFi Firmware Image (*.img)"), QStringLiteral("Any file (*.*)")};
+}
 
 QStringList ConfigSaveFilters() {
   return {QStringLiteral("Halyx Configruation file (*.ini)"), QStringLiteral("Log file (*.txt)"),

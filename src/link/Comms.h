@@ -45,7 +45,7 @@ inline constexpr int kFrameTimeoutMs = 2000;
 inline constexpr std::size_t kMaxDatagram = 8192;
 
 // ReceiveFrame results.
-inline constexpr std::uint8_t kFrameNone = 0;     // channel cannot carry frames
+inline constexpr std::uint8_t kFrameNone = 0;     // channel cannot carry frames, or it was lost
 inline constexpr std::uint8_t kFrameReady = 3;    // a frame arrived
 inline constexpr std::uint8_t kFrameTimeout = 5;  // nothing within kFrameTimeoutMs
 

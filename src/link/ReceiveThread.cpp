@@ -99,12 +99,15 @@ void ReceiveThread::SetLoaderMode(bool on) {
 
 std::uint8_t ReceiveThread::WaitFrame(LoaderFrameRecord& record, std::chrono::milliseconds timeout) {
   std::unique_lock lock(m_parseMutex);
-  if (m_frameReady.wait_for(lock, timeout, [this] { return m_frames.complete(); })) {
+  // A thread that has ended (peer gone, adapter unplugged) will bring no frame:
+  // say so at once instead of letting the caller wait out the time-out.
+  const bool woken = m_frameReady.wait_for(lock, timeout, [this] { return m_frames.complete() || !m_running; });
+  if (woken && m_frames.complete()) {
     m_frames.Take(record);
     return kFrameReady;
   }
   m_frames.Reset();
-  return kFrameTimeout;
+  return woken ? kFrameNone : kFrameTimeout;
 }
 
 bool ReceiveThread::Consume(const char* data, std::size_t size, std::vector<std::string>& pending) {
@@ -160,7 +163,11 @@ void ReceiveThread::Run() {
   while (!pending.empty() && !m_stop)
     if (!m_shared->Deliver(pending, false)) WaitForWake(kRetryDeliveryMs);
   if (lost && !m_stop) m_shared->ReportLost();
-  m_running = false;
+  {
+    std::lock_guard guard(m_parseMutex);
+    m_running = false;
+  }
+  m_frameReady.notify_all();
 }
 
 }  // namespace hlx

@@ -71,7 +71,8 @@ class ReceiveThread {
   ReceiveThread& operator=(const ReceiveThread&) = delete;
 
   void SetLoaderMode(bool on);
-  // Waits up to `timeout` for a bootloader frame: kFrameReady or kFrameTimeout.
+  // Waits up to `timeout` for a bootloader frame: kFrameReady, kFrameTimeout,
+  // or kFrameNone at once when the thread has ended.
   std::uint8_t WaitFrame(LoaderFrameRecord& record, std::chrono::milliseconds timeout);
   // False once the thread has ended (peer closed, read error, or stopped).
   bool Running() const { return m_running.load(); }

@@ -81,15 +81,21 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
     case SessionState::FwLoader:
       if (id == SidLDR) {
         SetState(SessionState::FwRestart);
-        m_events.ProgramFirmware(line);
+        m_programmed = m_onLoader && m_onLoader(line);
         StartTimeout(QString::fromLatin1(kFwUpdateFailed));
       }
       break;
     case SessionState::FwRestart:
       if (id == SidVER) {
         SetState(SessionState::Idle);
-        m_prompts.Inform(QString::fromLatin1(kFwUpdateSucceeded));
+        // After a failed run a version report is the old firmware (or a
+        // device that restarted anyway): never report that as a success.
+        if (m_programmed) m_prompts.Inform(QString::fromLatin1(kFwUpdateSucceeded));
         m_events.HandleVerReply(line);
+        m_events.UpdateControls();
+      } else if (id == SidLDR && !m_programmed) {
+        // The failed device restarted into its bootloader: nothing more will come.
+        SetState(SessionState::Idle);
         m_events.UpdateControls();
       }
       break;
@@ -107,7 +113,7 @@ void SessionCore::SendSentence(std::string_view text) {
 }
 
 void SessionCore::OnTimeOut() {
-  if (m_state == SessionState::FwLoader) m_events.RestoreAfterLoaderTimeout();
+  if (m_state == SessionState::FwLoader && m_onLoaderTimeout) m_onLoaderTimeout();
   SetState(SessionState::Idle);
   m_events.UpdateControls();
   m_timeOutTimer.stop();

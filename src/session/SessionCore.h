@@ -39,10 +39,6 @@ class SessionEvents {
   virtual void Transmit(std::string_view text) = 0;
   virtual bool LogActive() const = 0;
   virtual void LogSent(std::string_view text) = 0;
-  // The bootloader answered while a firmware update was waiting for it.
-  virtual void ProgramFirmware(const std::string& /*ldrLine*/) {}
-  // The bootloader never answered: put the window back as it was.
-  virtual void RestoreAfterLoaderTimeout() {}
 };
 
 // The display rule of the traffic view.
@@ -55,6 +51,8 @@ class SessionCore : public QObject {
   // Returns true when the reply ended the read-back (the end of the filter list).
   using ReadBackHandler = std::function<bool(int sentenceId, std::string_view line)>;
   using CaptureHandler = std::function<void(int source, std::string_view address)>;
+  // Programs the firmware once the bootloader has announced itself; true on success.
+  using LoaderHandler = std::function<bool(const std::string& ldrLine)>;
 
   SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* parent = nullptr);
 
@@ -70,6 +68,12 @@ class SessionCore : public QObject {
   void SetReadBackHandler(ReadBackHandler handler) { m_readBack = std::move(handler); }
   // Every line with a TAG block source, while Capture.
   void SetCaptureHandler(CaptureHandler handler) { m_capture = std::move(handler); }
+  // The firmware update: what runs when the bootloader announces itself
+  // (FwLoader), and what puts the window back when it never does.
+  void SetLoaderHandlers(LoaderHandler onLoader, std::function<void()> onLoaderTimeout) {
+    m_onLoader = std::move(onLoader);
+    m_onLoaderTimeout = std::move(onLoaderTimeout);
+  }
 
   int ViewFilter = 0;
   int AutoBaudIndex = -1;
@@ -101,6 +105,11 @@ class SessionCore : public QObject {
   std::map<int, LineHandler> m_anyState;
   ReadBackHandler m_readBack;
   CaptureHandler m_capture;
+  LoaderHandler m_onLoader;
+  std::function<void()> m_onLoaderTimeout;
+  // Whether the last programming run succeeded: only then does the version
+  // report of the restarted multiplexer mean success.
+  bool m_programmed = false;
 };
 
 }  // namespace hlx

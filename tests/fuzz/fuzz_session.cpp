@@ -43,7 +43,6 @@ class Window : public SessionEvents {
     ++shown;
   }
   void HandleVerReply(const std::string& l) override { FUZZ_CHECK(l == line && Address(l) == "PQVXVER"); }
-  void ProgramFirmware(const std::string& l) override { FUZZ_CHECK(l == line && Address(l) == "PQVXLDR"); }
   void EndAutoBaud(int) override {}
   void RefreshControls(bool) override {}
   void UpdateControls() override {}
@@ -115,6 +114,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(l == window.line && id == LookupSentence(Address(l)));
     return id == SidFL && FieldOr(l, 2).empty();
   });
+  core.SetLoaderHandlers(
+      [&](const std::string& l) {
+        FUZZ_CHECK(l == window.line && Address(l) == "PQVXLDR");
+        return (scene & 1) != 0;
+      },
+      [] {});
   core.SetCaptureHandler([&](int source, std::string_view address) {
     FUZZ_CHECK(source >= 0 && source <= 9 && source == LineSourceInput(window.line));
     FUZZ_CHECK(address == Address(window.line));

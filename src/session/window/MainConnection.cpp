@@ -88,6 +88,7 @@ void TMainForm::Disconnect() {
 
 // Common end of a channel, whoever closed it.
 void TMainForm::EndSession() {
+  m_fw->SessionEnded();
   m_comm->Close();
   // A reply can no longer come: no "does not respond" for a closed channel,
   // and an unfinished read-back or search ends here.

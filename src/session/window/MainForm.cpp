@@ -9,6 +9,7 @@
 
 #include "config/pages/ConfigPages.h"
 #include "config/pages/StatsWindow.h"
+#include "firmware/ui/Progress.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
@@ -72,6 +73,7 @@ void TMainForm::FormCreate() {
       [this](int source, std::string_view address) { m_pages->CaptureLine(source, address); });
   m_core->OnSentence(SidOV, [this](const std::string& line) { HandleOvReply(line); });
   m_core->OnSentence(SidSTAT, [this](const std::string& line) { m_stats->HandleSTATReply(line); });
+  CreateFirmwareUpdate();
 
   QFont mono(QStringLiteral("Courier"));
   mono.setStyleHint(QFont::TypeWriter);
@@ -165,13 +167,25 @@ bool TMainForm::event(QEvent* e) {
     return true;
   }
   if (e->type() == WM_CHANNELLOST) {
-    ChannelLost();
+    // Programming notices the loss itself and ends with its own message.
+    if (m_fw->Programming())
+      m_lostDuringUpdate = true;
+    else
+      ChannelLost();
     return true;
   }
   return QMainWindow::event(e);
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
+  if (m_fw->Programming()) {
+    // Closing under the running update would free what it works with: it
+    // stops after the block under way and the window closes then.
+    m_closeAfterUpdate = true;
+    m_fw->Cancel();
+    e->ignore();
+    return;
+  }
   if (!m_closing) {
     m_closing = true;
     FormClose();

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "firmware/FwUpdate.h"
 #include "session/LogWriter.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
@@ -35,11 +36,12 @@ class TAMAdvLed;
 class TComm;
 class TConfigPages;
 class TStats;
+class TProgress;
 
 inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
 
-class TMainForm : public QMainWindow, public SessionHost, private SessionEvents {
+class TMainForm : public QMainWindow, public SessionHost, private SessionEvents, private FirmwareWindow {
   Q_OBJECT
  public:
   // Every message box and file dialog of the window goes through `prompts`.
@@ -121,6 +123,15 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents 
   void WriteLogLine(std::string_view text, LogDirection direction);
   void LogStopped(const QString& message);
 
+  // FirmwareWindow (MainFirmware.cpp)
+  int HostSpeedIndex() const override;
+  std::uint32_t DeviceVersion() const override;
+  void SetControlsForUpdate(bool enabled) override;
+  void RevealUpdateMenu() override;
+  ProgressView& Progress() override;
+  void CreateFirmwareUpdate();
+  void AfterProgramming();
+
   // Configuration files and statistics (MainFiles.cpp)
   void ConnectFileMenus();
   void SetConfigFileName(const QString& name);
@@ -138,6 +149,11 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents 
   std::unique_ptr<TComm> m_comm;
   TConfigPages* m_pages = nullptr;
   TStats* m_stats = nullptr;  // a window of its own, owned by this one
+  TProgress* m_progress = nullptr;  // the one progress window, owned by this one
+  std::unique_ptr<FwUpdate> m_fw;
+  // Deferred while the firmware is programmed, handled as soon as it ends.
+  bool m_lostDuringUpdate = false;
+  bool m_closeAfterUpdate = false;
   QString m_configFileName;
   bool m_statsOn = false;
   LogWriter m_log;

@@ -15,6 +15,7 @@ class Recorder : public SessionEvents {
  public:
   QStringList calls, shown, wire, logged;
   bool logActive = false;
+  bool programOk = true;
   test::ScriptedPrompts prompts;
   SessionCore core{*this, prompts};
 
@@ -32,6 +33,12 @@ class Recorder : public SessionEvents {
     core.SetCaptureHandler([this](int source, std::string_view address) {
       calls << QStringLiteral("capture %1 ").arg(source) + Text(address);
     });
+    core.SetLoaderHandlers(
+        [this](const std::string& l) {
+          Note("program", l);
+          return programOk;
+        },
+        [this] { calls << QStringLiteral("restoreLoader"); });
   }
 
   static QString Text(std::string_view l) { return QString::fromLatin1(l.data(), l.size()).trimmed(); }
@@ -41,8 +48,6 @@ class Recorder : public SessionEvents {
   void ShowLine(const std::string& l) override { shown << Text(l); }
   void HandleVerReply(const std::string& l) override { Note("VER", l); }
   void EndAutoBaud(int index) override { calls << QStringLiteral("endAutoBaud %1").arg(index); }
-  void ProgramFirmware(const std::string& l) override { Note("program", l); }
-  void RestoreAfterLoaderTimeout() override { calls << QStringLiteral("restoreLoader"); }
   void RefreshControls(bool enable) override { calls << QStringLiteral("refresh %1").arg(enable); }
   void UpdateControls() override { calls << QStringLiteral("update"); }
   void Transmit(std::string_view text) override { wire << Text(text); }
@@ -100,11 +105,6 @@ class DispatcherTest : public QObject {
     QTest::newRow("firmware loader: VER ignored") << Route{S::FwLoader, verLine, {}};
     QTest::newRow("firmware loader: LDR starts programming")
         << Route{S::FwLoader, "$PQVXLDR,2\r\n", {"LDR $PQVXLDR,2", "program $PQVXLDR,2"}, S::FwRestart};
-    QTest::newRow("firmware restart: VER ends the update")
-        << Route{S::FwRestart,
-                 verLine,
-                 {"VER " + ver, "update", "inform The firmware update was successful"},
-                 S::Idle};
     QTest::newRow("firmware restart: other lines wait") << Route{S::FwRestart, "$GPRMC,1\r\n", {}};
     QTest::newRow("proprietary look-alike is not ours")
         << Route{S::ReadConfig, "$PQVXCFX,R,5\r\n", {"readback 0 $PQVXCFX,R,5"}};
@@ -177,6 +177,39 @@ class DispatcherTest : public QObject {
     QTRY_COMPARE(h.Handled(), route.handled);
     QCOMPARE(h.core.State(), SessionState::Idle);
     QVERIFY(!h.core.TimeoutRunning());
+  }
+
+  // What follows programming: only a good run makes the version report a success.
+  void restartedDeviceIsASuccessOnlyAfterAGoodRun_data() {
+    QTest::addColumn<bool>("programOk");
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<QStringList>("handled");
+    QTest::addColumn<bool>("waiting");
+    const QByteArray ver = "$PQVXVER,3.34.0,HLX2000,1,8041\r\n";
+    const QStringList loader = {"LDR $PQVXLDR,0", "program $PQVXLDR,0"};
+    QTest::newRow("good run, VER") << true << ver
+                                   << loader + QStringList{"VER $PQVXVER,3.34.0,HLX2000,1,8041", "update",
+                                                           "inform The firmware update was successful"}
+                                   << false;
+    QTest::newRow("failed run, VER") << false << ver
+                                     << loader + QStringList{"VER $PQVXVER,3.34.0,HLX2000,1,8041", "update"} << false;
+    QTest::newRow("failed run, back in the bootloader")
+        << false << QByteArray("$PQVXLDR,0\r\n") << loader + QStringList{"LDR $PQVXLDR,0", "update"} << false;
+    QTest::newRow("good run, traffic waits") << true << QByteArray("$GPRMC,1\r\n") << loader << true;
+  }
+  void restartedDeviceIsASuccessOnlyAfterAGoodRun() {
+    QFETCH(bool, programOk);
+    QFETCH(QByteArray, next);
+    QFETCH(QStringList, handled);
+    QFETCH(bool, waiting);
+    Recorder h;
+    h.programOk = programOk;
+    h.core.SetState(SessionState::FwLoader);
+    h.core.Dispatch("$PQVXLDR,0\r\n");
+    QCOMPARE(h.core.State(), SessionState::FwRestart);
+    h.core.Dispatch(next.toStdString());
+    QCOMPARE(h.Handled(), handled);
+    QCOMPARE(h.core.State(), waiting ? SessionState::FwRestart : SessionState::Idle);
   }
 
   void sendSentenceAddsTheStartCharacterAndLogsWhileALogIsOpen() {

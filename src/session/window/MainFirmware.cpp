@@ -1,0 +1,54 @@
+// The firmware update as the main window shows it: the menu items, the
+// progress window and the controls taken away while it runs. What is sent
+// and decided lives in FwUpdate.
+
+#include <QTimer>
+
+#include "config/pages/ConfigPages.h"
+#include "firmware/ui/Progress.h"
+#include "link/Comms.h"
+#include "session/window/MainForm.h"
+#include "ui_MainForm.h"
+
+namespace hlx {
+
+void TMainForm::CreateFirmwareUpdate() {
+  m_progress = new TProgress(this);
+  m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
+  m_fw->SetAfterProgramming([this] { AfterProgramming(); });
+  connect(this, &TMainForm::firmwareUpdateRequested, this, [this](bool builtIn) { m_fw->Start(builtIn); });
+}
+
+void TMainForm::AfterProgramming() {
+  // A lost link or a close request waited for the last block; their turn now,
+  // after the core has armed its time-out, which ending the session stops.
+  if (m_lostDuringUpdate) {
+    m_lostDuringUpdate = false;
+    QTimer::singleShot(0, this, [this] {
+      if (ChannelOpen()) EndSession();
+    });
+  }
+  if (m_closeAfterUpdate) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+int TMainForm::HostSpeedIndex() const { return ui->cbBaudHost->currentIndex(); }
+
+std::uint32_t TMainForm::DeviceVersion() const {
+  return m_versionNumbers.major << 16 | m_versionNumbers.minor << 8 | m_versionNumbers.release;
+}
+
+void TMainForm::SetControlsForUpdate(bool enabled) {
+  RefreshControls(enabled);
+  ui->btnReadConfig->setEnabled(enabled && ChannelOpen());
+  ui->gbHost->setEnabled(enabled);
+}
+
+void TMainForm::RevealUpdateMenu() {
+  ui->miSep2->setVisible(true);
+  ui->miUpdateFirmware->setVisible(true);
+  ui->miUpdateFirmware->setEnabled(true);
+}
+
+ProgressView& TMainForm::Progress() { return *m_progress; }
+
+}  // namespace hlx
