@@ -14,6 +14,7 @@ class ScriptedPrompts : public UserPrompts {
   QQueue<bool> yesNoAnswers;    // default answer when empty: No
   QQueue<QString> fileAnswers;  // default answer when empty: cancel
   int lastSaveFilter = -1;      // file type preselected in the last save dialog
+  int lastOpenFilter = -1;      // and in the last open dialog
 
   void Inform(const QString& text, const QString& caption, PromptIcon icon) override {
     records.append({"inform", caption, PromptText(text), icon});
@@ -22,8 +23,9 @@ class ScriptedPrompts : public UserPrompts {
     records.append({"ask", caption, PromptText(text), icon});
     return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
   }
-  QString OpenFile(const QString& caption, const QStringList&, int, const QString&) override {
+  QString OpenFile(const QString& caption, const QStringList&, int selectedFilter, const QString&) override {
     records.append({"open", caption, {}, PromptIcon::None});
+    lastOpenFilter = selectedFilter;
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
   }
   // A save record's text is the name the dialog proposed.
