@@ -1,0 +1,150 @@
+// The container maker: checksum, CRC-32 and a whole small container against
+// literal bytes (worked out independently), the size limit, and the command
+// line's refusals, which must never leave a broken or half-written output.
+#include <QtTest>
+
+#include "FirmwareMaker.h"
+#include "MkfwCommand.h"
+
+using namespace hlx::mkfw;
+
+namespace {
+
+std::span<const std::uint8_t> Span(const QByteArray& b) {
+  return {reinterpret_cast<const std::uint8_t*>(b.constData()), static_cast<std::size_t>(b.size())};
+}
+
+QByteArray Bytes(const std::vector<std::uint8_t>& v) {
+  return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+}
+
+}  // namespace
+
+class MkfwTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void checksums_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<uint>("checksum");  // over the bytes padded with 0xFF to the image area
+    QTest::addColumn<uint>("crc");
+    QTest::newRow("nothing") << QByteArray() << 0x050005u << 0x00000000u;
+    QTest::newRow("abc") << QByteArray("abc") << 0x01EE85u << 0x352441C2u;
+    QTest::newRow("check string") << QByteArray("123456789") << 0x01157Au << 0xCBF43926u;
+  }
+  void checksums() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(uint, checksum);
+    QFETCH(uint, crc);
+    QCOMPARE(FirmwareChecksum(Span(bytes)), checksum);
+    QCOMPARE(Crc32(Span(bytes)), crc);
+  }
+
+  void smallContainerBytes() {
+    const QByteArray expected = QByteArray::fromHex(
+        "484C5800" "00" "03" "00" "22" "00"  // magic, format, major, build, minor, type
+        "EAE6849B" "E0B76900"                // image CRC, checksum
+        "5CCD1AACB0E306B07CF27DCD2A7FAEE769C179");
+    QCOMPARE(Bytes(BuildContainer(Version{3, 34, 0}, 0, Span("abc"))), expected);
+    // Deciphered, the payload is the image record and the body.
+    std::vector<std::uint8_t> plain(expected.begin() + 17, expected.end());
+    ApplyKeystream(plain);
+    QCOMPARE(Bytes(plain), QByteArray::fromHex("484C5849" "03220000" "03000000" "C2412435" "616263"));
+  }
+
+  void bodyFitsTheImageAreaWithItsRecord_data() {
+    QTest::addColumn<int>("body");
+    QTest::addColumn<int>("containerSize");
+    QTest::newRow("empty") << 0 << 17 + 16;
+    QTest::newRow("largest") << 262128 << 17 + 262144;
+    QTest::newRow("one byte too many") << 262129 << 0;
+  }
+  void bodyFitsTheImageAreaWithItsRecord() {
+    QFETCH(int, body);
+    QFETCH(int, containerSize);
+    const std::vector<std::uint8_t> bytes = SyntheticBody(static_cast<std::size_t>(body));
+    QCOMPARE(static_cast<int>(BuildContainer(Version{1, 2, 3}, 7, bytes).size()), containerSize);
+  }
+
+  void parseVersion_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed");  // "" for a refusal
+    QTest::newRow("usual") << "3.33.1" << "3.33.1";
+    QTest::newRow("limits") << "0.255.007" << "0.255.7";
+    QTest::newRow("two parts") << "3.33" << "";
+    QTest::newRow("four parts") << "3.33.1.0" << "";
+    QTest::newRow("above 255") << "3.256.1" << "";
+    QTest::newRow("empty part") << "3..1" << "";
+    QTest::newRow("sign") << "+3.33.1" << "";
+    QTest::newRow("space") << "3.33.1 " << "";
+    QTest::newRow("empty") << "" << "";
+  }
+  void parseVersion() {
+    QFETCH(QString, text);
+    QFETCH(QString, parsed);
+    const std::optional<Version> v = ParseVersion(text.toStdString());
+    QCOMPARE(v ? QStringLiteral("%1.%2.%3").arg(v->major).arg(v->minor).arg(v->build) : QString(), parsed);
+  }
+
+  // Each row runs in a folder holding "abc.bin", the too long "big.bin" and an
+  // older "old.hlx" that a failed run must leave as it was.
+  void command_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");  // part of the message; "" when none is expected
+    QTest::addColumn<int>("oldSize");    // size of old.hlx afterwards
+    QTest::addColumn<QByteArray>("oldStart");
+    const QStringList out{"-o", "old.hlx"};
+    QTest::newRow("image") << QStringList{"--version", "3.34.0", "abc.bin"} + out << 0 << "" << 36 << QByteArray::fromHex("484C580000030022");
+    QTest::newRow("synthetic") << QStringList{"--version=3.33.1", "--type", "0", "--synthetic", "196608"} + out
+                               << 0 << "" << 196641
+                               << QByteArray::fromHex("484C580000030121" "00" "487BFC36" "CC10E200");
+    QTest::newRow("missing image") << QStringList{"--version", "3.34.0", "none.bin"} + out << 2
+                                   << "cannot read none.bin: No such file or directory" << 3 << QByteArray("old");
+    QTest::newRow("image is a folder") << QStringList{"--version", "3.34.0", "."} + out << 2
+                                       << "cannot read .: Is a directory" << 3 << QByteArray("old");
+    QTest::newRow("image too long") << QStringList{"--version", "3.34.0", "big.bin"} + out << 2
+                                    << "big.bin holds 262129 bytes, at most 262128 fit" << 3 << QByteArray("old");
+    QTest::newRow("synthetic too long") << QStringList{"--version", "3.34.0", "--synthetic", "262129"} + out
+                                        << 2 << "at most 262128 fit" << 3 << QByteArray("old");
+    QTest::newRow("bad version") << QStringList{"--version", "3.34", "abc.bin"} + out << 2
+                                 << "bad --version \"3.34\"" << 3 << QByteArray("old");
+    QTest::newRow("no version") << QStringList{"abc.bin"} + out << 2 << "--version X.Y.Z is required" << 3 << QByteArray("old");
+    QTest::newRow("bad type") << QStringList{"--version", "3.34.0", "--type", "256", "abc.bin"} + out << 2
+                              << "bad --type \"256\"" << 3 << QByteArray("old");
+    QTest::newRow("no output") << QStringList{"--version", "3.34.0", "abc.bin"} << 2 << "no output file" << 3 << QByteArray("old");
+    QTest::newRow("no image") << QStringList{"--version", "3.34.0"} + out << 2 << "no IMAGE file" << 3 << QByteArray("old");
+    QTest::newRow("unknown option") << QStringList{"--versio", "3.34.0"} + out << 2 << "unknown option --versio"
+                                    << 3 << QByteArray("old");
+    QTest::newRow("output folder missing") << QStringList{"--version", "3.34.0", "abc.bin", "-o", "no/x.hlx"} << 2
+                                           << "cannot write no/x.hlx: No such file or directory" << 3 << QByteArray("old");
+  }
+  void command() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    QFETCH(int, oldSize);
+    QFETCH(QByteArray, oldStart);
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const auto back = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
+    const auto write = [](const char* name, const QByteArray& bytes) {
+      QFile f(QString::fromLatin1(name));
+      return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    QVERIFY(write("abc.bin", "abc") && write("big.bin", QByteArray(262129, 'x')) && write("old.hlx", "old"));
+    std::vector<std::string> argv;
+    for (const QString& a : args) argv.push_back(a.toStdString());
+    std::string out, err;
+    QCOMPARE(RunMkfw(argv, out, err), status);
+    QVERIFY2(error.isEmpty() ? err.empty() : QString::fromStdString(err).contains(error), err.c_str());
+    QFile old(QStringLiteral("old.hlx"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.size(), qint64(oldSize));
+    QCOMPARE(old.read(oldStart.size()), oldStart);
+    // No temporary file is left behind, whatever happened.
+    QCOMPARE(QDir().entryList(QDir::Files), (QStringList{"abc.bin", "big.bin", "old.hlx"}));
+  }
+};
+
+QTEST_GUILESS_MAIN(MkfwTest)
+#include "tst_mkfw.moc"
