@@ -92,7 +92,8 @@ std::vector<std::uint8_t> PlainImage(const Version& version, std::uint8_t type,
 
 std::uint32_t ImageCrc(std::span<const std::uint8_t> payload) {
   std::vector<std::uint8_t> flash(payload.begin(), payload.end());
-  if (const std::size_t tail = flash.size() % kBlockSize; tail != 0) flash.resize(flash.size() + kBlockSize - tail, kFill);
+  if (const std::size_t tail = flash.size() % kBlockSize; tail != 0)
+    flash.resize(flash.size() + kBlockSize - tail, kFill);
   ApplyKeystream(flash);
   return Crc32(flash);
 }
