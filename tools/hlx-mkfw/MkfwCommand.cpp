@@ -35,8 +35,9 @@ std::optional<std::size_t> ParseCount(const std::string& text, std::size_t max) 
   return value;
 }
 
-std::string TooBig(const std::string& what, const std::string& size) {
-  return what + " holds " + size + " bytes, at most " + std::to_string(kMaxBody) +
+// `what` names the body and its size.
+std::string TooBig(const std::string& what) {
+  return what + " bytes, at most " + std::to_string(kMaxBody) +
          " fit: the bootloader's image area holds " + std::to_string(kImageArea) +
          " bytes and the image record takes " + std::to_string(kRecordSize) + " of them";
 }
@@ -51,7 +52,7 @@ std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std:
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > kMaxBody) {
     ::close(fd);
-    error = TooBig(path, std::to_string(st.st_size));
+    error = TooBig(path + " holds " + std::to_string(st.st_size));
     return std::nullopt;
   }
   // One byte more than fits tells a pipe that is too long apart.
@@ -70,7 +71,7 @@ std::optional<std::vector<std::uint8_t>> ReadImage(const std::string& path, std:
   }
   ::close(fd);
   if (got > kMaxBody) {
-    error = TooBig(path, "more than " + std::to_string(kMaxBody));
+    error = TooBig(path + " holds more than " + std::to_string(kMaxBody));
     return std::nullopt;
   }
   body.resize(got);
@@ -189,7 +190,7 @@ int RunMkfw(const std::vector<std::string>& args, std::string& out, std::string&
   if (o.synthetic) {
     const std::optional<std::size_t> size = ParseCount(*o.synthetic, SIZE_MAX);
     if (!size) return fail("bad --synthetic \"" + *o.synthetic + "\": a number of bytes");
-    if (*size > kMaxBody) return fail(TooBig("--synthetic", *o.synthetic));
+    if (*size > kMaxBody) return fail(TooBig("--synthetic " + *o.synthetic));
     body = SyntheticBody(*size);
   } else if (!o.images.empty()) {
     std::optional<std::vector<std::uint8_t>> read = ReadImage(o.images.front(), error);

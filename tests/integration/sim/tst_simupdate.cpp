@@ -54,7 +54,8 @@ struct Update {
     QByteArray payload = container.mid(17);
     payload.append(1024 - payload.size(), '\xFF');
     commands << QByteArray::fromHex("01") << QByteArray::fromHex("0601");
-    for (char block : {0, 1}) commands << QByteArray::fromHex("03") + block + '\0' + payload.mid(block * 512, 512);
+    for (char block : {0, 1})
+      commands << QByteArray::fromHex("03") + block + '\0' + payload.mid(block * 512, 512);
     commands << QByteArray::fromHex("05");
   }
   QByteArray container;

@@ -94,29 +94,31 @@ class MkfwTest : public QObject {
     QTest::addColumn<int>("oldSize");    // size of old.hlx afterwards
     QTest::addColumn<QByteArray>("oldStart");
     const QStringList out{"-o", "old.hlx"};
-    QTest::newRow("image") << QStringList{"--version", "3.34.0", "abc.bin"} + out << 0 << "" << 36 << QByteArray::fromHex("484C580000030022");
+    const QString v = QStringLiteral("3.34.0");
+    QTest::newRow("image") << QStringList{"--version", v, "abc.bin"} + out << 0 << "" << 36
+                           << QByteArray::fromHex("484C580000030022");
+    // The built-in container: its header pins the bytes of the synthetic body.
     QTest::newRow("synthetic") << QStringList{"--version=3.33.1", "--type", "0", "--synthetic", "196608"} + out
                                << 0 << "" << 196641
                                << QByteArray::fromHex("484C580000030121" "00" "487BFC36" "CC10E200");
-    QTest::newRow("missing image") << QStringList{"--version", "3.34.0", "none.bin"} + out << 2
-                                   << "cannot read none.bin: No such file or directory" << 3 << QByteArray("old");
-    QTest::newRow("image is a folder") << QStringList{"--version", "3.34.0", "."} + out << 2
-                                       << "cannot read .: Is a directory" << 3 << QByteArray("old");
-    QTest::newRow("image too long") << QStringList{"--version", "3.34.0", "big.bin"} + out << 2
-                                    << "big.bin holds 262129 bytes, at most 262128 fit" << 3 << QByteArray("old");
-    QTest::newRow("synthetic too long") << QStringList{"--version", "3.34.0", "--synthetic", "262129"} + out
-                                        << 2 << "at most 262128 fit" << 3 << QByteArray("old");
-    QTest::newRow("bad version") << QStringList{"--version", "3.34", "abc.bin"} + out << 2
-                                 << "bad --version \"3.34\"" << 3 << QByteArray("old");
-    QTest::newRow("no version") << QStringList{"abc.bin"} + out << 2 << "--version X.Y.Z is required" << 3 << QByteArray("old");
-    QTest::newRow("bad type") << QStringList{"--version", "3.34.0", "--type", "256", "abc.bin"} + out << 2
-                              << "bad --type \"256\"" << 3 << QByteArray("old");
-    QTest::newRow("no output") << QStringList{"--version", "3.34.0", "abc.bin"} << 2 << "no output file" << 3 << QByteArray("old");
-    QTest::newRow("no image") << QStringList{"--version", "3.34.0"} + out << 2 << "no IMAGE file" << 3 << QByteArray("old");
-    QTest::newRow("unknown option") << QStringList{"--versio", "3.34.0"} + out << 2 << "unknown option --versio"
-                                    << 3 << QByteArray("old");
-    QTest::newRow("output folder missing") << QStringList{"--version", "3.34.0", "abc.bin", "-o", "no/x.hlx"} << 2
-                                           << "cannot write no/x.hlx: No such file or directory" << 3 << QByteArray("old");
+    const auto refused = [](const char* name, const QStringList& args, const char* error) {
+      QTest::newRow(name) << args << 2 << error << 3 << QByteArray("old");
+    };
+    refused("missing image", QStringList{"--version", v, "none.bin"} + out,
+            "cannot read none.bin: No such file or directory");
+    refused("image is a folder", QStringList{"--version", v, "."} + out, "cannot read .: Is a directory");
+    refused("image too long", QStringList{"--version", v, "big.bin"} + out,
+            "big.bin holds 262129 bytes, at most 262128 fit");
+    refused("synthetic too long", QStringList{"--version", v, "--synthetic", "262129"} + out,
+            "--synthetic 262129 bytes, at most 262128 fit");
+    refused("bad version", QStringList{"--version", "3.34", "abc.bin"} + out, "bad --version \"3.34\"");
+    refused("no version", QStringList{"abc.bin"} + out, "--version X.Y.Z is required");
+    refused("bad type", QStringList{"--version", v, "--type", "256", "abc.bin"} + out, "bad --type \"256\"");
+    refused("no output", QStringList{"--version", v, "abc.bin"}, "no output file");
+    refused("no image", QStringList{"--version", v} + out, "no IMAGE file");
+    refused("unknown option", QStringList{"--versio", v} + out, "unknown option --versio");
+    refused("output folder missing", QStringList{"--version", v, "abc.bin", "-o", "no/x.hlx"},
+            "cannot write no/x.hlx: No such file or directory");
   }
   void command() {
     QFETCH(QStringList, args);

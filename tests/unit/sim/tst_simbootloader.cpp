@@ -45,7 +45,8 @@ QByteArrayList Commands(QByteArray payload, bool erase = true, bool decrypt = tr
   if (decrypt) commands << QByteArray::fromHex("0601");
   payload.append((512 - payload.size() % 512) % 512, '\xFF');
   for (int block = 0; block * 512 < payload.size(); ++block)
-    commands << QByteArray::fromHex("03") + char(block & 0xFF) + char(block >> 8) + payload.mid(block * 512, 512);
+    commands << QByteArray::fromHex("03") + char(block & 0xFF) + char(block >> 8) +
+                    payload.mid(block * 512, 512);
   return commands << QByteArray::fromHex("05");
 }
 
@@ -53,7 +54,8 @@ QByteArrayList Commands(QByteArray payload, bool erase = true, bool decrypt = tr
 struct Rig {
   explicit Rig(const LoaderSettings& settings = {}) : boot(settings) { boot.Restart(0, out); }
   void Run(int ms) {
-    for (const std::int64_t end = now + ms; now < end;) boot.Advance(now = std::min<std::int64_t>(now + 10, end), out);
+    for (const std::int64_t end = now + ms; now < end;)
+      boot.Advance(now = std::min<std::int64_t>(now + 10, end), out);
   }
   QByteArray Take() {
     const QByteArray bytes(out.bytes.data(), static_cast<qsizetype>(out.bytes.size()));
@@ -103,7 +105,8 @@ class SimBootloaderTest : public QObject {
     QTest::newRow("one block") << QByteArray("fw0") << 0 << true << true << -1
                                << QByteArray::fromHex("FE05594BB0FFFEFD") << "3.34.0";
     QTest::newRow("one block, CRC with an end byte")
-        << QByteArray("fw11") << 0 << true << true << -1 << QByteArray::fromHex("FE05FFFDF75BEDFD") << "3.34.0";
+        << QByteArray("fw11") << 0 << true << true << -1 << QByteArray::fromHex("FE05FFFDF75BEDFD")
+        << "3.34.0";
     QTest::newRow("three blocks, own type")
         << Ramp(1100) << 2 << true << true << -1 << QByteArray::fromHex("FE05642B533BFD") << "3.34.0";
     QTest::newRow("other type") << QByteArray("fw0") << 5 << true << true << -1
@@ -176,7 +179,8 @@ class SimBootloaderTest : public QObject {
     const bool garbage = fault == QLatin1String("garbage");
     Rig rig(s);
     const QByteArrayList commands = Commands(Container(Ramp(600), 0).mid(17));
-    const QByteArrayList normal{"$PQVXLDR,00*79\r\n", kAck, kAck, kAck, kAck, QByteArray::fromHex("FE053E817307FD")};
+    const QByteArrayList normal{"$PQVXLDR,00*79\r\n", kAck,   kAck,
+                                kAck,                 kAck, QByteArray::fromHex("FE053E817307FD")};
     rig.Run(200);
     QCOMPARE(rig.Take(), step == 0 ? output : normal[0]);
     rig.Send(Frame(QByteArray::fromHex("F0F1F2F3")));
@@ -232,11 +236,13 @@ class SimBootloaderTest : public QObject {
     QTest::addColumn<QString>("error");  // "" when accepted
     QTest::newRow("garbage") << "garbage" << "";
     QTest::newRow("last block") << "bad-reply:block=511" << "";
-    QTest::newRow("block out of range") << "no-reply:block=512" << "no-reply needs :erase, :decrypt, :crc or :block=K with K 0..511";
+    QTest::newRow("block out of range") << "no-reply:block=512"
+                                        << "no-reply needs :erase, :decrypt, :crc or :block=K with K 0..511";
     QTest::newRow("drop without block") << "drop:erase" << "drop needs :block=K with K 0..511";
     QTest::newRow("argument too many") << "crc-mismatch:1" << "crc-mismatch takes no argument";
     QTest::newRow("unknown") << "slow"
-                             << "unknown kind \"slow\" (one of no-announce, no-reply, bad-reply, crc-mismatch, drop, garbage)";
+                             << "unknown kind \"slow\" (one of no-announce, no-reply, bad-reply, "
+                                "crc-mismatch, drop, garbage)";
   }
   void faultOptions() {
     QFETCH(QString, text);
