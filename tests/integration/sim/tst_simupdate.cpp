@@ -1,6 +1,6 @@
 // A firmware update of the real hlx-sim through the program's port object,
 // over its pseudo-terminal and over TCP: RESET, the bootloader's
-// announcement, the frames, and the restarted firmware's version; and a
+// announcement, the frames, and the restarted firmware's version, or a
 // channel that vanishes in the middle of it.
 #include <QtTest>
 
@@ -73,16 +73,23 @@ bool Open(TComm& comm, int kind, const SimProcess& sim, int speed) {
 class SimUpdateTest : public QObject {
   Q_OBJECT
  private slots:
-  void updateStartsTheNewVersion_data() {
+  // With `dropAt`, the channel vanishes at that command (block 1): the wait
+  // ends, and connected again the host finds the bootloader announcing itself
+  // once its watchdog has given up the session.
+  void update_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("pty") << int(ChSerial) << QStringList();
-    QTest::newRow("pty, paced at 38400") << int(ChSerial) << QStringList{"--pace", "--host-speed", "3"};
-    QTest::newRow("tcp, slow bootloader") << int(ChTcp) << QStringList{"--loader-delay", "300"};
+    QTest::addColumn<int>("dropAt");  // index in the commands, -1: none
+    QTest::newRow("pty") << int(ChSerial) << QStringList() << -1;
+    QTest::newRow("pty, paced at 38400") << int(ChSerial) << QStringList{"--pace", "--host-speed", "3"} << -1;
+    QTest::newRow("tcp, slow bootloader") << int(ChTcp) << QStringList{"--loader-delay", "300"} << -1;
+    QTest::newRow("pty, dropped") << int(ChSerial) << QStringList{"--loader-fault", "drop:block=1"} << 3;
+    QTest::newRow("tcp, dropped") << int(ChTcp) << QStringList{"--loader-fault", "drop:block=1"} << 3;
   }
-  void updateStartsTheNewVersion() {
+  void update() {
     QFETCH(int, kind);
     QFETCH(QStringList, args);
+    QFETCH(int, dropAt);
     SimProcess sim(kind == ChSerial, false);
     QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
     const int speed = args.contains(QStringLiteral("--pace")) ? 3 : 5;
@@ -94,8 +101,19 @@ class SimUpdateTest : public QObject {
     w.comm.EnterLoaderMode();
     w.comm.SendFrame(Record(QByteArray::fromHex("F0F1F2F3")));
     LoaderFrameRecord reply;
-    for (const QByteArray& command : update.commands) {
+    for (qsizetype i = 0; i < update.commands.size(); ++i) {
+      const QByteArray& command = update.commands[i];
       w.comm.SendFrame(Record(command));
+      if (i == dropAt) {
+        QCOMPARE(w.comm.ReceiveFrame(reply), kFrameTimeout);
+        w.comm.LeaveLoaderMode();
+        QVERIFY(sim.waitForLine("hangup", 1, 1000));
+        QTRY_COMPARE_WITH_TIMEOUT(w.lost, 1, 3000);
+        w.lines.clear();
+        QVERIFY(Open(w.comm, kind, sim, speed));
+        QTRY_VERIFY_WITH_TIMEOUT(w.Seen(QStringLiteral("$PQVXLDR,00*79")), 10000);
+        return;
+      }
       QCOMPARE(w.comm.ReceiveFrame(reply), kFrameReady);
       QCOMPARE(Payload(reply), command == "\x05" ? '\x05' + update.container.mid(9, 4) : QByteArray("\x80"));
     }
@@ -105,37 +123,6 @@ class SimUpdateTest : public QObject {
     // The new firmware answers as before.
     w.comm.Send("PQVXVER");
     QTRY_COMPARE_WITH_TIMEOUT(w.lines.filter(QStringLiteral("$PQVXVER,3.34.0,")).size(), 2, 5000);
-  }
-
-  void channelLostAtABlockEndsTheWaitAndTheBootloaderAnnouncesAgain_data() {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("pty") << int(ChSerial);
-    QTest::newRow("tcp") << int(ChTcp);
-  }
-  void channelLostAtABlockEndsTheWaitAndTheBootloaderAnnouncesAgain() {
-    QFETCH(int, kind);
-    SimProcess sim(kind == ChSerial, false);
-    QVERIFY2(sim.start({"--loader-fault", "drop:block=1"}), qPrintable(sim.errorText()));
-    Window w;
-    QVERIFY(Open(w.comm, kind, sim, 5));
-    w.comm.Send("PQVXRESET");
-    QTRY_VERIFY_WITH_TIMEOUT(w.Seen(QStringLiteral("$PQVXLDR,00*79")), 5000);
-    const Update update;
-    w.comm.EnterLoaderMode();
-    LoaderFrameRecord reply;
-    for (qsizetype i = 0; i < 3; ++i) {
-      w.comm.SendFrame(Record(update.commands[i]));
-      QCOMPARE(w.comm.ReceiveFrame(reply), kFrameReady);
-    }
-    w.comm.SendFrame(Record(update.commands[3]));
-    QCOMPARE(w.comm.ReceiveFrame(reply), kFrameTimeout);
-    w.comm.LeaveLoaderMode();
-    QVERIFY(sim.waitForLine("hangup", 1, 1000));
-    QTRY_COMPARE_WITH_TIMEOUT(w.lost, 1, 3000);
-    // Connected again, the host finds the bootloader once its watchdog has given up the session.
-    w.lines.clear();
-    QVERIFY(Open(w.comm, kind, sim, 5));
-    QTRY_VERIFY_WITH_TIMEOUT(w.Seen(QStringLiteral("$PQVXLDR,00*79")), 10000);
   }
 };
 
