@@ -189,6 +189,11 @@ bool CurrentDialect::TagBlocksOn(const SimDevice& device) const {
   return OptionBit(device.Config().options, kOptionTagBlocks);
 }
 
+// A restarted firmware reports itself, so a host waiting after an update learns the new version.
+std::vector<std::string> CurrentDialect::StartUpLines(const SimDevice& device) const {
+  return {VerReply(device)};
+}
+
 void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
                                     std::vector<std::string>& replies) {
   const Fields f{SentenceFields(line)};
@@ -208,7 +213,10 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
   } else if (address == "PQVXSTAT") {
     if (const int on = Digit(f.At(1), 1); on >= 0) device.SetStatisticsOn(on == 1);
   } else if (address == "PQVXRESET") {
-    if (f.At(1) && *f.At(1) == kFactoryResetArg) device.FactoryReset();
+    if (!f.At(1))
+      device.RequestLoader();
+    else if (*f.At(1) == kFactoryResetArg)
+      device.FactoryReset();
   } else if (command) {
     if (address == "PQVXFL") {
       HandleFl(f, c);  // the list is confirmed by a query, not per rule

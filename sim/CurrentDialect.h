@@ -16,6 +16,7 @@ class CurrentDialect : public SimDialect {
  public:
   void HandleSentence(const std::string& line, SimDevice& device, std::vector<std::string>& replies) override;
   bool TagBlocksOn(const SimDevice& device) const override;
+  std::vector<std::string> StartUpLines(const SimDevice& device) const override;
 };
 
 // Reply texts of the current generation (wire text with checksum and CR LF).

@@ -98,6 +98,10 @@ void TcpEndpoint::OnReadyRead(QTcpSocket* client) {
   auto it = m_clients.find(client);
   if (it == m_clients.end()) return;
   const QByteArray data = client->readAll();
+  if (m_sink) {
+    m_sink(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+    return;
+  }
   std::vector<std::string> lines;
   it->Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())), lines);
   for (const std::string& line : lines) {
@@ -112,6 +116,16 @@ void TcpEndpoint::Broadcast(const QByteArray& data) {
     if (client->state() == QAbstractSocket::ConnectedState && client->bytesToWrite() < kMaxPendingOutput)
       client->write(data);
   }
+}
+
+void TcpEndpoint::SendAll(const QByteArray& data) {
+  for (auto it = m_clients.begin(); it != m_clients.end(); ++it)
+    if (it.key()->state() == QAbstractSocket::ConnectedState) it.key()->write(data);
+}
+
+void TcpEndpoint::SetByteSink(ByteSink sink) {
+  m_sink = std::move(sink);
+  for (LineAssembler& lines : m_clients) lines.Reset();
 }
 
 qint64 TcpEndpoint::MaxPending() const {

@@ -44,6 +44,10 @@ class TcpEndpoint : public QObject {
   bool Open(const QHostAddress& address, quint16 port, QString& error);
   quint16 Port() const { return m_server.serverPort(); }
   void Broadcast(const QByteArray& data);
+  // To every client, however far behind (replies and announcements).
+  void SendAll(const QByteArray& data);
+  // A sink takes every client's bytes instead of the line handler; null: lines.
+  void SetByteSink(ByteSink sink);
   int ClientCount() const { return static_cast<int>(m_clients.size()); }
   // Bytes waiting for the slowest client.
   qint64 MaxPending() const;
@@ -56,6 +60,7 @@ class TcpEndpoint : public QObject {
   void OnReadyRead(QTcpSocket* client);
 
   LineHandler m_handler;
+  ByteSink m_sink;
   QTcpServer m_server;
   QHash<QTcpSocket*, LineAssembler> m_clients;
 };

@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace hlx::sim {
 
@@ -21,7 +22,12 @@ constexpr std::size_t kReadChunk = 4096;
 }  // namespace
 
 PtyEndpoint::PtyEndpoint(LineHandler handler, std::function<int()> hostSpeedIndex, QObject* parent)
-    : QObject(parent), m_handler(std::move(handler)), m_hostSpeed(std::move(hostSpeedIndex)) {}
+    : QObject(parent), m_handler(std::move(handler)), m_hostSpeed(std::move(hostSpeedIndex)) {
+  m_wireTime.start();
+  m_paceTimer.setSingleShot(true);
+  m_paceTimer.setTimerType(Qt::PreciseTimer);
+  connect(&m_paceTimer, &QTimer::timeout, this, &PtyEndpoint::PaceInput);
+}
 
 PtyEndpoint::~PtyEndpoint() {
   if (!m_link.isEmpty() && QFileInfo(m_link).isSymLink()) QFile::remove(m_link);
@@ -91,6 +97,9 @@ void PtyEndpoint::Attach(int master) {
   m_hungUp = true;
   m_pending.clear();
   m_lines.Reset();
+  m_inbox.clear();
+  m_inClock = m_outClock = WireClock{};
+  m_outReady = 0;
   if (m_master < 0) return;
   m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
   m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
@@ -143,6 +152,9 @@ void PtyEndpoint::SetHungUp(bool hungUp) {
     m_writeNotifier->setEnabled(false);
     m_pending.clear();
     m_lines.Reset();
+    m_inbox.clear();
+    m_inClock = m_outClock = WireClock{};
+    m_outReady = 0;
   }
 }
 
@@ -153,22 +165,86 @@ void PtyEndpoint::OnReadable() {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0 || errno != EAGAIN) SetHungUp(true);
-      return;
+      break;
     }
     if (!SpeedMatches()) {
       // At another speed the UART would see framing errors, not lines.
       m_lines.Reset();
       continue;
     }
-    std::vector<std::string> lines;
-    m_lines.Feed(std::string_view(buf, static_cast<std::size_t>(n)), lines);
-    for (const std::string& line : lines) {
-      const std::vector<std::string> replies = m_handler(line);
-      // Replies leave at the speed the command came in at, even when the
-      // command changed it.
-      if (!replies.empty()) Write(JoinLines(replies), true);
+    if (m_paced) {
+      m_inbox.append(buf, n);
+      m_inClock.Queue(m_wireTime.nsecsElapsed(), n);
+      continue;
     }
+    Deliver(std::string_view(buf, static_cast<std::size_t>(n)));
   }
+  if (m_paced) PaceInput();
+}
+
+void PtyEndpoint::Deliver(std::string_view bytes) {
+  if (m_sink) {
+    m_sink(bytes);
+    return;
+  }
+  std::vector<std::string> lines;
+  m_lines.Feed(bytes, lines);
+  for (const std::string& line : lines) {
+    const std::vector<std::string> replies = m_handler(line);
+    // Replies leave at the speed the command came in at, even when the
+    // command changed it.
+    if (!replies.empty()) Write(JoinLines(replies), true);
+  }
+}
+
+void PtyEndpoint::SetByteSink(ByteSink sink) {
+  m_sink = std::move(sink);
+  m_lines.Reset();
+}
+
+int PtyEndpoint::TerminalBaud() const {
+  static constexpr int kBauds[] = {4800, 9600, 19200, 38400, 57600, 115200, 230400};
+  const int index = TerminalSpeedIndex();
+  return index >= 0 ? kBauds[index] : 0;
+}
+
+void PtyEndpoint::PaceInput() {
+  if (const qsizetype n = m_inClock.Passed(m_wireTime.nsecsElapsed(), TerminalBaud()); n > 0) {
+    const QByteArray due = m_inbox.left(n);
+    m_inbox.remove(0, n);
+    Deliver(std::string_view(due.constData(), static_cast<std::size_t>(due.size())));
+  }
+  PaceOutput();
+}
+
+void PtyEndpoint::PaceOutput() {
+  m_outReady += m_outClock.Passed(m_wireTime.nsecsElapsed(), TerminalBaud());
+  while (m_outReady > 0 && !m_pending.isEmpty() && !m_hungUp) {
+    const auto size = static_cast<std::size_t>(std::min(m_outReady, m_pending.size()));
+    const ssize_t n = ::write(m_master, m_pending.constData(), size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (errno != EAGAIN) SetHungUp(true);
+      break;
+    }
+    m_pending.remove(0, n);
+    m_outReady -= n;
+  }
+  if (m_hungUp) return;
+  // A reader that is behind makes room again through the notifier.
+  m_writeNotifier->setEnabled(m_outReady > 0 && !m_pending.isEmpty());
+  SchedulePace();
+}
+
+void PtyEndpoint::SchedulePace() {
+  const int baud = TerminalBaud();
+  constexpr qint64 kNever = std::numeric_limits<qint64>::max();
+  qint64 next = kNever;
+  if (m_inClock.queued > 0) next = m_inClock.NextNs(baud);
+  if (m_outClock.queued > 0) next = std::min(next, m_outClock.NextNs(baud));
+  if (next == kNever) return;
+  const qint64 waitMs = (next - m_wireTime.nsecsElapsed() + 999'999) / 1'000'000;
+  m_paceTimer.start(static_cast<int>(std::clamp<qint64>(waitMs, 0, 1000)));
 }
 
 void PtyEndpoint::Broadcast(const QByteArray& data) {
@@ -176,14 +252,28 @@ void PtyEndpoint::Broadcast(const QByteArray& data) {
   Write(data, false);
 }
 
+void PtyEndpoint::Send(const QByteArray& data) {
+  if (m_hungUp || data.isEmpty() || !SpeedMatches()) return;
+  Write(data, true);
+}
+
 void PtyEndpoint::Write(const QByteArray& data, bool isReply) {
   if (m_hungUp) return;
   if (!isReply && m_pending.size() > kMaxPendingOutput) return;
   m_pending += data;
+  if (m_paced) {
+    m_outClock.Queue(m_wireTime.nsecsElapsed(), data.size());
+    PaceOutput();
+    return;
+  }
   OnWritable();
 }
 
 void PtyEndpoint::OnWritable() {
+  if (m_paced) {
+    PaceOutput();
+    return;
+  }
   while (!m_pending.isEmpty()) {
     const ssize_t n = ::write(m_master, m_pending.constData(), static_cast<std::size_t>(m_pending.size()));
     if (n < 0 && errno == EINTR) continue;

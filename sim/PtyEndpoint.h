@@ -4,8 +4,11 @@
 // speed, and only while someone has the terminal open; otherwise what
 // arrives is dropped and nothing is sent, as with a real UART.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "LineAssembler.h"
@@ -14,6 +17,29 @@
 class QSocketNotifier;
 
 namespace hlx::sim {
+
+// Bytes crossing a serial wire one after another, ten bit times each (start
+// bit, eight data bits, stop bit).
+struct WireClock {
+  qsizetype queued = 0;  // bytes on their way
+  qint64 startNs = 0;    // when the first of them began
+
+  static qint64 ByteNs(int baud) { return baud > 0 ? 10'000'000'000LL / baud : 0; }
+  void Queue(qint64 nowNs, qsizetype count) {
+    if (queued == 0) startNs = nowNs;
+    queued += count;
+  }
+  // How many of the queued bytes have arrived by `nowNs`.
+  qsizetype Passed(qint64 nowNs, int baud) {
+    const qint64 byteNs = ByteNs(baud);
+    const qsizetype n = byteNs == 0 ? queued : std::min<qsizetype>(queued, (nowNs - startNs) / byteNs);
+    startNs += n * byteNs;
+    queued -= n;
+    return n;
+  }
+  // When the next byte arrives.
+  qint64 NextNs(int baud) const { return startNs + ByteNs(baud); }
+};
 
 class PtyEndpoint : public QObject {
   Q_OBJECT
@@ -27,6 +53,14 @@ class PtyEndpoint : public QObject {
   QString SlavePath() const { return m_slavePath; }
 
   void Broadcast(const QByteArray& data);
+  // Sends what the device says in reply or on its own, never dropped for a
+  // slow reader; like every output only while the speeds match.
+  void Send(const QByteArray& data);
+  // A sink takes every received byte instead of the line handler; null: lines.
+  void SetByteSink(ByteSink sink);
+  // Received bytes are handled and output leaves no faster than the wire at
+  // the terminal's speed would carry them.
+  void SetPaced(bool paced) { m_paced = paced; }
   // Notices the other side opening or closing the terminal; call regularly.
   void Poll();
   // The cable is pulled: the other side sees its terminal hang up, and a new
@@ -46,6 +80,13 @@ class PtyEndpoint : public QObject {
  private:
   void OnReadable();
   void OnWritable();
+  void Deliver(std::string_view bytes);
+  // Paced mode: hands on the received bytes whose wire time is over, writes
+  // the output whose wire time is over, and sets the timer for the next.
+  void PaceInput();
+  void PaceOutput();
+  void SchedulePace();
+  int TerminalBaud() const;
   void Write(const QByteArray& data, bool isReply);
   void SetHungUp(bool hungUp);
   // A raw terminal at `speedIndex`; returns its master or -1.
@@ -63,7 +104,15 @@ class PtyEndpoint : public QObject {
   QSocketNotifier* m_writeNotifier = nullptr;
   QByteArray m_pending;
   LineAssembler m_lines;
+  ByteSink m_sink;
   bool m_hungUp = true;
+  bool m_paced = false;
+  QElapsedTimer m_wireTime;
+  QTimer m_paceTimer;
+  QByteArray m_inbox;  // paced input still on the wire
+  WireClock m_inClock;
+  WireClock m_outClock;
+  qsizetype m_outReady = 0;  // paced output that may be written now
 };
 
 }  // namespace hlx::sim

@@ -33,6 +33,12 @@ void SimDevice::FactoryReset() {
   m_config = FactoryConfig(m_config.hostSpeed);
 }
 
+std::vector<std::string> SimDevice::StartFirmware(const std::string& version) {
+  m_settings.firmware = version;
+  m_statisticsOn = false;
+  return m_dialect->StartUpLines(*this);
+}
+
 std::vector<std::string> SimDevice::ReceiveLine(std::string_view line) {
   std::vector<std::string> replies;
   if (m_settings.faults.silent) return replies;

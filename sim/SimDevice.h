@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "SimConfig.h"
@@ -61,6 +62,13 @@ class SimDevice {
   bool StatisticsOn() const { return m_statisticsOn; }
   void SetStatisticsOn(bool on) { m_statisticsOn = on; }
   void FactoryReset();
+  // The firmware was told to restart into the bootloader; the transports
+  // decide whether they can carry it there. Reading clears the request.
+  void RequestLoader() { m_loaderRequested = true; }
+  bool TakeLoaderRequest() { return std::exchange(m_loaderRequested, false); }
+  // The firmware `version` starts (after an update): settings survive, the
+  // statistics switch does not. Returns what it sends on its own.
+  std::vector<std::string> StartFirmware(const std::string& version);
   void SetTrafficRate(double linesPerSecond) { m_settings.trafficRate = linesPerSecond; }
   int BadChecksumCount() const { return m_badChecksums; }
   int ReceivedCount() const { return m_received; }
@@ -80,6 +88,7 @@ class SimDevice {
   TrafficGenerator m_traffic;
   std::mt19937 m_random;
   bool m_statisticsOn = false;
+  bool m_loaderRequested = false;
   bool m_clockStarted = false;
   std::int64_t m_lastMs = 0;
   std::int64_t m_nextOverflowMs = 0;

@@ -20,6 +20,8 @@ class SimDialect {
                               std::vector<std::string>& replies) = 0;
   // Whether live sentences carry a TAG block naming their source right now.
   virtual bool TagBlocksOn(const SimDevice& device) const = 0;
+  // What the firmware sends on its own when it has started (wire text).
+  virtual std::vector<std::string> StartUpLines(const SimDevice&) const { return {}; }
 };
 
 // The dialect of a generation (0 = current), or null when not simulated.

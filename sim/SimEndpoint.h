@@ -5,11 +5,15 @@
 #include <QByteArray>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hlx::sim {
 
 using LineHandler = std::function<std::vector<std::string>(const std::string& line)>;
+// While the device runs its bootloader a stream endpoint hands it the raw
+// bytes instead of lines; null means line mode.
+using ByteSink = std::function<void(std::string_view bytes)>;
 
 // Output waiting for a slow reader is capped; live traffic beyond the cap is
 // dropped (as a device's full transmit queue would), replies never are.

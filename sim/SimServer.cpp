@@ -21,7 +21,7 @@ constexpr qint64 kNoiseBacklog = 32 * 1024;
 }  // namespace
 
 SimServer::SimServer(const SimSettings& device, const ServerSettings& server, QObject* parent)
-    : QObject(parent), m_device(device), m_settings(server) {
+    : QObject(parent), m_device(device), m_settings(server), m_boot(server.loader) {
   m_timer.setInterval(kTickMs);
   m_timer.setTimerType(Qt::PreciseTimer);
   connect(&m_timer, &QTimer::timeout, this, &SimServer::Tick);
@@ -39,9 +39,11 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
       return false;
     }
   }
-  const LineHandler handler = [this](const std::string& line) { return HandleLine(line); };
+  const auto handler = [this](Channel from) {
+    return [this, from](const std::string& line) { return HandleLine(line, from); };
+  };
 
-  m_udp = std::make_unique<UdpEndpoint>(handler);
+  m_udp = std::make_unique<UdpEndpoint>(handler(kChannelUdp));
   if (!m_udp->Open(m_settings.address, m_settings.port, m_settings.udpPeer, m_settings.udpPeerPort, error))
     return false;
   endpoints << QStringLiteral("udp %1:%2 -> %3:%4")
@@ -50,24 +52,27 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
                    .arg(m_settings.udpPeer.toString())
                    .arg(m_settings.udpPeerPort);
 
-  m_tcp = std::make_unique<TcpEndpoint>(handler);
+  m_tcp = std::make_unique<TcpEndpoint>(handler(kChannelTcp));
   if (!m_tcp->Open(m_settings.address, m_settings.port, error)) return false;
   endpoints << QStringLiteral("tcp %1:%2").arg(m_settings.address.toString()).arg(m_tcp->Port());
 
   if (!m_settings.ptyPath.isEmpty()) {
-    m_pty = std::make_unique<PtyEndpoint>(handler, [this] { return m_device.HostSpeed(); });
+    m_pty = std::make_unique<PtyEndpoint>(handler(kChannelPty), [this] { return m_device.HostSpeed(); });
     if (!m_pty->Open(m_settings.ptyPath, m_device.HostSpeed(), error)) return false;
+    m_pty->SetPaced(m_settings.pace);
     endpoints << QStringLiteral("pty %1 -> %2").arg(m_pty->LinkPath(), m_pty->SlavePath());
   }
   if (m_record.isOpen()) endpoints << QStringLiteral("record %1").arg(m_settings.recordPath);
 
   m_clock.start();
+  // As after a failed update: the bootloader waits for a host on either stream channel.
+  if (m_settings.startInLoader) EnterLoader(kChannelPty | kChannelTcp);
   m_timer.start();
   Tick();
   return true;
 }
 
-std::vector<std::string> SimServer::HandleLine(const std::string& line) {
+std::vector<std::string> SimServer::HandleLine(const std::string& line, Channel from) {
   if (m_record.isOpen()) {
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -75,6 +80,7 @@ std::vector<std::string> SimServer::HandleLine(const std::string& line) {
     m_record.write(text.data(), static_cast<qint64>(text.size()));
     m_record.flush();
   }
+  if (m_boot.Active()) return {};  // the firmware is not running
   const int badBefore = m_device.BadChecksumCount();
   std::vector<std::string> replies = m_device.ReceiveLine(line);
   if (m_settings.verbose || m_device.BadChecksumCount() != badBefore) {
@@ -82,7 +88,71 @@ std::vector<std::string> SimServer::HandleLine(const std::string& line) {
                  line.c_str());
     if (line.empty() || line.back() != '\n') std::fputc('\n', stderr);
   }
+  if (m_device.TakeLoaderRequest()) {
+    // The network module cannot carry frames over UDP: a device that went
+    // into its bootloader from there would be unreachable, so it stays.
+    if (from == kChannelUdp)
+      emit note(QStringLiteral("bootloader: RESET over UDP ignored"));
+    else
+      EnterLoader(from);
+  }
   return replies;
+}
+
+void SimServer::EnterLoader(unsigned channels) {
+  m_loaderChannels = channels;
+  SimBootloader::Output out;
+  m_boot.Restart(m_clock.elapsed(), out);
+  const auto sink = [this](Channel from) {
+    return [this, from](std::string_view bytes) { LoaderBytes(bytes, from); };
+  };
+  if (m_pty) m_pty->SetByteSink(sink(kChannelPty));
+  m_tcp->SetByteSink(sink(kChannelTcp));
+  Deliver(out);
+}
+
+void SimServer::LoaderBytes(std::string_view bytes, Channel from) {
+  if (!(m_loaderChannels & from) || m_dropping) return;
+  SimBootloader::Output out;
+  m_boot.Receive(bytes, m_clock.elapsed(), out);
+  // The host that talks to it has the bootloader to itself.
+  if (m_boot.InSession()) m_loaderChannels = from;
+  Deliver(out);
+}
+
+void SimServer::Deliver(SimBootloader::Output& out) {
+  for (const std::string& text : out.notes) emit note(QString::fromStdString(text));
+  if (!out.bytes.empty()) {
+    const QByteArray data(out.bytes.data(), static_cast<qsizetype>(out.bytes.size()));
+    if (m_pty && (m_loaderChannels & kChannelPty)) m_pty->Send(data);
+    if (m_loaderChannels & kChannelTcp) m_tcp->SendAll(data);
+  }
+  if (out.hangUp && !m_dropping) {
+    // Not from inside the endpoint's own read: the hang-up replaces its descriptor.
+    m_dropping = true;
+    QMetaObject::invokeMethod(this, &SimServer::DropLoaderChannel, Qt::QueuedConnection);
+  }
+  if (out.started) LeaveLoader(*out.started);
+}
+
+void SimServer::DropLoaderChannel() {
+  m_dropping = false;
+  if (m_pty && (m_loaderChannels & kChannelPty)) {
+    QString error;
+    if (!m_pty->HangUp(error)) std::fprintf(stderr, "hlx-sim: no new terminal: %s\n", qPrintable(error));
+  }
+  if (m_loaderChannels & kChannelTcp) m_tcp->ResetClients();
+  emit hungUp();
+}
+
+void SimServer::LeaveLoader(const FirmwareRecord& image) {
+  m_loaderChannels = 0;
+  if (m_pty) m_pty->SetByteSink(nullptr);
+  m_tcp->SetByteSink(nullptr);
+  const QByteArray data = JoinLines(m_device.StartFirmware(image.version));
+  m_udp->Broadcast(data);
+  m_tcp->Broadcast(data);
+  if (m_pty) m_pty->Broadcast(data);
 }
 
 qint64 SimServer::Backlog() const {
@@ -107,6 +177,16 @@ void SimServer::Tick() {
   }
   m_batch.clear();
   const qint64 now = m_clock.elapsed();
+  if (m_boot.Active()) {
+    SimBootloader::Output out;
+    m_boot.Advance(now, out);
+    Deliver(out);
+    // A firmware that is not running sends nothing; its clocks go on.
+    std::string idle;
+    m_device.Advance(now, idle);
+    if (m_noise) m_noise->Advance(now, true, idle);
+    return;
+  }
   m_device.Advance(now, m_batch);
   if (m_noise) m_noise->Advance(now, Backlog() > kNoiseBacklog, m_batch);
   if (m_batch.empty()) return;

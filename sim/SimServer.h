@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "NoiseSource.h"
+#include "SimBootloader.h"
 #include "SimDevice.h"
 
 namespace hlx::sim {
@@ -29,6 +30,9 @@ struct ServerSettings {
   bool verbose = false;
   double noiseRate = 0;   // garbage bytes per second mixed into the output, 0: none
   int hangUpAfterMs = 0;  // hang up this long after the first host connected, 0: never
+  bool pace = false;      // the pseudo-terminal moves bytes at its wire speed
+  LoaderSettings loader;
+  bool startInLoader = false;
 };
 
 class SimServer : public QObject {
@@ -47,9 +51,19 @@ class SimServer : public QObject {
 
  signals:
   void hungUp();
+  // Something worth a line in the log (the bootloader's restarts and verdicts).
+  void note(const QString& text);
 
  private:
-  std::vector<std::string> HandleLine(const std::string& line);
+  // Where a line or bytes came from; the bootloader talks on the stream channels only.
+  enum Channel : unsigned { kChannelPty = 1, kChannelTcp = 2, kChannelUdp = 4 };
+
+  std::vector<std::string> HandleLine(const std::string& line, Channel from);
+  void EnterLoader(unsigned channels);
+  void LoaderBytes(std::string_view bytes, Channel from);
+  void Deliver(SimBootloader::Output& out);
+  void DropLoaderChannel();
+  void LeaveLoader(const FirmwareRecord& image);
   void Tick();
   qint64 Backlog() const;
 
@@ -64,6 +78,9 @@ class SimServer : public QObject {
   std::string m_batch;
   std::unique_ptr<NoiseSource> m_noise;
   bool m_hangUpScheduled = false;
+  SimBootloader m_boot;
+  unsigned m_loaderChannels = 0;  // where the bootloader talks
+  bool m_dropping = false;        // the loader's channel is about to vanish
 };
 
 }  // namespace hlx::sim

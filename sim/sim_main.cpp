@@ -86,6 +86,12 @@ int main(int argc, char** argv) {
        "SIGUSR1 does at any time: the pseudo-terminal closes (a new one takes its link) and TCP "
        "connections are reset. Prints \"hangup\" each time.",
        "MS", "0"},
+      {"loader-type", "Multiplexer type the bootloader announces in $PQVXLDR (0..255).", "N", "0"},
+      {"loader-delay", "Every bootloader reply waits MS milliseconds.", "MS", "0"},
+      {"loader-fault",
+       "A bootloader fault (repeatable): no-announce, no-reply:STEP, bad-reply:STEP, crc-mismatch, "
+       "drop:block=K or garbage, where STEP is erase, decrypt, crc or block=K.",
+       "KIND[:ARG]"},
   };
   p.addOptions(valued);
   p.addOptions({
@@ -95,6 +101,8 @@ int main(int argc, char** argv) {
       {"no-list-end", "Configuration reply without the closing FL reply."},
       {"quiet-commands", "Do not answer settings commands with their reply."},
       {"verbose", "Print every received line on stderr."},
+      {"start-in-loader", "Start in the bootloader, as after a failed update."},
+      {"pace", "Move bytes on the pseudo-terminal no faster than a wire at the speed set on it."},
   });
   p.process(app);
 
@@ -129,6 +137,16 @@ int main(int argc, char** argv) {
   net.noiseRate = p.value("noise").toDouble(&ok);
   if (!ok || net.noiseRate < 0 || net.noiseRate > 1e8) Fail(QStringLiteral("bad --noise"));
   net.hangUpAfterMs = IntOption(p, "hangup-after", 0, 3600000);
+  net.pace = p.isSet("pace");
+  net.startInLoader = p.isSet("start-in-loader");
+  net.loader.type = IntOption(p, "loader-type", 0, 255);
+  net.loader.replyDelayMs = IntOption(p, "loader-delay", 0, 60000);
+  net.loader.seed = dev.seed;
+  for (const QString& fault : p.values("loader-fault")) {
+    std::string why;
+    if (!AddLoaderFault(fault.toStdString(), net.loader.faults, why))
+      Fail(QStringLiteral("--loader-fault %1: %2").arg(fault, QString::fromStdString(why)));
+  }
 
   if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
   struct sigaction sa {};
@@ -163,6 +181,10 @@ int main(int argc, char** argv) {
   }
   QObject::connect(server.get(), &SimServer::hungUp, [] {
     std::printf("hangup\n");
+    std::fflush(stdout);
+  });
+  QObject::connect(server.get(), &SimServer::note, [](const QString& text) {
+    std::printf("%s\n", qPrintable(text));
     std::fflush(stdout);
   });
   for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));
