@@ -39,22 +39,40 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
       return false;
     }
   }
-  const LineHandler handler = [this](const std::string& line) { return HandleLine(line); };
-
-  m_udp = std::make_unique<UdpEndpoint>(handler);
-  if (!m_udp->Open(m_settings.address, m_settings.port, m_settings.udpPeer, m_settings.udpPeerPort, error))
-    return false;
+  if (!OpenNetEndpoints(m_settings.address, error)) return false;
   endpoints << QStringLiteral("udp %1:%2 -> %3:%4")
                    .arg(m_settings.address.toString())
                    .arg(m_udp->Port())
                    .arg(m_settings.udpPeer.toString())
                    .arg(m_settings.udpPeerPort);
-
-  m_tcp = std::make_unique<TcpEndpoint>(handler);
-  if (!m_tcp->Open(m_settings.address, m_settings.port, error)) return false;
   endpoints << QStringLiteral("tcp %1:%2").arg(m_settings.address.toString()).arg(m_tcp->Port());
 
+  if (m_settings.netModule) {
+    m_module = std::make_unique<NetModule>(*m_settings.netModule, m_settings.address);
+    if (!m_module->Open(error)) return false;
+    connect(m_module.get(), &NetModule::event, this, &SimServer::netEvent);
+    connect(m_module.get(), &NetModule::down, this, [this] {
+      // The host port's network side restarts with its module.
+      if (m_tcp) m_tcp->ResetClients();
+      m_tcp.reset();
+      m_udp.reset();
+      emit netEvent(QStringLiteral("down"));
+    });
+    connect(m_module.get(), &NetModule::up, this, [this](const QHostAddress& address) {
+      QString why;
+      if (OpenNetEndpoints(address, why))
+        emit netEvent(QStringLiteral("up %1").arg(address.toString()));
+      else
+        emit netEvent(QStringLiteral("up %1 without NMEA endpoints: %2").arg(address.toString(), why));
+    });
+    endpoints << QStringLiteral("net %1:%2 %3")
+                     .arg(m_settings.address.toString())
+                     .arg(kNetModulePort)
+                     .arg(MacText(m_settings.netModule->mac));
+  }
+
   if (!m_settings.ptyPath.isEmpty()) {
+    const LineHandler handler = [this](const std::string& line) { return HandleLine(line); };
     m_pty = std::make_unique<PtyEndpoint>(handler, [this] { return m_device.HostSpeed(); });
     if (!m_pty->Open(m_settings.ptyPath, m_device.HostSpeed(), error)) return false;
     endpoints << QStringLiteral("pty %1 -> %2").arg(m_pty->LinkPath(), m_pty->SlavePath());
@@ -64,6 +82,18 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
   m_clock.start();
   m_timer.start();
   Tick();
+  return true;
+}
+
+bool SimServer::OpenNetEndpoints(const QHostAddress& address, QString& error) {
+  const LineHandler handler = [this](const std::string& line) { return HandleLine(line); };
+  auto udp = std::make_unique<UdpEndpoint>(handler);
+  auto tcp = std::make_unique<TcpEndpoint>(handler);
+  if (!udp->Open(address, m_settings.port, m_settings.udpPeer, m_settings.udpPeerPort, error) ||
+      !tcp->Open(address, m_settings.port, error))
+    return false;
+  m_udp = std::move(udp);
+  m_tcp = std::move(tcp);
   return true;
 }
 
@@ -86,7 +116,7 @@ std::vector<std::string> SimServer::HandleLine(const std::string& line) {
 }
 
 qint64 SimServer::Backlog() const {
-  return std::max<qint64>(m_pty ? m_pty->Pending() : 0, m_tcp->MaxPending());
+  return std::max<qint64>(m_pty ? m_pty->Pending() : 0, m_tcp ? m_tcp->MaxPending() : 0);
 }
 
 void SimServer::HangUp() {
@@ -94,14 +124,14 @@ void SimServer::HangUp() {
     QString error;
     if (!m_pty->HangUp(error)) std::fprintf(stderr, "hlx-sim: no new terminal: %s\n", qPrintable(error));
   }
-  m_tcp->ResetClients();
+  if (m_tcp) m_tcp->ResetClients();
   emit hungUp();
 }
 
 void SimServer::Tick() {
   if (m_pty) m_pty->Poll();
   if (m_settings.hangUpAfterMs > 0 && !m_hangUpScheduled &&
-      ((m_pty && m_pty->PeerOpen()) || m_tcp->ClientCount() > 0)) {
+      ((m_pty && m_pty->PeerOpen()) || (m_tcp && m_tcp->ClientCount() > 0))) {
     m_hangUpScheduled = true;
     QTimer::singleShot(m_settings.hangUpAfterMs, this, &SimServer::HangUp);
   }
@@ -111,8 +141,8 @@ void SimServer::Tick() {
   if (m_noise) m_noise->Advance(now, Backlog() > kNoiseBacklog, m_batch);
   if (m_batch.empty()) return;
   const QByteArray data = QByteArray::fromRawData(m_batch.data(), static_cast<qsizetype>(m_batch.size()));
-  m_udp->Broadcast(data);
-  m_tcp->Broadcast(data);
+  if (m_udp) m_udp->Broadcast(data);
+  if (m_tcp) m_tcp->Broadcast(data);
   if (m_pty) m_pty->Broadcast(data);
 }
 

@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
+#include "NetModule.h"
 #include "NoiseSource.h"
 #include "SimDevice.h"
 
@@ -29,6 +31,9 @@ struct ServerSettings {
   bool verbose = false;
   double noiseRate = 0;   // garbage bytes per second mixed into the output, 0: none
   int hangUpAfterMs = 0;  // hang up this long after the first host connected, 0: never
+  // The network model's module, at `address`; while it restarts the UDP and
+  // TCP endpoints are gone, and they come back at its new address.
+  std::optional<NetModuleSettings> netModule;
 };
 
 class SimServer : public QObject {
@@ -47,11 +52,14 @@ class SimServer : public QObject {
 
  signals:
   void hungUp();
+  // What the network module did, as one line of text.
+  void netEvent(const QString& text);
 
  private:
   std::vector<std::string> HandleLine(const std::string& line);
   void Tick();
   qint64 Backlog() const;
+  bool OpenNetEndpoints(const QHostAddress& address, QString& error);
 
   SimDevice m_device;
   ServerSettings m_settings;
@@ -59,6 +67,7 @@ class SimServer : public QObject {
   std::unique_ptr<PtyEndpoint> m_pty;
   std::unique_ptr<UdpEndpoint> m_udp;
   std::unique_ptr<TcpEndpoint> m_tcp;
+  std::unique_ptr<NetModule> m_module;
   QTimer m_timer;
   QElapsedTimer m_clock;
   std::string m_batch;
