@@ -34,9 +34,11 @@ std::optional<quint32> ParseDotted(QStringView text) {
   qsizetype i = 0;
   for (;;) {
     int value = 0, digits = 0;
-    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i, ++digits)
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+      if (++digits > 3) return std::nullopt;  // before the value can overflow
       value = value * 10 + (text[i].unicode() - '0');
-    if (digits == 0 || digits > 3 || value > 255) return std::nullopt;
+    }
+    if (digits == 0 || value > 255) return std::nullopt;
     address = address << 8 | static_cast<quint32>(value);
     if (++octets == 4) break;
     if (i >= text.size() || text[i] != QLatin1Char('.')) return std::nullopt;

@@ -141,6 +141,7 @@ class XportRulesTest : public QObject {
     QTest::newRow("three octets") << "192.168.1" << qint64(-1);
     QTest::newRow("five octets") << "1.2.3.4.5" << qint64(-1);
     QTest::newRow("four digits") << "1.2.3.0004" << qint64(-1);
+    QTest::newRow("twenty digits") << "1.2.3.14444444444444444444" << qint64(-1);
     QTest::newRow("empty octet") << "1..3.4" << qint64(-1);
     QTest::newRow("trailing dot") << "1.2.3.4." << qint64(-1);
     QTest::newRow("sign") << "1.2.3.+4" << qint64(-1);
