@@ -63,7 +63,8 @@ class TcpLink {
     const sockaddr_in to = SocketAddress(*address, kXportPort);
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return;
     if (errno != EINPROGRESS) Fail(SystemMessage(errno));
-    if (WaitFor(m_fd, POLLOUT, QDeadlineTimer(connectMs), m_hook) == 0) Fail(SystemMessage(ETIMEDOUT));
+    // QDeadlineTimer reads a negative time as "never".
+    if (WaitFor(m_fd, POLLOUT, QDeadlineTimer(qMax(connectMs, 0)), m_hook) == 0) Fail(SystemMessage(ETIMEDOUT));
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
@@ -174,7 +175,7 @@ TXPort::~TXPort() {
 }
 
 void TXPort::Pause(int ms) const {
-  const QDeadlineTimer deadline(ms);
+  const QDeadlineTimer deadline(qMax(ms, 0));
   while (!deadline.hasExpired()) {
     ::poll(nullptr, 0, static_cast<int>(qMin<qint64>(deadline.remainingTime(), kWaitSliceMs)));
     if (m_hook && !deadline.hasExpired()) m_hook();
