@@ -45,6 +45,7 @@ void TAssignIPDlg::showEvent(QShowEvent* event) {
 }
 
 void TAssignIPDlg::done(int result) {
+  if (m_operations > 0) return;
   m_port.reset();
   QDialog::done(result);
 }
@@ -56,8 +57,14 @@ void TAssignIPDlg::btnOKClick() {
     m_prompts.Inform(kInvalidInput, {}, PromptIcon::Error);
     return;  // the dialog stays open
   }
+  SendAndWait(check.packet);
+  accept();
+}
+
+void TAssignIPDlg::SendAndWait(const QByteArray& packet) {
+  OperationScope operation(m_operations);
   BusyCursor busy;
-  if (m_port && !m_port->SendIPSetup(check.packet))
+  if (m_port && !m_port->SendIPSetup(packet))
     qWarning("network module: the address assignment could not be sent");
   const QList<QWidget*> controls = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
   for (QWidget* w : controls) w->hide();
@@ -69,8 +76,6 @@ void TAssignIPDlg::btnOKClick() {
   }
   for (QWidget* w : controls) w->show();
   m_progress.Finish();
-  busy.Restore();
-  accept();
 }
 
 }  // namespace hlx

@@ -33,12 +33,15 @@ class TAssignIPDlg : public QDialog {
 
  private:
   void btnOKClick();
+  // Sends the assignment and gives the unit its time to restart.
+  void SendAndWait(const QByteArray& packet);
 
   std::unique_ptr<Ui::AssignIPDlg> m_ui;
   UserPrompts& m_prompts;
   NetProgress& m_progress;
   std::unique_ptr<TXPort> m_port;
   int m_stepMs;
+  int m_operations = 0;  // see OperationScope
 };
 
 }  // namespace hlx

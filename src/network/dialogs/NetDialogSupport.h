@@ -30,6 +30,20 @@ WaitHook WindowsAliveHook();
 // Waits `ms` while keeping the windows alive.
 void WaitKeepingWindowsAlive(int ms);
 
+// Counts a dialog's running operations. Events are handled while one runs,
+// among them a request to close; the dialog refuses it meanwhile, since the
+// TXPort it would destroy is still in use.
+class OperationScope {
+ public:
+  explicit OperationScope(int& running) : m_running(running) { ++m_running; }
+  ~OperationScope() { --m_running; }
+  OperationScope(const OperationScope&) = delete;
+  OperationScope& operator=(const OperationScope&) = delete;
+
+ private:
+  int& m_running;
+};
+
 // Busy cursor for a scope; Restore() ends it early (before a message box).
 class BusyCursor {
  public:

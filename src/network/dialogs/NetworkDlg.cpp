@@ -54,6 +54,7 @@ void TNetworkDlg::showEvent(QShowEvent* event) {
 }
 
 void TNetworkDlg::done(int result) {
+  if (m_operations > 0) return;
   m_port.reset();
   QDialog::done(result);
 }
@@ -66,6 +67,7 @@ void TNetworkDlg::SetEditing(bool enable) {
 
 void TNetworkDlg::ReadSettings() {
   if (!m_port) return;
+  OperationScope operation(m_operations);
   BusyCursor busy;
   SetupBlock block;
   if (!m_port->GetSetup(m_targetIP, block)) {
@@ -121,11 +123,16 @@ void TNetworkDlg::btnOKClick() {
     m_prompts.Inform(kInvalidInput, {}, PromptIcon::Error);
     return;  // the dialog stays open
   }
+  WriteAndVerify();
+  accept();
+}
+
+void TNetworkDlg::WriteAndVerify() {
+  OperationScope operation(m_operations);
   BusyCursor busy;
   if (!m_port->SetSetup(m_targetIP, m_block, m_ipChanged)) {
     busy.Restore();
     m_prompts.Inform(kCannotConnect, {}, PromptIcon::Error);
-    accept();
     return;
   }
   // The module restarts with the new settings; look for it where it should come back.
@@ -146,7 +153,6 @@ void TNetworkDlg::btnOKClick() {
   m_progress.Finish();
   busy.Restore();
   SetControlsVisible(true);
-  accept();
 }
 
 }  // namespace hlx

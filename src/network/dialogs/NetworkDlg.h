@@ -45,6 +45,9 @@ class TNetworkDlg : public QDialog {
   void Fill(const SetupBlock& block);
   NetForm Form() const;
   void btnOKClick();
+  // Writes the validated block and waits for the module to answer again;
+  // every outcome ends with the dialog closing with OK.
+  void WriteAndVerify();
   void SetEditing(bool enable);
   void SetControlsVisible(bool visible);
 
@@ -56,6 +59,7 @@ class TNetworkDlg : public QDialog {
   SetupBlock m_block{};
   bool m_ipChanged = false;
   int m_stepMs;
+  int m_operations = 0;  // see OperationScope
 };
 
 }  // namespace hlx

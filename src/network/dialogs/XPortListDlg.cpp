@@ -46,12 +46,14 @@ void TXPortListDlg::showEvent(QShowEvent* event) {
 }
 
 void TXPortListDlg::done(int result) {
+  if (m_operations > 0) return;
   m_port.reset();
   QDialog::done(result);
 }
 
 void TXPortListDlg::Search() {
   if (!m_port) return;
+  OperationScope operation(m_operations);
   BusyCursor busy;
   const int found = m_port->Search();
   m_ui->lbxIPList->clear();
@@ -84,6 +86,7 @@ void TXPortListDlg::lbxIPListClick() {
 
 void TXPortListDlg::btnResetClick() {
   if (!m_port || !m_prompts.AskYesNo(kResetQuestion, kResetCaption, PromptIcon::Warning)) return;
+  OperationScope operation(m_operations);
   BusyCursor busy;
   bool accepted = false;
   try {

@@ -48,6 +48,7 @@ class TXPortListDlg : public QDialog {
   TAssignIPDlg& m_assign;
   std::unique_ptr<TXPort> m_port;
   int m_stepMs;
+  int m_operations = 0;  // see OperationScope
 };
 
 }  // namespace hlx
