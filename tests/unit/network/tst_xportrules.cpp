@@ -217,26 +217,18 @@ class XportRulesTest : public QObject {
     QCOMPARE(Bytes(block).toHex(' '), Bytes(read).toHex(' '));
   }
 
-  void fillReadsOnlyBothModeBitsAsUdpAndClampsTheMask_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("hostBits");
-    QTest::addColumn<bool>("udp");
-    QTest::addColumn<QString>("mask");
-    QTest::newRow("C4") << 0xC4 << 0 << false << "255.255.255.255";
-    QTest::newRow("CC") << 0xCC << 8 << true << "255.255.255.0";
-    QTest::newRow("DC") << 0xDC << 32 << true << "0.0.0.0";
-    QTest::newRow("C8, 40 host bits") << 0xC8 << 40 << false << "0.0.0.0";
-  }
-  void fillReadsOnlyBothModeBitsAsUdpAndClampsTheMask() {
-    QFETCH(int, mode);
-    QFETCH(int, hostBits);
-    QFETCH(bool, udp);
-    QFETCH(QString, mask);
-    SetupBlock block{};
-    block[kOffMode] = static_cast<std::uint8_t>(mode);
-    block[kOffHostBits] = static_cast<std::uint8_t>(hostBits);
-    QCOMPARE(FillForm(block).udp, udp);
-    QCOMPARE(FillForm(block).mask, mask);
+  // Only both mode bits mean UDP; more than 32 host bits read as the empty mask.
+  void fillReadsBothModeBitsAsUdpAndClampsTheMask() {
+    for (auto [mode, hostBits, udp, mask] : {std::tuple{0xC4, 0, false, "255.255.255.255"},
+                                            {0xCC, 8, true, "255.255.255.0"},
+                                            {0xDC, 32, true, "0.0.0.0"},
+                                            {0xC8, 40, false, "0.0.0.0"}}) {
+      SetupBlock block{};
+      block[kOffMode] = static_cast<std::uint8_t>(mode);
+      block[kOffHostBits] = static_cast<std::uint8_t>(hostBits);
+      QCOMPARE(FillForm(block).udp, udp);
+      QCOMPARE(FillForm(block).mask, QString(mask));
+    }
   }
 
   void validatesFieldsInOrderAndWritesOnlyWhenAllPass_data() {
