@@ -39,7 +39,8 @@ void CheckBlock(QByteArrayView data) {
   FUZZ_CHECK(parsed.has_value() == (static_cast<std::size_t>(data.size()) == kSetupBlockSize &&
                                     static_cast<std::uint8_t>(data[kCodeOffset]) == kCodeSetupBlock));
   FUZZ_CHECK(IsAcknowledgement(data, kCodeSetupAccepted) ==
-             (static_cast<std::size_t>(data.size()) == kQuerySize && static_cast<std::uint8_t>(data[kCodeOffset]) == kCodeSetupAccepted));
+             (static_cast<std::size_t>(data.size()) == kQuerySize &&
+              static_cast<std::uint8_t>(data[kCodeOffset]) == kCodeSetupAccepted));
   if (data.size() < static_cast<qsizetype>(kSetupBlockSize)) return;
 
   // Any 124 bytes as a block the module sent.

@@ -186,7 +186,8 @@ class XportRulesTest : public QObject {
     const AssignCheck check = BuildAssignPacket(mac, address);
     QCOMPARE(check.failed, failed);
     QCOMPARE(check.packet.mid(14).toHex(), tail.toHex());
-    if (failed == AssignField::None) QCOMPARE(check.packet.left(14).toHex(), QByteArray("000000fc49502d53455455500000"));
+    if (failed == AssignField::None)
+      QCOMPARE(check.packet.left(14).toHex(), QByteArray("000000fc49502d53455455500000"));
   }
 
   // Fill shows a block; validating what it shows gives the block back.
