@@ -39,22 +39,37 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
       return false;
     }
   }
-  const auto handler = [this](Channel from) {
-    return [this, from](const std::string& line) { return HandleLine(line, from); };
-  };
-
-  m_udp = std::make_unique<UdpEndpoint>(handler(kChannelUdp));
-  if (!m_udp->Open(m_settings.address, m_settings.port, m_settings.udpPeer, m_settings.udpPeerPort, error))
-    return false;
+  if (!OpenNetEndpoints(m_settings.address, error)) return false;
   endpoints << QStringLiteral("udp %1:%2 -> %3:%4")
                    .arg(m_settings.address.toString())
                    .arg(m_udp->Port())
                    .arg(m_settings.udpPeer.toString())
                    .arg(m_settings.udpPeerPort);
-
-  m_tcp = std::make_unique<TcpEndpoint>(handler(kChannelTcp));
-  if (!m_tcp->Open(m_settings.address, m_settings.port, error)) return false;
   endpoints << QStringLiteral("tcp %1:%2").arg(m_settings.address.toString()).arg(m_tcp->Port());
+
+  if (m_settings.netModule) {
+    m_module = std::make_unique<NetModule>(*m_settings.netModule, m_settings.address);
+    if (!m_module->Open(error)) return false;
+    connect(m_module.get(), &NetModule::event, this, &SimServer::netEvent);
+    connect(m_module.get(), &NetModule::down, this, [this] {
+      // The host port's network side restarts with its module.
+      if (m_tcp) m_tcp->ResetClients();
+      m_tcp.reset();
+      m_udp.reset();
+      emit netEvent(QStringLiteral("down"));
+    });
+    connect(m_module.get(), &NetModule::up, this, [this](const QHostAddress& address) {
+      QString why;
+      if (OpenNetEndpoints(address, why))
+        emit netEvent(QStringLiteral("up %1").arg(address.toString()));
+      else
+        emit netEvent(QStringLiteral("up %1 without NMEA endpoints: %2").arg(address.toString(), why));
+    });
+    endpoints << QStringLiteral("net %1:%2 %3")
+                     .arg(m_settings.address.toString())
+                     .arg(kNetModulePort)
+                     .arg(MacText(m_settings.netModule->mac));
+  }
 
   if (!m_settings.ptyPath.isEmpty()) {
     m_pty = std::make_unique<PtyEndpoint>(handler(kChannelPty), [this] { return m_device.HostSpeed(); });
@@ -69,6 +84,20 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
   if (m_settings.startInLoader) EnterLoader(kChannelPty | kChannelTcp);
   m_timer.start();
   Tick();
+  return true;
+}
+
+bool SimServer::OpenNetEndpoints(const QHostAddress& address, QString& error) {
+  const auto handler = [this](Channel from) -> LineHandler {
+    return [this, from](const std::string& line) { return HandleLine(line, from); };
+  };
+  auto udp = std::make_unique<UdpEndpoint>(handler(kChannelUdp));
+  auto tcp = std::make_unique<TcpEndpoint>(handler(kChannelTcp));
+  if (!udp->Open(address, m_settings.port, m_settings.udpPeer, m_settings.udpPeerPort, error) ||
+      !tcp->Open(address, m_settings.port, error))
+    return false;
+  m_udp = std::move(udp);
+  m_tcp = std::move(tcp);
   return true;
 }
 
@@ -107,7 +136,7 @@ void SimServer::EnterLoader(unsigned channels) {
     return [this, from](std::string_view bytes) { LoaderBytes(bytes, from); };
   };
   if (m_pty) m_pty->SetByteSink(sink(kChannelPty));
-  m_tcp->SetByteSink(sink(kChannelTcp));
+  if (m_tcp) m_tcp->SetByteSink(sink(kChannelTcp));
   Deliver(out);
 }
 
@@ -125,7 +154,7 @@ void SimServer::Deliver(SimBootloader::Output& out) {
   if (!out.bytes.empty()) {
     const QByteArray data(out.bytes.data(), static_cast<qsizetype>(out.bytes.size()));
     if (m_pty && (m_loaderChannels & kChannelPty)) m_pty->Send(data);
-    if (m_loaderChannels & kChannelTcp) m_tcp->SendAll(data);
+    if (m_tcp && (m_loaderChannels & kChannelTcp)) m_tcp->SendAll(data);
   }
   if (out.hangUp && !m_dropping) {
     // Not from inside the endpoint's own read: the hang-up replaces its descriptor.
@@ -141,22 +170,22 @@ void SimServer::DropLoaderChannel() {
     QString error;
     if (!m_pty->HangUp(error)) std::fprintf(stderr, "hlx-sim: no new terminal: %s\n", qPrintable(error));
   }
-  if (m_loaderChannels & kChannelTcp) m_tcp->ResetClients();
+  if (m_tcp && (m_loaderChannels & kChannelTcp)) m_tcp->ResetClients();
   emit hungUp();
 }
 
 void SimServer::LeaveLoader(const FirmwareRecord& image) {
   m_loaderChannels = 0;
   if (m_pty) m_pty->SetByteSink(nullptr);
-  m_tcp->SetByteSink(nullptr);
+  if (m_tcp) m_tcp->SetByteSink(nullptr);
   const QByteArray data = JoinLines(m_device.StartFirmware(image.version));
-  m_udp->Broadcast(data);
-  m_tcp->Broadcast(data);
+  if (m_udp) m_udp->Broadcast(data);
+  if (m_tcp) m_tcp->Broadcast(data);
   if (m_pty) m_pty->Broadcast(data);
 }
 
 qint64 SimServer::Backlog() const {
-  return std::max<qint64>(m_pty ? m_pty->Pending() : 0, m_tcp->MaxPending());
+  return std::max<qint64>(m_pty ? m_pty->Pending() : 0, m_tcp ? m_tcp->MaxPending() : 0);
 }
 
 void SimServer::HangUp() {
@@ -164,14 +193,14 @@ void SimServer::HangUp() {
     QString error;
     if (!m_pty->HangUp(error)) std::fprintf(stderr, "hlx-sim: no new terminal: %s\n", qPrintable(error));
   }
-  m_tcp->ResetClients();
+  if (m_tcp) m_tcp->ResetClients();
   emit hungUp();
 }
 
 void SimServer::Tick() {
   if (m_pty) m_pty->Poll();
   if (m_settings.hangUpAfterMs > 0 && !m_hangUpScheduled &&
-      ((m_pty && m_pty->PeerOpen()) || m_tcp->ClientCount() > 0)) {
+      ((m_pty && m_pty->PeerOpen()) || (m_tcp && m_tcp->ClientCount() > 0))) {
     m_hangUpScheduled = true;
     QTimer::singleShot(m_settings.hangUpAfterMs, this, &SimServer::HangUp);
   }
@@ -191,8 +220,8 @@ void SimServer::Tick() {
   if (m_noise) m_noise->Advance(now, Backlog() > kNoiseBacklog, m_batch);
   if (m_batch.empty()) return;
   const QByteArray data = QByteArray::fromRawData(m_batch.data(), static_cast<qsizetype>(m_batch.size()));
-  m_udp->Broadcast(data);
-  m_tcp->Broadcast(data);
+  if (m_udp) m_udp->Broadcast(data);
+  if (m_tcp) m_tcp->Broadcast(data);
   if (m_pty) m_pty->Broadcast(data);
 }
 

@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
+#include "NetModule.h"
 #include "NoiseSource.h"
 #include "SimBootloader.h"
 #include "SimDevice.h"
@@ -33,6 +35,9 @@ struct ServerSettings {
   bool pace = false;      // the pseudo-terminal moves bytes at its wire speed
   LoaderSettings loader;
   bool startInLoader = false;
+  // The network model's module, at `address`; while it restarts the UDP and
+  // TCP endpoints are gone, and they come back at its new address.
+  std::optional<NetModuleSettings> netModule;
 };
 
 class SimServer : public QObject {
@@ -53,6 +58,8 @@ class SimServer : public QObject {
   void hungUp();
   // Something worth a line in the log (the bootloader's restarts and verdicts).
   void note(const QString& text);
+  // What the network module did, as one line of text.
+  void netEvent(const QString& text);
 
  private:
   // Where a line or bytes came from; the bootloader talks on the stream channels only.
@@ -66,6 +73,7 @@ class SimServer : public QObject {
   void LeaveLoader(const FirmwareRecord& image);
   void Tick();
   qint64 Backlog() const;
+  bool OpenNetEndpoints(const QHostAddress& address, QString& error);
 
   SimDevice m_device;
   ServerSettings m_settings;
@@ -73,6 +81,7 @@ class SimServer : public QObject {
   std::unique_ptr<PtyEndpoint> m_pty;
   std::unique_ptr<UdpEndpoint> m_udp;
   std::unique_ptr<TcpEndpoint> m_tcp;
+  std::unique_ptr<NetModule> m_module;
   QTimer m_timer;
   QElapsedTimer m_clock;
   std::string m_batch;

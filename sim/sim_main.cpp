@@ -92,6 +92,13 @@ int main(int argc, char** argv) {
        "A bootloader fault (repeatable): no-announce, no-reply:STEP, bad-reply:STEP, crc-mismatch, "
        "drop:block=K or garbage, where STEP is erase, decrypt, crc or block=K.",
        "KIND[:ARG]"},
+      {"net-module",
+       "Add the network model's network module with this MAC address (02-00-00-0B-1C-2D) at --address: "
+       "discovery on UDP 30718, its settings on TCP 30718. Prints \"net <event>\" for what it does.",
+       "MAC"},
+      {"net-restart", "Milliseconds the network module stays away when it restarts after a change.", "MS",
+       "3000"},
+      {"net-fault", "Network module fault: silent, short, long, code or reset.", "FAULT"},
   };
   p.addOptions(valued);
   p.addOptions({
@@ -147,6 +154,20 @@ int main(int argc, char** argv) {
     if (!AddLoaderFault(fault.toStdString(), net.loader.faults, why))
       Fail(QStringLiteral("--loader-fault %1: %2").arg(fault, QString::fromStdString(why)));
   }
+  if (p.isSet("net-module")) {
+    NetModuleSettings module;
+    if (!ParseMac(p.value("net-module"), module.mac)) Fail(QStringLiteral("bad --net-module MAC address"));
+    module.restartMs = IntOption(p, "net-restart", 0, 600000);
+    if (p.isSet("net-fault")) {
+      const QStringList names = {"silent", "short", "long", "code", "reset"};
+      const qsizetype fault = names.indexOf(p.value("net-fault"));
+      if (fault < 0) Fail(QStringLiteral("--net-fault must be one of: ") + names.join(QStringLiteral(", ")));
+      module.fault = static_cast<NetFault>(fault + 1);
+    }
+    net.netModule = module;
+  } else if (p.isSet("net-restart") || p.isSet("net-fault")) {
+    Fail(QStringLiteral("--net-restart and --net-fault need --net-module"));
+  }
 
   if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
   struct sigaction sa {};
@@ -185,6 +206,10 @@ int main(int argc, char** argv) {
   });
   QObject::connect(server.get(), &SimServer::note, [](const QString& text) {
     std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+  });
+  QObject::connect(server.get(), &SimServer::netEvent, [](const QString& text) {
+    std::printf("net %s\n", qPrintable(text));
     std::fflush(stdout);
   });
   for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));

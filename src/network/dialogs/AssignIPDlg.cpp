@@ -1,0 +1,81 @@
+#include "network/dialogs/AssignIPDlg.h"
+
+#include "network/NetFields.h"
+#include "network/dialogs/NetDialogSupport.h"
+#include "session/UserPrompts.h"
+#include "ui_AssignIPDlg.h"
+
+namespace hlx {
+
+namespace {
+
+const QString kInvalidInput = QStringLiteral("Invalid MAC or IP address entered");
+const QString kAssignProgress = QStringLiteral("Assigning IP Address...");
+constexpr int kAssignLastStep = 19;  // steps 0..19: ten seconds for the unit to restart
+
+}  // namespace
+
+TAssignIPDlg::TAssignIPDlg(UserPrompts& prompts, NetProgress& progress, QWidget* parent)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::AssignIPDlg>()),
+      m_prompts(prompts),
+      m_progress(progress),
+      m_stepMs(kNetStepMs) {
+  m_ui->setupUi(this);
+  setFixedSize(size());
+  connect(m_ui->btnOK, &QPushButton::clicked, this, &TAssignIPDlg::btnOKClick);
+}
+
+TAssignIPDlg::~TAssignIPDlg() = default;
+
+int TAssignIPDlg::ExecFor(const QString& mac, QWidget* owner) {
+  if (owner) {
+    const QPoint centre = owner->geometry().center();
+    move(centre - rect().center());
+  }
+  m_ui->edtMAC->setText(mac);
+  return exec();
+}
+
+void TAssignIPDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  m_port = std::make_unique<TXPort>(WindowsAliveHook());
+  m_ui->edtIP->clear();
+  (m_ui->edtMAC->text().isEmpty() ? m_ui->edtMAC : m_ui->edtIP)->setFocus();
+}
+
+void TAssignIPDlg::done(int result) {
+  if (m_operations > 0) return;
+  m_port.reset();
+  QDialog::done(result);
+}
+
+void TAssignIPDlg::btnOKClick() {
+  const AssignCheck check = BuildAssignPacket(m_ui->edtMAC->text(), m_ui->edtIP->text());
+  if (check.failed != AssignField::None) {
+    (check.failed == AssignField::Mac ? m_ui->edtMAC : m_ui->edtIP)->setFocus();
+    m_prompts.Inform(kInvalidInput, {}, PromptIcon::Error);
+    return;  // the dialog stays open
+  }
+  SendAndWait(check.packet);
+  accept();
+}
+
+void TAssignIPDlg::SendAndWait(const QByteArray& packet) {
+  OperationScope operation(m_operations);
+  BusyCursor busy;
+  if (m_port && !m_port->SendIPSetup(packet))
+    qWarning("network module: the address assignment could not be sent");
+  const QList<QWidget*> controls = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  for (QWidget* w : controls) w->hide();
+  m_progress.Start(kAssignProgress, 0, kAssignLastStep);
+  for (int step = 0; step <= kAssignLastStep; ++step) {
+    m_progress.SetPosition(step);
+    KeepWindowsAlive();
+    WaitKeepingWindowsAlive(m_stepMs);
+  }
+  for (QWidget* w : controls) w->show();
+  m_progress.Finish();
+}
+
+}  // namespace hlx

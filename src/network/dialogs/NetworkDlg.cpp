@@ -1,0 +1,158 @@
+#include "network/dialogs/NetworkDlg.h"
+
+#include <QElapsedTimer>
+
+#include "network/NetFields.h"
+#include "network/dialogs/NetDialogSupport.h"
+#include "session/UserPrompts.h"
+#include "ui_NetworkDlg.h"
+
+namespace hlx {
+
+namespace {
+
+const QString kNoAddress = QStringLiteral("0.0.0.0");
+const QString kCannotConnect = QStringLiteral("Cannot connect to Halyx");
+const QString kInvalidInput = QStringLiteral("Invalid IP address or netmask entered");
+const QString kNotVerified = QStringLiteral("Unable to verify network settings!");
+const QString kUpdateProgress = QStringLiteral("Updating Network Settings...");
+// Steps 1..20: the first ten only wait for the restart, the rest also try to connect.
+constexpr int kVerifyLastStep = 20;
+constexpr int kVerifyWaitSteps = 10;
+
+}  // namespace
+
+TNetworkDlg::TNetworkDlg(UserPrompts& prompts, NetProgress& progress, QWidget* parent)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::NetworkDlg>()),
+      m_prompts(prompts),
+      m_progress(progress),
+      m_stepMs(kNetStepMs) {
+  m_ui->setupUi(this);
+  setFixedSize(size());
+  connect(m_ui->rbTCP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
+  connect(m_ui->rbUDP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
+  connect(m_ui->cbUDPMode, &QComboBox::activated, this, &TNetworkDlg::UpdateControls);
+  connect(m_ui->edtIP, &QLineEdit::textChanged, this, [this] { m_ipChanged = true; });
+  connect(m_ui->btnOK, &QPushButton::clicked, this, &TNetworkDlg::btnOKClick);
+}
+
+TNetworkDlg::~TNetworkDlg() = default;
+
+bool TNetworkDlg::TcpChosen() const { return m_ui->rbTCP->isChecked(); }
+
+QString TNetworkDlg::IPText() const { return m_ui->edtIP->text(); }
+
+void TNetworkDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  m_ui->btnCancel->setFocus();
+  m_port = std::make_unique<TXPort>(WindowsAliveHook());
+  for (QLineEdit* e : {m_ui->edtIP, m_ui->edtMask, m_ui->edtGatewayIP, m_ui->edtDestIP}) e->setText(kNoAddress);
+  SetEditing(false);
+  // After the dialog has painted: the read may take the whole connect limit.
+  QMetaObject::invokeMethod(this, &TNetworkDlg::ReadSettings, Qt::QueuedConnection);
+}
+
+void TNetworkDlg::done(int result) {
+  if (m_operations > 0) return;
+  m_port.reset();
+  QDialog::done(result);
+}
+
+void TNetworkDlg::SetEditing(bool enable) {
+  for (QWidget* group : {static_cast<QWidget*>(m_ui->gbSettings), static_cast<QWidget*>(m_ui->gbProtocol)})
+    for (QWidget* w : group->findChildren<QWidget*>()) w->setEnabled(enable);
+  m_ui->btnOK->setEnabled(enable);
+}
+
+void TNetworkDlg::ReadSettings() {
+  if (!m_port) return;
+  OperationScope operation(m_operations);
+  BusyCursor busy;
+  SetupBlock block;
+  if (!m_port->GetSetup(m_targetIP, block)) {
+    busy.Restore();
+    m_prompts.Inform(kCannotConnect, {}, PromptIcon::Error);
+    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+    return;
+  }
+  busy.Restore();
+  m_block = block;
+  SetEditing(true);
+  Fill(block);
+  m_ipChanged = false;  // the fill's own change does not count
+}
+
+void TNetworkDlg::Fill(const SetupBlock& block) {
+  const NetForm form = FillForm(block);
+  m_ui->edtIP->setText(form.ip);
+  m_ui->edtMask->setText(form.mask);
+  m_ui->edtGatewayIP->setText(form.gateway);
+  (form.udp ? m_ui->rbUDP : m_ui->rbTCP)->setChecked(true);
+  m_ui->cbUDPMode->setCurrentIndex(form.udpMode);
+  m_ui->edtDestIP->setText(form.destination);
+  UpdateControls();
+}
+
+void TNetworkDlg::UpdateControls() {
+  const bool udp = m_ui->rbUDP->isChecked();
+  const bool directed = udp && m_ui->cbUDPMode->currentIndex() == kUdpModeDirected;
+  m_ui->lblUDPMode->setEnabled(udp);
+  m_ui->cbUDPMode->setEnabled(udp);
+  m_ui->lblDestIP->setEnabled(directed);
+  m_ui->edtDestIP->setEnabled(directed);
+}
+
+NetForm TNetworkDlg::Form() const {
+  return {m_ui->edtIP->text(),         m_ui->edtMask->text(),  m_ui->edtGatewayIP->text(),
+          m_ui->edtDestIP->text(),     m_ui->rbUDP->isChecked(), m_ui->cbUDPMode->currentIndex()};
+}
+
+void TNetworkDlg::SetControlsVisible(bool visible) {
+  for (QWidget* w : {static_cast<QWidget*>(m_ui->gbSettings), static_cast<QWidget*>(m_ui->gbProtocol),
+                     static_cast<QWidget*>(m_ui->btnOK), static_cast<QWidget*>(m_ui->btnCancel)})
+    w->setVisible(visible);
+}
+
+void TNetworkDlg::btnOKClick() {
+  if (!m_port) return;
+  const NetField failed = ValidateForm(Form(), m_block);
+  if (failed != NetField::None) {
+    QLineEdit* const focus[] = {m_ui->edtIP, m_ui->edtIP, m_ui->edtMask, m_ui->edtGatewayIP, m_ui->edtDestIP};
+    focus[static_cast<int>(failed)]->setFocus();
+    m_prompts.Inform(kInvalidInput, {}, PromptIcon::Error);
+    return;  // the dialog stays open
+  }
+  WriteAndVerify();
+  accept();
+}
+
+void TNetworkDlg::WriteAndVerify() {
+  OperationScope operation(m_operations);
+  BusyCursor busy;
+  if (!m_port->SetSetup(m_targetIP, m_block, m_ipChanged)) {
+    busy.Restore();
+    m_prompts.Inform(kCannotConnect, {}, PromptIcon::Error);
+    return;
+  }
+  // The module restarts with the new settings; look for it where it should come back.
+  SetControlsVisible(false);
+  m_progress.Start(kUpdateProgress, 0, kVerifyLastStep);
+  const QString address = AddressToVerify(m_ui->edtIP->text(), m_ipChanged, m_targetIP);
+  bool answered = false;
+  for (int step = 1; step <= kVerifyLastStep && !answered; ++step) {
+    m_progress.SetPosition(step);
+    KeepWindowsAlive();
+    QElapsedTimer clock;
+    clock.start();
+    if (step > kVerifyWaitSteps) answered = m_port->CheckConnection(address, kVerifyConnectMs);
+    // A refusal comes at once; each step still lasts its time, so the module gets all of it to come back.
+    if (!answered) WaitKeepingWindowsAlive(m_stepMs - static_cast<int>(clock.elapsed()));
+  }
+  if (!answered) m_prompts.Inform(kNotVerified, {}, PromptIcon::Warning);
+  m_progress.Finish();
+  busy.Restore();
+  SetControlsVisible(true);
+}
+
+}  // namespace hlx

@@ -1,0 +1,313 @@
+// The network module's packets, discovery entries and the dialogs' field
+// rules, as byte and text tables.
+
+#include <QtTest>
+
+#include "network/NetFields.h"
+
+using namespace hlx;
+
+Q_DECLARE_METATYPE(hlx::DiscoveryVerdict)
+Q_DECLARE_METATYPE(hlx::AssignField)
+Q_DECLARE_METATYPE(hlx::NetField)
+Q_DECLARE_METATYPE(hlx::NetForm)
+
+namespace hlx {
+// Readable failures.
+char* toString(const NetForm& f) {
+  return QTest::toString(QStringList{f.ip, f.mask, f.gateway, f.destination, f.udp ? "UDP" : "TCP",
+                                     QString::number(f.udpMode)}
+                             .join(QLatin1Char(' ')));
+}
+}  // namespace hlx
+
+namespace {
+
+QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
+
+QByteArray Bytes(const SetupBlock& b) {
+  return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+SetupBlock Block(const QByteArray& head) {
+  SetupBlock b{};
+  std::copy(head.begin(), head.end(), b.begin());
+  return b;
+}
+
+// A block as a module might send it, with bytes beyond the fields the
+// dialog edits that must survive a rewrite.
+SetupBlock ReadBlock() {
+  SetupBlock b = Block(Hex("000000F9 C0A80114 0000082D 00000000 C0A80101 4C0A0200 7E277E27 FFFFFFFF"
+                           "CC010000 0D0AF730"));
+  b[50] = 0x55;
+  b[123] = 0xAA;
+  return b;
+}
+
+}  // namespace
+
+class XportRulesTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void buildsPacketsByteForByte_data() {
+    QTest::addColumn<QByteArray>("built");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("discovery query") << DiscoveryQuery() << Hex("000000F6");
+    QTest::newRow("read query") << ReadSetupQuery() << Hex("000000F8");
+    QTest::newRow("reset, first step") << ResetFirstPacket() << Hex("000100C7000601") + QByteArray(123, '\0');
+    QTest::newRow("reset, default block")
+        << Bytes(DefaultBlock())
+        << Hex("000000FD 00000000 0000002D 00000000 00000000 4C0A0200 7E277E27 FFFFFFFF CC010000 0D0AF730") +
+               QByteArray(84, '\0');
+    SetupBlock dirty = ReadBlock();
+    dirty[0] = 0x11;
+    dirty[2] = 0x22;
+    QTest::newRow("write, address kept") << WriteSetupPacket(dirty, false).left(8) << Hex("000000FA C0A80114");
+    QTest::newRow("write, address changed") << WriteSetupPacket(dirty, true).left(4) << Hex("000000FD");
+    QTest::newRow("write keeps the rest") << WriteSetupPacket(dirty, true).mid(4) << Bytes(dirty).mid(4);
+    QTest::newRow("assign by MAC")
+        << BuildAssignPacket("02-00-00-0B-1C-2D", "192.168.1.20").packet
+        << Hex("000000FC 49502D5345545550 0000 1C2D C0A80114");
+  }
+  void buildsPacketsByteForByte() {
+    QFETCH(QByteArray, built);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(built.toHex(' '), expected.toHex(' '));
+  }
+
+  // Only a 30-byte datagram keeps a search going; only the reply code adds an entry.
+  void classifiesDiscoveryDatagrams_data() {
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<DiscoveryVerdict>("verdict");
+    QTest::addColumn<QString>("entry");  // from 192.168.1.20
+    const QByteArray reply = Hex("000000F7") + QByteArray(20, '\x5A') + Hex("0200000B1C2D");
+    QTest::newRow("reply") << reply << DiscoveryVerdict::Add << "192.168.1.20  (02-00-00-0B-1C-2D)";
+    QTest::newRow("other code") << Hex("000000F9") + reply.mid(4) << DiscoveryVerdict::Skip << "";
+    QTest::newRow("29 bytes") << reply.left(29) << DiscoveryVerdict::End << "";
+    QTest::newRow("31 bytes") << reply + '\0' << DiscoveryVerdict::End << "";
+    QTest::newRow("empty") << QByteArray() << DiscoveryVerdict::End << "";
+  }
+  void classifiesDiscoveryDatagrams() {
+    QFETCH(QByteArray, datagram);
+    QFETCH(DiscoveryVerdict, verdict);
+    QFETCH(QString, entry);
+    QCOMPARE(ClassifyDiscoveryReply(datagram), verdict);
+    const std::optional<MacAddress> mac = DiscoveryReplyMac(datagram);
+    QCOMPARE(mac ? DiscoveryEntry(QStringLiteral("192.168.1.20"), *mac) : QString(), entry);
+  }
+
+  void readsEntriesBackAndAssignsByTheirMac() {
+    const QString entry = QStringLiteral("10.0.0.7  (02-00-00-0b-1c-2d)");
+    QCOMPARE(EntryAddress(entry), QStringLiteral("10.0.0.7"));
+    QCOMPARE(EntryMac(entry), QStringLiteral("02-00-00-0b-1c-2d"));
+    QCOMPARE(BuildAssignPacket(EntryMac(entry), "10.0.0.9").packet.mid(14).toHex(), QByteArray("1c2d0a000009"));
+    QCOMPARE(EntryMac(QString()), QString());
+  }
+
+  void acceptsRepliesOnlyWhole_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("block");
+    QTest::addColumn<bool>("accepted");  // as the acknowledgement of a write
+    const QByteArray full = Bytes(ReadBlock());
+    QTest::newRow("block") << full << true << false;
+    QTest::newRow("block, wrong code") << Hex("000000F8") + full.mid(4) << false << false;
+    QTest::newRow("block, short") << full.left(123) << false << false;
+    QTest::newRow("block, long") << full + '\0' << false << false;
+    QTest::newRow("accepted") << Hex("000000FB") << false << true;
+    QTest::newRow("accepted, header ignored") << Hex("123456FB") << false << true;
+    QTest::newRow("other code") << Hex("000000FE") << false << false;
+    QTest::newRow("accepted, long") << Hex("000000FB00") << false << false;
+    QTest::newRow("accepted, short") << Hex("0000FB") << false << false;
+  }
+  void acceptsRepliesOnlyWhole() {
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, block);
+    QFETCH(bool, accepted);
+    const std::optional<SetupBlock> parsed = ParseSetupReply(reply);
+    QCOMPARE(parsed.has_value(), block);
+    if (parsed) QCOMPARE(Bytes(*parsed), reply);
+    QCOMPARE(IsAcknowledgement(reply, kCodeSetupAccepted), accepted);
+  }
+
+  void parsesDottedAddresses_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("value");  // -1: refused
+    QTest::newRow("plain") << "192.168.1.20" << qint64(0xC0A80114);
+    QTest::newRow("zeros") << "0.0.0.0" << qint64(0);
+    QTest::newRow("leading zeros are decimal") << "010.001.000.255" << qint64(0x0A0100FF);
+    QTest::newRow("blanks around") << " 10.0.0.7 " << qint64(0x0A000007);
+    QTest::newRow("octet 256") << "256.1.1.1" << qint64(-1);
+    QTest::newRow("three octets") << "192.168.1" << qint64(-1);
+    QTest::newRow("five octets") << "1.2.3.4.5" << qint64(-1);
+    QTest::newRow("four digits") << "1.2.3.0004" << qint64(-1);
+    QTest::newRow("twenty digits") << "1.2.3.14444444444444444444" << qint64(-1);
+    QTest::newRow("empty octet") << "1..3.4" << qint64(-1);
+    QTest::newRow("trailing dot") << "1.2.3.4." << qint64(-1);
+    QTest::newRow("sign") << "1.2.3.+4" << qint64(-1);
+    QTest::newRow("blank inside") << "1.2. 3.4" << qint64(-1);
+    QTest::newRow("empty") << "" << qint64(-1);
+  }
+  void parsesDottedAddresses() {
+    QFETCH(QString, text);
+    QFETCH(qint64, value);
+    const std::optional<quint32> parsed = ParseDotted(text);
+    QCOMPARE(parsed ? qint64(*parsed) : -1, value);
+    if (parsed) QVERIFY(ParseDotted(FormatDotted(*parsed)) == parsed);
+  }
+
+  // The field that fails is the one that gets the focus.
+  void checksMacAndAddressBeforeAssigning_data() {
+    QTest::addColumn<QString>("mac");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<AssignField>("failed");
+    QTest::addColumn<QByteArray>("tail");  // bytes 14-19 of the packet
+    QTest::newRow("good") << "02-00-00-0B-1C-2D" << "192.168.1.20" << AssignField::None << Hex("1C2DC0A80114");
+    QTest::newRow("0.0.0.0") << "02-00-00-0B-1C-2D" << "0.0.0.0" << AssignField::None << Hex("1C2D00000000");
+    QTest::newRow("first octets not examined") << "zz-zz-zz-zz-ff-00" << "1.0.0.254" << AssignField::None
+                                               << Hex("FF00010000FE");
+    QTest::newRow("colons") << "02:00:00:0B:1C:2D" << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("16 characters") << "02-00-00-0B-1C-2" << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("18 characters") << "02-00-00-0B-1C-2D-" << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("fifth octet G1") << "02-00-00-0B-G1-2D" << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("last octet 255") << "02-00-00-0B-1C-2D" << "192.168.1.255" << AssignField::Address
+                                    << QByteArray();
+    QTest::newRow("first octet 0") << "02-00-00-0B-1C-2D" << "0.1.2.3" << AssignField::Address << QByteArray();
+    QTest::newRow("not an address") << "02-00-00-0B-1C-2D" << "192.168.1" << AssignField::Address << QByteArray();
+    // The shape is checked first, then the address, then the digits of the MAC.
+    QTest::newRow("bad address before bad digits") << "02-00-00-0B-G1-2D" << "x" << AssignField::Address
+                                                   << QByteArray();
+  }
+  void checksMacAndAddressBeforeAssigning() {
+    QFETCH(QString, mac);
+    QFETCH(QString, address);
+    QFETCH(AssignField, failed);
+    QFETCH(QByteArray, tail);
+    const AssignCheck check = BuildAssignPacket(mac, address);
+    QCOMPARE(check.failed, failed);
+    QCOMPARE(check.packet.mid(14).toHex(), tail.toHex());
+    if (failed == AssignField::None)
+      QCOMPARE(check.packet.left(14).toHex(), QByteArray("000000fc49502d53455455500000"));
+  }
+
+  // Fill shows a block; validating what it shows gives the block back.
+  void fillsTheFormAndValidatesItBack_data() {
+    QTest::addColumn<QByteArray>("head");  // bytes 0-39 of the block
+    QTest::addColumn<NetForm>("form");
+    QTest::newRow("UDP broadcast") << Bytes(ReadBlock()).left(40)
+                                   << NetForm{"192.168.1.20", "255.255.255.0", "192.168.1.1", "0.0.0.0", true,
+                                              kUdpModeBroadcast};
+    QTest::newRow("UDP directed to a broadcast address")
+        << Hex("000000F9 C0A80114 00000800 00000000 C0A80101 00000000 00000000 C0A801FF CC010000 00000030")
+        << NetForm{"192.168.1.20", "255.255.255.0", "192.168.1.1", "192.168.1.255", true, kUdpModeDirected};
+    QTest::newRow("TCP, no address")
+        << Hex("000000F9 00000000 00001000 00000000 00000000 00000000 00000000 00000000 C0000000 00000000")
+        << NetForm{"0.0.0.0", "255.255.0.0", "0.0.0.0", "0.0.0.0", false, kUdpModeBroadcast};
+    QTest::newRow("mask /8") << Hex("000000F9 0A000007 00001800 00000000 00000000 00000000 00000000"
+                                    "00000000 C0000000 00000000")
+                             << NetForm{"10.0.0.7", "255.0.0.0", "0.0.0.0", "0.0.0.0", false, kUdpModeBroadcast};
+  }
+  void fillsTheFormAndValidatesItBack() {
+    QFETCH(QByteArray, head);
+    QFETCH(NetForm, form);
+    SetupBlock block = Block(head);
+    block[100] = 0x77;
+    const SetupBlock read = block;
+    QCOMPARE(FillForm(block), form);
+    QCOMPARE(ValidateForm(form, block), NetField::None);
+    QCOMPARE(Bytes(block).toHex(' '), Bytes(read).toHex(' '));
+  }
+
+  // Only both mode bits mean UDP; more than 32 host bits read as the empty mask.
+  void fillReadsBothModeBitsAsUdpAndClampsTheMask() {
+    for (auto [mode, hostBits, udp, mask] : {std::tuple{0xC4, 0, false, "255.255.255.255"},
+                                            {0xCC, 8, true, "255.255.255.0"},
+                                            {0xDC, 32, true, "0.0.0.0"},
+                                            {0xC8, 40, false, "0.0.0.0"}}) {
+      SetupBlock block{};
+      block[kOffMode] = static_cast<std::uint8_t>(mode);
+      block[kOffHostBits] = static_cast<std::uint8_t>(hostBits);
+      QCOMPARE(FillForm(block).udp, udp);
+      QCOMPARE(FillForm(block).mask, QString(mask));
+    }
+  }
+
+  void validatesFieldsInOrderAndWritesOnlyWhenAllPass_data() {
+    QTest::addColumn<NetForm>("form");
+    QTest::addColumn<NetField>("failed");
+    QTest::addColumn<QByteArray>("head");  // bytes 0-39 after a pass
+    const NetForm tcp{"192.168.1.1", "255.255.255.0", "192.168.1.254", "9.9.9.9", false, kUdpModeDirected};
+    QTest::newRow("TCP") << tcp << NetField::None
+                         << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 00000000"
+                                "C0000000 0D0AF700");
+    NetForm udp = tcp;
+    udp.udp = true;
+    QTest::newRow("UDP directed") << udp << NetField::None
+                                  << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 09090909"
+                                         "CC010000 0D0AF730");
+    udp.udpMode = kUdpModeBroadcast;
+    udp.destination = "not looked at";
+    QTest::newRow("UDP broadcast") << udp << NetField::None
+                                   << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 FFFFFFFF"
+                                          "CC010000 0D0AF730");
+    NetForm zero = tcp;
+    zero.ip = "0.0.0.0";
+    zero.mask = "255.255.0.0";
+    QTest::newRow("0.0.0.0, mask /16") << zero << NetField::None
+                                       << Hex("000000F9 00000000 0000102D 00000000 C0A801FE 4C0A0200 7E277E27"
+                                              "00000000 C0000000 0D0AF700");
+    const auto failing = [&](const char* name, NetField field, auto change) {
+      NetForm f = tcp;
+      change(f);
+      QTest::newRow(name) << f << field << QByteArray();
+    };
+    failing("network address", NetField::Address, [](NetForm& f) { f.ip = "192.168.1.0"; });
+    failing("broadcast address", NetField::Address, [](NetForm& f) { f.ip = "192.168.1.255"; });
+    failing("address /31", NetField::Address, [](NetForm& f) { f.mask = "255.255.255.254"; });
+    failing("address not dotted", NetField::Address, [](NetForm& f) { f.ip = "192.168.1.300"; });
+    failing("mask with a gap", NetField::Mask, [](NetForm& f) { f.mask = "255.0.255.0"; });
+    failing("mask not dotted", NetField::Mask, [](NetForm& f) { f.mask = "/24"; });
+    failing("gateway", NetField::Gateway, [](NetForm& f) { f.gateway = "1.2.3"; });
+    failing("destination", NetField::Destination, [](NetForm& f) {
+      f.udp = true;
+      f.destination = "";
+    });
+    // A bad mask is reported before the address it would make invalid.
+    failing("bad mask before host check", NetField::Mask, [](NetForm& f) {
+      f.ip = "192.168.1.0";
+      f.mask = "255.0.255.0";
+    });
+  }
+  void validatesFieldsInOrderAndWritesOnlyWhenAllPass() {
+    QFETCH(NetForm, form);
+    QFETCH(NetField, failed);
+    QFETCH(QByteArray, head);
+    SetupBlock block = ReadBlock();
+    const SetupBlock before = block;
+    QCOMPARE(ValidateForm(form, block), failed);
+    if (failed != NetField::None) {
+      QCOMPARE(Bytes(block), Bytes(before));
+      return;
+    }
+    QCOMPARE(Bytes(block).left(40).toHex(' '), head.toHex(' '));
+    QCOMPARE(Bytes(block).mid(40), Bytes(before).mid(40));
+  }
+
+  void verifiesTheNewAddressOnlyWhenOneWasEntered_data() {
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("changed") << "10.0.0.9" << true << "10.0.0.9";
+    QTest::newRow("changed to none") << "0.0.0.0" << true << "10.0.0.7";
+    QTest::newRow("unchanged") << "10.0.0.9" << false << "10.0.0.7";
+  }
+  void verifiesTheNewAddressOnlyWhenOneWasEntered() {
+    QFETCH(QString, ip);
+    QFETCH(bool, changed);
+    QFETCH(QString, expected);
+    QCOMPARE(AddressToVerify(ip, changed, QStringLiteral("10.0.0.7")), expected);
+  }
+};
+
+QTEST_APPLESS_MAIN(XportRulesTest)
+#include "tst_xportrules.moc"
