@@ -95,6 +95,7 @@ void TMainForm::FormCreate() {
   ConnectSignals();
   ConnectMenus();
   ConnectFileMenus();
+  ConnectNetworkMenus();
 
   RefreshControls(false);
   if (stored.reConnect) QTimer::singleShot(kReconnectDelayMs, this, [this] { ConnectClick(); });

@@ -132,6 +132,11 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents,
   void CreateFirmwareUpdate();
   void AfterProgramming();
 
+  // Halyx-LAN menu (MainNetwork.cpp)
+  void ConnectNetworkMenus();
+  void SearchLanClick();
+  void NetworkSetupClick();
+
   // Configuration files and statistics (MainFiles.cpp)
   void ConnectFileMenus();
   void SetConfigFileName(const QString& name);
