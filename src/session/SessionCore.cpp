@@ -88,6 +88,9 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
     case SessionState::FwRestart:
       if (id == SidVER) {
         SetState(SessionState::Idle);
+        // Before the message: a box waits for the user, and the armed
+        // "failed" must not fire behind it.
+        StopTimeout();
         // After a failed run a version report is the old firmware (or a
         // device that restarted anyway): never report that as a success.
         if (m_programmed) m_prompts.Inform(QString::fromLatin1(kFwUpdateSucceeded));
@@ -95,6 +98,7 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
         m_events.UpdateControls();
       } else if (id == SidLDR && !m_programmed) {
         // The failed device restarted into its bootloader: nothing more will come.
+        StopTimeout();
         SetState(SessionState::Idle);
         m_events.UpdateControls();
       }

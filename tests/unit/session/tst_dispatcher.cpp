@@ -210,6 +210,8 @@ class DispatcherTest : public QObject {
     h.core.Dispatch(next.toStdString());
     QCOMPARE(h.Handled(), handled);
     QCOMPARE(h.core.State(), waiting ? SessionState::FwRestart : SessionState::Idle);
+    // Only a device still to report may time out; a message box must not hide a late "failed".
+    QCOMPARE(h.core.TimeoutRunning(), waiting);
   }
 
   void sendSentenceAddsTheStartCharacterAndLogsWhileALogIsOpen() {
