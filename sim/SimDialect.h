@@ -10,6 +10,7 @@
 namespace hlx::sim {
 
 class SimDevice;
+struct SimConfig;
 
 class SimDialect {
  public:
@@ -20,6 +21,11 @@ class SimDialect {
                               std::vector<std::string>& replies) = 0;
   // Whether live sentences carry a TAG block naming their source right now.
   virtual bool TagBlocksOn(const SimDevice& device) const = 0;
+  // Called before each live line from `source` (1..5) is sent; may put a line
+  // of its own in front of it.
+  virtual void BeforeLiveLine(const SimDevice& /*device*/, int /*source*/, std::string& /*out*/) {}
+  // Turns the generation-neutral factory settings into this generation's.
+  virtual void AdjustFactory(SimConfig& /*config*/) const {}
 };
 
 // The dialect of a generation (0 = current), or null when not simulated.
