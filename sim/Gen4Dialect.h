@@ -1,5 +1,5 @@
 #pragma once
-// Generation 4 (firmware 2.10 up to 3.32): positional CF fields without a
+// Generation 4 (firmware 2.10 and later 2.x): positional CF fields without a
 // command letter, SP and ID groups, a filter list of five source flags and a
 // divisor, and "PQVXCN,<input>" in front of live traffic while channel
 // numbers are on. Setting commands are not answered; a query shows them.

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
       {"address", "Loopback address to listen on.", "ADDR", "127.0.0.2"},
       {"port", "UDP and TCP port.", "PORT", "10110"},
       {"pty", "Create a pseudo-terminal and link PATH to it.", "PATH"},
-      {"generation", "Firmware generation: 0 = current, 4 = the older dialect of firmware 2.10 to 3.32.", "N", "0"},
+      {"generation", "Firmware generation: 0 = current, 4 = the older dialect of firmware 2.10 and later 2.x.", "N", "0"},
       {"firmware", "Firmware version reported.", "VERSION", "3.33.1"},
       {"name", "Device name.", "NAME", "HLX2000"},
       {"serial", "Serial number.", "NUMBER", "20261206"},
