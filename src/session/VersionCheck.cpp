@@ -82,8 +82,10 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
   bool differs = false;
   {
     QSettings s = OpenKey();
+    const int stored = WindowForFormId(ReadInt(s, kFormId).value_or(FormMain));
     differs = ReadInt(s, kFormId).value_or(FormMain) != choice.formId;
     if (differs) {
+      if (const auto port = ReadInt(s, kPort)) s.setValue(kPort, PortForForm(*port, stored, choice.formId));
       s.setValue(kFormId, choice.formId);
       s.setValue(kReConnect, 1);
       s.sync();
@@ -92,6 +94,21 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
   if (restarted) *restarted = differs;
   if (differs) RestartProgram();
   return choice.supported;
+}
+
+int PortForForm(int storedPort, int fromForm, int toForm) {
+  constexpr int kMainSerialFirst = 3;    // after "UDP All", "UDP", "TCP"
+  constexpr int kLegacySerialFirst = 2;  // the legacy windows' index offset
+  const auto serialIndex = [](int port, int form) {
+    const int first = form == FormMain ? kMainSerialFirst : kLegacySerialFirst;
+    return port >= first ? port - first : -1;
+  };
+  const bool fromMain = WindowForFormId(fromForm) == FormMain;
+  const bool toMain = WindowForFormId(toForm) == FormMain;
+  if (fromMain == toMain) return storedPort;
+  const int index = serialIndex(storedPort, fromMain ? FormMain : FormLegacy4);
+  if (toMain) return index < 0 ? -1 : index + kMainSerialFirst;
+  return index + kLegacySerialFirst;  // "no selection" is stored as 1
 }
 
 void SetRestartAction(RestartAction action) { InstalledRestart() = std::move(action); }
