@@ -78,6 +78,10 @@ std::string SpeedCommand(const std::array<int, kPortSpeeds>& indexes) {
   return text;
 }
 
+std::string InputOneSpeedCommand(int index) {
+  return std::string(kSp) + ',' + (index >= 0 && index < kSpeedItems ? Digit(index) : std::string());
+}
+
 QString CleanTalkerId(const QString& text) {
   QString id;
   for (QChar c : text) {

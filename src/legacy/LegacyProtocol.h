@@ -43,6 +43,8 @@ std::string RealTimeCommand(const Generation& gen, const std::array<bool, kInput
 // A list without a selection (or with one that is no speed) sends an empty
 // field, which leaves that port's speed unchanged on the device.
 std::string SpeedCommand(const std::array<int, kPortSpeeds>& indexes);
+// The In 1 speed alone, as the AIS option sends it.
+std::string InputOneSpeedCommand(int index);
 std::string TalkerIdCommand(const std::array<QString, kInputs>& ids);
 
 // A talker ID as it may travel: at most two characters, letters and digits only.
