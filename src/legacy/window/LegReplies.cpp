@@ -73,13 +73,19 @@ void TLegMainForm::ApplyId(const std::string& line) {
 void TLegMainForm::ApplyCf(const std::string& line) {
   const CfReply r = ParseCf(m_gen, line);
   if (r.hostSpeed && (!m_gen.hostKindTest || ui->cbBaudHost->isEnabled())) ui->cbBaudHost->setCurrentIndex(*r.hostSpeed);
-  // Each change below runs the control's handler, which sends it back.
+  // Each change below runs the control's handler, which sends it back; in field order.
   if (r.mode) m_mode->button(*r.mode)->setChecked(true);
-  for (int o = 0; o < kOptionCount; ++o)
-    if (QCheckBox* box = OptionBox(static_cast<Option>(o)); box && r.options[o]) box->setChecked(*r.options[o]);
   QCheckBox* const rt[kInputs] = {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4};
-  for (int i = 0; i < kInputs; ++i)
-    if (r.realTime[i]) rt[i]->setChecked(*r.realTime[i]);
+  for (int field = 3; field <= m_gen.cfFieldCount; ++field) {
+    if (field == m_gen.realTimeField) {
+      for (int i = 0; i < kInputs; ++i)
+        if (r.realTime[i]) rt[i]->setChecked(*r.realTime[i]);
+      continue;
+    }
+    for (int o = 0; o < kOptionCount; ++o)
+      if (QCheckBox* box = OptionBox(static_cast<Option>(o)); box && m_gen.cfField[o] == field && r.options[o])
+        box->setChecked(*r.options[o]);
+  }
   SetConfigControlsEnabled(true);
 }
 
