@@ -354,6 +354,26 @@ class LegacyCoreTest : public QObject {
     QFETCH(int, converted);
     QCOMPARE(PortForForm(stored, from, to), converted);
   }
+
+  void baudRateAtAHandOver_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("converted");
+    QTest::newRow("38400 stays") << 3 << 0 << 4 << 3;
+    QTest::newRow("current Automatic") << 6 << 0 << 4 << 4;
+    QTest::newRow("115200 is not in the older list") << 5 << 0 << 4 << -1;
+    QTest::newRow("legacy Automatic") << 4 << 4 << 0 << 6;
+    QTest::newRow("no selection") << -1 << 4 << 0 << -1;
+    QTest::newRow("between legacy windows unchanged") << 4 << 4 << 2 << 4;
+  }
+  void baudRateAtAHandOver() {
+    QFETCH(int, stored);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(int, converted);
+    QCOMPARE(BaudRateForForm(stored, from, to), converted);
+  }
 };
 
 QTEST_GUILESS_MAIN(LegacyCoreTest)
