@@ -49,7 +49,8 @@ void TLegMainForm::ApplyOv(const std::string& line) {
   if (const auto flags = ParseOv(line))
     for (int i = 0; i < kInputs; ++i)
       if (*flags & (1 << i)) m_overflowLeds[static_cast<std::size_t>(i)]->SetLedOn(true);
-  OVTimer.start(kOverflowLedMs);
+  // A running tick is kept: restarting it on every report would keep busy inputs lit for ever.
+  if (!OVTimer.isActive()) OVTimer.start(kOverflowLedMs);
 }
 
 void TLegMainForm::ApplyVer(const std::string& line) {

@@ -189,6 +189,74 @@ class LegacyWindowTest : public QObject {
     QCOMPARE(h.SentCount(), 10);
   }
 
+  void capabilityWord_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("hostSpeedEnabled");
+    QTest::addColumn<int>("hostSpeed");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("serial host port") << QStringList{"--caps", "8000"} << true << 3 << false;
+    QTest::newRow("USB host port: speed fixed, CF leaves it") << QStringList{"--caps", "8001"} << false << 4 << false;
+    QTest::newRow("bit 15 clear") << QStringList{"--caps", "0001"} << true << 3 << true;
+    QTest::newRow("not hexadecimal") << QStringList{"--ver-garbage"} << true << 3 << true;
+    QTest::newRow("five characters: not evaluated") << QStringList{"--caps", "80011"} << true << 3 << false;
+  }
+  void capabilityWord() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, hostSpeedEnabled);
+    QFETCH(int, hostSpeed);
+    QFETCH(bool, warned);
+    LegacyHarness h;
+    QVERIFY2(h.Start(args), qPrintable(h.Why()));
+    QTRY_COMPARE(h.SentCount(), 7);
+    QCOMPARE(h.Combo("cbBaudHost")->isEnabled(), hostSpeedEnabled);
+    QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), hostSpeed);
+    QCOMPARE(h.Informed(), warned ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
+                                                "multiplexer. Please use a version below V3.00."}
+                                  : QStringList{});
+    if (warned) QCOMPARE(h.prompts.records.first().caption, QStringLiteral("HLXConfig"));
+  }
+
+  void trafficFillsTheMonitorAndLightsTheOverflowLeds() {
+    LegacyHarness h;
+    QVERIFY2(h.Start({"--traffic", "50", "--ov-period", "1000", "--udp-peer", SimProcess::quietUdpPeer()}),
+             qPrintable(h.Why()));
+    auto* monitor = h.Find<QPlainTextEdit>("RXData");
+    QTRY_COMPARE(monitor->blockCount(), 13);
+    QTest::qWait(300);
+    QCOMPARE(monitor->blockCount(), 13);
+    QVERIFY(!monitor->toPlainText().contains(u'\r'));
+    QTRY_VERIFY_WITH_TIMEOUT(h.Leds() != QStringLiteral("0000"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.Leds(), QStringLiteral("0000"), 2000);
+  }
+
+  void filterGridEditing() {
+    LegacyHarness h;
+    QVERIFY2(h.Start({}, false), qPrintable(h.Why()));
+    for (const char* text : {"RMC", "GP,MC", "gprmc"}) {
+      h.Edit("edtFilter")->setText(QString::fromLatin1(text));
+      QTest::keyClick(h.Edit("edtFilter"), Qt::Key_Return);
+    }
+    QCOMPARE(h.Informed(), QStringList(2, "Filter sentence must be 5 characters. Use '-' as wildcard character"));
+    QCOMPARE(h.Rows(), QStringList{"GPRMC 00000 "});
+    // Div in place: up to two digits.
+    legacy::TLegFilterGrid* g = h.Grid();
+    g->setCurrentCell(1, 6);
+    g->editItem(g->item(1, 6));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("1x23"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(h.Rows(), QStringList{"GPRMC 00000 12"});
+    h.ClickCell(1, 0);  // the PC flag
+    h.ClickCell(1, 0);
+    h.ClickCell(1, 4);
+    QCOMPARE(h.Rows(), QStringList{"GPRMC 00001 12"});
+    QVERIFY(!h.Button("btnDelete")->isEnabled());
+    h.ClickCell(1, 5);
+    QVERIFY(h.Button("btnDelete")->isEnabled());
+    h.Click("btnDelete");
+    QCOMPARE(h.Rows(), QStringList{});
+    QVERIFY(!h.Button("btnDelete")->isEnabled());
+  }
+
   void timedLogStampsEveryReceivedLine() {
     LegacyHarness h;
     QVERIFY2(h.Start({}, false), qPrintable(h.Why()));
