@@ -60,8 +60,11 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   SetPanel(2, QStringLiteral("Serial: ") + r.serial);
   SetPanel(1, QStringLiteral("Version: ") + r.version);
   m_versionNumbers = ParseVersion(r.version.toStdString());
-  SelectFormId(m_versionNumbers);  // restarts into the device's generation when it is another one
-  if (r.caps) CheckCapabilities(*r.caps);
+  // Restarts into the device's generation when it is another one; this
+  // instance is ending then and asks nothing more.
+  bool restarted = false;
+  SelectFormId(m_versionNumbers, &restarted);
+  if (r.caps && !restarted) CheckCapabilities(*r.caps);
 }
 
 void TLegMainForm::ApplyId(const std::string& line) {

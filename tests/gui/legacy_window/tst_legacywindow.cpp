@@ -15,6 +15,7 @@ class LegacyWindowTest : public QObject {
     QVERIFY2(h.Start(), qPrintable(h.Why()));
     QCOMPARE(h.Sent("$PQVX").mid(0, 4),
              (QStringList{"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXIDQ*53", "$PQVXSPQ*5D"}));
+    QCOMPARE(h.window->windowTitle(), QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() + " (V3.13)");
     QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
     QCOMPARE(h.Panel(1), QStringLiteral("Version: 2.12.0"));
     QCOMPARE(h.Panel(2), QStringLiteral("Serial: 20261206"));
@@ -87,6 +88,15 @@ class LegacyWindowTest : public QObject {
       QTRY_VERIFY(h.Check("chbPriority")->isEnabled());
       QVERIFY(!h.Informed().contains(QStringLiteral("Multiplexer does not respond")));
     }
+  }
+
+  void silentDeviceLeavesTheSettingsDisabled() {
+    LegacyHarness h;
+    QVERIFY2(h.Start({"--silent"}, false), qPrintable(h.Why()));
+    h.Click("btnGetConfig");
+    QVERIFY(!h.Check("chbPriority")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(h.Informed(), QStringList{"Multiplexer does not respond"}, 5000);
+    QVERIFY(!h.Check("chbPriority")->isEnabled() && !h.Combo("cbBaudIn1")->isEnabled());
   }
 
   void speedSearch_data() {
