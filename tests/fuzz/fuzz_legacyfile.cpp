@@ -13,17 +13,7 @@
 using namespace hlx;
 using namespace hlx::legacy;
 
-namespace {
-
-bool Travels(const std::string& command) {
-  for (char c : command)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E || c == '*' || c == '$' ||
-        c == '!' || c == '\\')
-      return false;
-  return true;
-}
-
-}  // namespace
+using hlx::fuzz::IsPlainCommand;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
@@ -36,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(s.mode >= 0 && s.mode < kModeItems);
   for (int v : s.speeds) FUZZ_CHECK(v >= 0 && v < kSpeedItems);
   FUZZ_CHECK(list.Count() <= kMaxFilterEntries);
-  FUZZ_CHECK(Travels(TalkerIdCommand(s.talkerIds)) && Travels(SpeedCommand(s.speeds)) && Travels(ModeCommand(s.mode)));
-  for (const std::string& c : list.StoreCommands()) FUZZ_CHECK(Travels(c));
+  FUZZ_CHECK(IsPlainCommand(TalkerIdCommand(s.talkerIds)) && IsPlainCommand(SpeedCommand(s.speeds)) &&
+             IsPlainCommand(ModeCommand(s.mode)));
+  for (const std::string& c : list.StoreCommands()) FUZZ_CHECK(IsPlainCommand(c));
 
   std::vector<std::pair<QString, QStringList>> others;
   for (const QString& section : profile.SectionNames()) {

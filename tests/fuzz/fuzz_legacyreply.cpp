@@ -3,24 +3,15 @@
 // builds never exceeds 50 valid entries, and nothing built from those values
 // puts a delimiter or control character on the wire.
 
+#include <algorithm>
+
 #include "FuzzCheck.h"
 #include "legacy/LegacyFilterList.h"
 #include "legacy/LegacyProtocol.h"
 
 using namespace hlx::legacy;
 
-namespace {
-
-// A command may hold commas between its fields but no other sentence syntax.
-bool Travels(const std::string& command) {
-  for (char c : command)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E || c == '*' || c == '$' ||
-        c == '!' || c == '\\')
-      return false;
-  return true;
-}
-
-}  // namespace
+using hlx::fuzz::IsPlainCommand;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes = hlx::fuzz::View(data, size);
@@ -46,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!r.mode || (*r.mode >= 0 && *r.mode < kModeItems));
         if (r.mode) FUZZ_CHECK(ModeCommand(*r.mode).size() == 9);
         for (int o = 0; o < kOptionCount; ++o)
-          if (r.options[o]) FUZZ_CHECK(Travels(OptionCommand(gen, static_cast<Option>(o), *r.options[o])));
+          if (r.options[o]) FUZZ_CHECK(IsPlainCommand(OptionCommand(gen, static_cast<Option>(o), *r.options[o])));
         break;
       }
       case ReplyKind::Sp: {
@@ -54,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = 0; i < kPortSpeeds; ++i)
           if (r.speeds[i]) speeds[i] = *r.speeds[i];
         const std::string c = SpeedCommand(speeds);
-        FUZZ_CHECK(Travels(c) && std::count(c.begin(), c.end(), ',') == kPortSpeeds);
+        FUZZ_CHECK(IsPlainCommand(c) && std::count(c.begin(), c.end(), ',') == kPortSpeeds);
         break;
       }
       case ReplyKind::Id: {
@@ -62,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = 0; i < kInputs; ++i)
           if (r.ids[i]) ids[i] = *r.ids[i];
         const std::string c = TalkerIdCommand(ids);
-        FUZZ_CHECK(Travels(c) && std::count(c.begin(), c.end(), ',') == kInputs);
+        FUZZ_CHECK(IsPlainCommand(c) && std::count(c.begin(), c.end(), ',') == kInputs);
         break;
       }
       case ReplyKind::Ov:
@@ -93,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> store = list->StoreCommands();
     FUZZ_CHECK(store.size() == static_cast<std::size_t>(list->Count()) + 1);
     for (const std::string& c : store) {
-      FUZZ_CHECK(Travels(c));
+      FUZZ_CHECK(IsPlainCommand(c));
       // PQVXFL,<sentence>,<flags>[,<divisor>]: the fields never add commas.
       FUZZ_CHECK(c == "PQVXFL" || std::count(c.begin(), c.end(), ',') == (gen.divisor ? 3 : 2));
     }
