@@ -5,6 +5,10 @@
 
 namespace hlx::legacy {
 
+namespace {
+constexpr char kDeviceAddressPrefix[] = "PQVX";
+}  // namespace
+
 bool FilterList::ValidSentence(const QString& s) const {
   if (s.size() != m_gen->sentenceLength) return false;
   for (QChar c : s)
@@ -91,7 +95,8 @@ void CaptureTracker::Feed(std::string_view line, FilterList& list) {
     if (const auto n = ParseCn(line)) m_channel = *n;
     return;
   }
-  if (m_channel <= 0) return;
+  // The device's own reports (overflow, replies) come from no input.
+  if (m_channel <= 0 || address.startsWith(QLatin1String(kDeviceAddressPrefix))) return;
   QString flags(kFilterFlags, u'0');
   flags[m_channel] = u'1';
   list.AddFilterEntry(address.left(m_gen->sentenceLength), flags, {});

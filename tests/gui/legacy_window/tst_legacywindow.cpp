@@ -99,6 +99,18 @@ class LegacyWindowTest : public QObject {
     QVERIFY(!h.Check("chbPriority")->isEnabled() && !h.Combo("cbBaudIn1")->isEnabled());
   }
 
+  void portThatCannotOpenIsDeselectedAndRemembered() {
+    LegacyHarness h;
+    const QString gone = h.files.filePath(QStringLiteral("ttyGone"));
+    qputenv("HLX_EXTRA_PORTS", gone.toLocal8Bit());
+    h.window = std::make_unique<legacy::TLegMainForm4>(h.prompts);
+    h.window->show();
+    h.Choose("cbPort", h.Combo("cbPort")->findText(gone));
+    QCOMPARE(h.Informed(), QStringList{"Cannot open communication channel to multiplexer"});
+    QCOMPARE(h.Combo("cbPort")->currentIndex(), -1);
+    QCOMPARE(LegacySettings().value("Port").toInt(), 1);  // no selection, stored as index + 2
+  }
+
   void speedSearch_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("found");

@@ -248,8 +248,8 @@ class LegacyCoreTest : public QObject {
                                          << QStringList{"$PQVXCN,2", "$GPRMC,1", "$PQVXCN,3", "$GPRMC,2",
                                                         "$PQVXCN,5", "$GPGGA,3"}
                                          << "GPRMC 00110 ;GPGGA 00010 ";
-    QTest::newRow("overflow report is captured, short ids skipped")
-        << 4 << QStringList{"$PQVXCN,1", "$PQVXOV,1", "$GPA,1"} << "PQVXO 01000 ";
+    QTest::newRow("device reports and short ids are not captured")
+        << 4 << QStringList{"$PQVXCN,1", "$PQVXOV,1", "$GPA,1", "!AIVDM,1"} << "AIVDM 01000 ";
     QTest::newRow("generation 1 channel IDs")
         << 1 << QStringList{"$M0GLL,1", "$M5RMC,1", "$GPRMC,1", "$PQVXOV,1", "$M1GPRMC,1", "$M3GLL,1"}
         << "GLL 10010 ;RMC 00000 ";
