@@ -168,6 +168,16 @@ class LegacyWindowTest : public QObject {
     QVERIFY(h.Button("btnUpdate")->isEnabled() && h.Check("chbPriority")->isEnabled());
   }
 
+  void closingDuringACaptureRestoresChannelNumbers() {
+    LegacyHarness h;
+    QVERIFY2(h.Start(), qPrintable(h.Why()));
+    h.Click("btnCapture");
+    QTRY_COMPARE(h.Sent("$PQVXCF,,,,,1"), QStringList{"$PQVXCF,,,,,1*17"});
+    h.window->close();
+    QTRY_COMPARE(h.Sent("$PQVXCF,,,,,0"), QStringList{"$PQVXCF,,,,,0*16"});
+    QCOMPARE(h.Ask("PQVXCFQ", "$PQVXCF"), QStringList{"$PQVXCF,3,0,0,0,0,0100,1,0"});
+  }
+
   void loadWithoutEndMarkerGivesUpAndKeepsEntries() {
     LegacyHarness h;
     QVERIFY2(h.Start({"--no-list-end"}), qPrintable(h.Why()));
