@@ -77,12 +77,14 @@ FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, FilterLis
 void WriteLegacyConfig(Profile& p, const Generation& gen, const FileSettings& s, const FilterList& list) {
   const auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
   for (Option o : kOptionOrder)
-    if (gen.InFile(o)) p.WriteString(kConfiguration, Key(kOptionKeys[static_cast<int>(o)]), flag(s.options[static_cast<int>(o)]));
+    if (gen.InFile(o))
+      p.WriteString(kConfiguration, Key(kOptionKeys[static_cast<int>(o)]), flag(s.options[static_cast<int>(o)]));
   p.WriteString(kConfiguration, QStringLiteral("Mode"), QString::number(s.mode));
   for (int i = 0; i < kInputs; ++i) p.WriteString(kConfiguration, RealTimeKey(i), flag(s.realTime[i]));
   for (int i = 0; i < kInputs; ++i) p.WriteString(kConfiguration, TalkerKey(i), CleanTalkerId(s.talkerIds[i]));
   if (gen.portSpeeds)
-    for (int i = 0; i < kPortSpeeds; ++i) p.WriteString(kConfiguration, Key(kSpeedKeys[i]), QString::number(s.speeds[i]));
+    for (int i = 0; i < kPortSpeeds; ++i)
+      p.WriteString(kConfiguration, Key(kSpeedKeys[i]), QString::number(s.speeds[i]));
   // Entries that were removed from the list must not come back from the file.
   p.EraseSection(kFilter);
   for (const FilterEntry& e : list.Entries())

@@ -70,7 +70,7 @@ void TLegMainForm::LoadConfigFile(const QString& name) {
   }
   if (m_gen.portSpeeds) {
     const auto boxes = SpeedBoxes();
-    for (int i = 0; i < kPortSpeeds; ++i) boxes[static_cast<std::size_t>(i)]->setCurrentIndex(s.speeds[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->setCurrentIndex(s.speeds[i]);
   }
   ui->FilterGrid->Refresh();
 }
@@ -100,8 +100,8 @@ void TLegMainForm::SaveConfigFile(const QString& name) {
 }
 
 void TLegMainForm::StartLogClick(bool timed) {
-  const QString name =
-      m_prompts.SaveFile(QStringLiteral("Log"), LegacySaveFilters(), kSaveFilterLog, QString::fromLatin1(kLegacySuffix));
+  const QString name = m_prompts.SaveFile(QStringLiteral("Log"), LegacySaveFilters(), kSaveFilterLog,
+                                          QString::fromLatin1(kLegacySuffix));
   if (name.isEmpty()) return;
   const QString error = m_log.Start(name, timed);
   if (!error.isEmpty()) {

@@ -47,7 +47,8 @@ void TLegMainForm::FormCreate() {
   ui->cbPort->setCurrentIndex(-1);
 
   const LegacyStartSettings stored = LoadLegacySettings();
-  if (stored.baudRate) ui->cbBaudHost->setCurrentIndex(*stored.baudRate < ui->cbBaudHost->count() ? *stored.baudRate : -1);
+  if (stored.baudRate)
+    ui->cbBaudHost->setCurrentIndex(*stored.baudRate < ui->cbBaudHost->count() ? *stored.baudRate : -1);
   if (stored.port) ui->cbPort->setCurrentIndex(*stored.port < ui->cbPort->count() ? *stored.port : -1);
 
   ui->FilterGrid->SetList(&m_filter);
@@ -93,7 +94,9 @@ void TLegMainForm::CreateStatusPanels() {
   }
 }
 
-void TLegMainForm::SetPanel(int panel, const QString& text) { m_statusPanels[static_cast<std::size_t>(panel)]->setText(text); }
+void TLegMainForm::SetPanel(int panel, const QString& text) {
+  m_statusPanels[static_cast<std::size_t>(panel)]->setText(text);
+}
 
 void TLegMainForm::CreateOverflowLeds() {
   for (int i = 0; i < kInputs; ++i) {
@@ -198,7 +201,8 @@ void TLegMainForm::RefreshControls() {
   for (QWidget* w : controls) w->setEnabled(idle);
   // A USB host port fixes the host speed: it stays disabled when idle too.
   if (idle && m_usbHost) ui->cbBaudHost->setEnabled(false);
-  if (idle) ui->btnDelete->setEnabled(ui->FilterGrid->currentColumn() == kSentenceColumn && ui->FilterGrid->currentRow() >= 1);
+  if (idle)
+    ui->btnDelete->setEnabled(ui->FilterGrid->currentColumn() == kSentenceColumn && ui->FilterGrid->currentRow() >= 1);
   if (m_state == SessionState::Capture) ui->btnCapture->setEnabled(true);
   ui->btnCapture->setText(m_state == SessionState::Capture ? QStringLiteral("Stop") : QStringLiteral("Capture"));
   const bool busy = m_state == SessionState::AutoBaud || m_state == SessionState::ReadConfig;

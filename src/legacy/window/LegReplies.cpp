@@ -76,7 +76,8 @@ void TLegMainForm::ApplyId(const std::string& line) {
 
 void TLegMainForm::ApplyCf(const std::string& line) {
   const CfReply r = ParseCf(m_gen, line);
-  if (r.hostSpeed && (!m_gen.hostKindTest || ui->cbBaudHost->isEnabled())) ui->cbBaudHost->setCurrentIndex(*r.hostSpeed);
+  if (r.hostSpeed && (!m_gen.hostKindTest || ui->cbBaudHost->isEnabled()))
+    ui->cbBaudHost->setCurrentIndex(*r.hostSpeed);
   // Each change below runs the control's handler, which sends it back; in field order.
   if (r.mode) m_mode->button(*r.mode)->setChecked(true);
   QCheckBox* const rt[kInputs] = {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4};
@@ -138,7 +139,7 @@ void TLegMainForm::RealTimeToggled() {
 void TLegMainForm::SpeedChanged() {
   std::array<int, kPortSpeeds> indexes{};
   const auto boxes = SpeedBoxes();
-  for (int i = 0; i < kPortSpeeds; ++i) indexes[static_cast<std::size_t>(i)] = boxes[static_cast<std::size_t>(i)]->currentIndex();
+  for (std::size_t i = 0; i < boxes.size(); ++i) indexes[i] = boxes[i]->currentIndex();
   SendSentence(SpeedCommand(indexes));
 }
 

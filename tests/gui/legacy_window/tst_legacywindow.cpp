@@ -302,7 +302,8 @@ class LegacyWindowTest : public QObject {
     QCOMPARE(h.Panel(4), QStringLiteral("Log: ---"));
     const QList<QByteArray> lines = ReadAll(name).split('\n');
     QCOMPARE(lines.size(), 5);  // four lines, each with its CR LF
-    const QRegularExpression stamped(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d: \\$PQVX(VER|CF|ID|SP),.*\\*[0-9A-F]{2}\\r$"));
+    const QRegularExpression stamped(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d: \\$PQVX(VER|CF|ID|SP),.*\\*[0-9A-F]{2}\\r$"));
     for (int i = 0; i < 4; ++i) QVERIFY2(stamped.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
     QVERIFY2(lines[0].endsWith(": $PQVXVER,2.12.0,HLX2000,20261206,8000*1A\r"), lines[0].constData());
   }

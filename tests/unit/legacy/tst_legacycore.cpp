@@ -19,7 +19,9 @@ const Generation& Gen4() { return GenerationFor(4); }
 
 std::string Line(const QString& body) { return body.toStdString() + "\r\n"; }
 
-QString Opt(const std::optional<bool>& b) { return b ? (*b ? QStringLiteral("1") : QStringLiteral("0")) : QStringLiteral("-"); }
+QString Opt(const std::optional<bool>& b) {
+  return b ? (*b ? QStringLiteral("1") : QStringLiteral("0")) : QStringLiteral("-");
+}
 QString Opt(const std::optional<int>& v) { return v ? QString::number(*v) : QStringLiteral("-"); }
 
 // host mode | SeaTalk Priority ChannelNumbers ChannelIds HDG AIS | real-time 1..4
