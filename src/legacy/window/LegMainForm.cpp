@@ -64,6 +64,9 @@ void TLegMainForm::FormCreate() {
   mono.setFixedPitch(true);
   ui->RXData->setFont(mono);
   ui->RXData->setMaximumBlockCount(m_gen.monitorLines);
+  // Tall enough for every line the monitor keeps.
+  const int frame = 2 * (ui->RXData->frameWidth() + static_cast<int>(ui->RXData->document()->documentMargin()));
+  ui->RXData->setMinimumHeight(QFontMetrics(mono).lineSpacing() * m_gen.monitorLines + frame);
   if (!m_gen.portSpeeds) ui->GroupBox1->hide();
   if (!m_gen.Has(Option::AisOnIn1)) ui->chbAIS->hide();
   if (!m_gen.timedLog) ui->miTimedLog->setVisible(false);
@@ -86,7 +89,8 @@ void TLegMainForm::CreateStatusPanels() {
   for (int i = 0; i < kLegacyStatusPanels; ++i) {
     auto* panel = new QLabel(QString::fromLatin1(kPanelTexts[i]), ui->StatusBar);
     panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    panel->setFixedWidth(kPanelWidths[static_cast<std::size_t>(i)]);
+    // At least the layout's width; a long version or file name widens its panel instead of being cut.
+    panel->setMinimumWidth(kPanelWidths[static_cast<std::size_t>(i)]);
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
     ui->StatusBar->addWidget(panel);
@@ -104,6 +108,7 @@ void TLegMainForm::CreateOverflowLeds() {
     auto* led = new TAMAdvLed(ui->GroupBox5);
     led->setObjectName(QStringLiteral("ldOverflow%1").arg(i + 1));
     led->SetColorOn(Qt::red);
+    led->SetColorOff(palette().color(QPalette::Button));
     column->addWidget(led, 0, Qt::AlignHCenter);
     column->addWidget(new QLabel(QStringLiteral("In %1").arg(i + 1), ui->GroupBox5), 0, Qt::AlignHCenter);
     ui->ledLayout->addLayout(column);
