@@ -156,7 +156,13 @@ class LegacyHarness {
       on += Find<TAMAdvLed>(led)->LedOn() ? u'1' : u'0';
     return on;
   }
-  QStringList Informed() const { return prompts.texts(); }
+  // Texts of the message boxes shown (file dialogs left out).
+  QStringList Informed() const {
+    QStringList t;
+    for (const PromptRecord& r : prompts.records)
+      if (r.kind == QStringLiteral("inform")) t << r.text;
+    return t;
+  }
 };
 
 }  // namespace hlx::test

@@ -289,6 +289,19 @@ class LegacyWindowTest : public QObject {
     QVERIFY(!h.Button("btnDelete")->isEnabled());
   }
 
+  void fullDiskStopsTheLogAndSaysWhy() {
+    LegacyHarness h;
+    QVERIFY2(h.Start({}, false), qPrintable(h.Why()));
+    h.Trigger("miStartLog", QStringLiteral("/dev/full"));
+    QVERIFY(h.Action("miStopLog")->isEnabled());
+    h.Click("btnGetConfig");
+    QTRY_COMPARE(h.Informed().size(), 1);
+    QVERIFY2(h.Informed().first().contains(QStringLiteral("space"), Qt::CaseInsensitive),
+             qPrintable(h.Informed().first()));
+    QVERIFY(h.Action("miStartLog")->isEnabled() && !h.Action("miStopLog")->isEnabled());
+    QCOMPARE(h.Panel(4), QStringLiteral("Log: 1 lines"));  // the count of the failed line stays
+  }
+
   void timedLogStampsEveryReceivedLine() {
     LegacyHarness h;
     QVERIFY2(h.Start({}, false), qPrintable(h.Why()));
