@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "session/VersionCheck.h"
 #include "legacy/window/LegMainForm.h"
+#include "session/VersionCheck.h"
 #include "session/window/MainForm.h"
 #include "ui/QtUserPrompts.h"
 

@@ -82,8 +82,8 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
   bool differs = false;
   {
     QSettings s = OpenKey();
-    const int stored = WindowForFormId(ReadInt(s, kFormId).value_or(FormMain));
-    differs = ReadInt(s, kFormId).value_or(FormMain) != choice.formId;
+    const int stored = ReadInt(s, kFormId).value_or(FormMain);
+    differs = stored != choice.formId;
     if (differs) {
       if (const auto port = ReadInt(s, kPort)) s.setValue(kPort, PortForForm(*port, stored, choice.formId));
       if (const auto baud = ReadInt(s, kBaudRate)) s.setValue(kBaudRate, BaudRateForForm(*baud, stored, choice.formId));
