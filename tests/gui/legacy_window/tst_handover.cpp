@@ -12,12 +12,6 @@
 
 using namespace hlx::test;
 
-namespace {
-
-QStringList Recorded(const SimProcess& sim, const QString& line) { return sim.recordedLines().filter(line); }
-
-}  // namespace
-
 class HandOverTest : public QObject {
   Q_OBJECT
  public:
@@ -69,57 +63,57 @@ class HandOverTest : public QObject {
  private slots:
   void cleanup() { StopInstances(); }
 
-  void currentWindowHandsAGeneration4DeviceToTheLegacyWindow() {
+  // Each window meets a device of the other generation on the terminal at 38400.
+  void deviceOfTheOtherGenerationRestartsIntoItsWindow_data() {
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<int>("fromForm");
+    QTest::addColumn<QStringList>("expected");  // what the simulator records, in order of appearance
+    QTest::addColumn<int>("toForm");
+    QTest::addColumn<int>("portOffset");  // Port afterwards: serial list index + this
+    // Only the older window asks for the port speeds when it reads a device.
+    QTest::newRow("current window, generation-4 device")
+        << QStringList{"--generation", "4"} << 0
+        << QStringList{"$PQVXVER*4E", "$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D"} << 4 << 2;
+    // The older window reads four replies; the current one identifies the device again and reads it.
+    QTest::newRow("older window, current device")
+        << QStringList{"--host-speed", "3"} << 4
+        << QStringList{"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D", "$PQVXVER*4E", "$PQVXCFQ*5B"} << 0 << 3;
+  }
+  void deviceOfTheOtherGenerationRestartsIntoItsWindow() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(int, fromForm);
+    QFETCH(QStringList, expected);
+    QFETCH(int, toForm);
+    QFETCH(int, portOffset);
     SimProcess sim(true);
-    QVERIFY2(sim.start({"--generation", "4"}), qPrintable(sim.errorText()));
+    QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
     qputenv("HLX_EXTRA_PORTS", sim.ptyPath().toLocal8Bit());
     const int k = static_cast<int>(hlx::BuildPortList().indexOf(sim.ptyPath()));
     QVERIFY(k >= 0);
     {
+      // What each window keeps: the current one five values and ReConnect, the older one two.
       QSettings s = Settings();
       s.clear();
-      // The current window on the terminal at 38400, reconnecting at start.
-      s.setValue("FormID", 0);
+      s.setValue("FormID", fromForm);
       s.setValue("BaudRate", 3);
-      s.setValue("Port", 3 + k);
-      s.setValue("IP", QString());
-      s.setValue("CurrentTab", 0);
-      s.setValue("ReConnect", 1);
+      if (fromForm == 0) {
+        s.setValue("Port", 3 + k);
+        s.setValue("IP", QString());
+        s.setValue("CurrentTab", 0);
+        s.setValue("ReConnect", 1);
+      } else {
+        s.setValue("Port", 2 + k);
+      }
     }
     StartProgram(sim.ptyPath());
-    // Only the older window asks for the port speeds when it reads a device.
-    QTRY_COMPARE_WITH_TIMEOUT(Recorded(sim, QStringLiteral("$PQVXSPQ*5D")).size(), 1, 20000);
+    const QRegularExpression reads(QStringLiteral("^\\$PQVX(VER|CFQ|SPQ)\\*"));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.recordedLines().filter(reads), expected, 20000);
     QTRY_COMPARE(m_program.state(), QProcess::NotRunning);  // the first instance ended itself
     const QSettings s = Settings();
-    QCOMPARE(s.value("FormID").toInt(), 4);
-    QCOMPARE(s.value("Port").toInt(), k + 2);
+    QCOMPARE(s.value("FormID").toInt(), toForm);
+    QCOMPARE(s.value("Port").toInt(), k + portOffset);
     QCOMPARE(s.value("BaudRate").toInt(), 3);
     QCOMPARE(s.value("ReConnect").toInt(), 0);  // taken by the new window
-  }
-
-  void legacyWindowHandsACurrentDeviceToTheCurrentWindow() {
-    SimProcess sim(true);
-    QVERIFY2(sim.start({"--host-speed", "3"}), qPrintable(sim.errorText()));
-    qputenv("HLX_EXTRA_PORTS", sim.ptyPath().toLocal8Bit());
-    const int k = static_cast<int>(hlx::BuildPortList().indexOf(sim.ptyPath()));
-    QVERIFY(k >= 0);
-    {
-      // What the older window keeps: its own two values only.
-      QSettings s = Settings();
-      s.clear();
-      s.setValue("FormID", 4);
-      s.setValue("BaudRate", 3);
-      s.setValue("Port", k + 2);
-    }
-    StartProgram(sim.ptyPath());
-    // The older window reads four replies; the current one then identifies the device again and reads it.
-    QTRY_COMPARE_WITH_TIMEOUT(Recorded(sim, QStringLiteral("$PQVXSPQ*5D")).size(), 1, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(Recorded(sim, QStringLiteral("$PQVXVER*4E")).size(), 2, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(Recorded(sim, QStringLiteral("$PQVXCFQ*5B")).size(), 2, 20000);
-    QCOMPARE(Recorded(sim, QStringLiteral("$PQVXSPQ*5D")).size(), 1);
-    const QSettings s = Settings();
-    QCOMPARE(s.value("FormID").toInt(), 0);
-    QCOMPARE(s.value("Port").toInt(), k + 3);
   }
 };
 
