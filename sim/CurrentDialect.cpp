@@ -238,9 +238,4 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
   }
 }
 
-std::unique_ptr<SimDialect> MakeDialect(int generation) {
-  if (generation == 0) return std::make_unique<CurrentDialect>();
-  return nullptr;
-}
-
 }  // namespace hlx::sim

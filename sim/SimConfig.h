@@ -27,6 +27,17 @@ struct FilterRule {
   bool operator==(const FilterRule&) const = default;
 };
 
+// Options of the older generations that the current one keeps elsewhere.
+struct LegacyOptions {
+  int mode = 0;  // 0 server, 1 hub, 2 automatic
+  bool seaTalk = false;
+  bool priority = false;
+  bool channelNumbers = false;
+  bool hdgToHdt = false;
+  bool aisOnIn1 = false;
+  bool operator==(const LegacyOptions&) const = default;
+};
+
 struct SimConfig {
   int hostSpeed = 5;           // host port speed index 0..6
   std::array<int, 5> speed{};  // In1, In2, In3, In4/Out1, Out2
@@ -40,6 +51,7 @@ struct SimConfig {
   int hostDataOut2 = 0;
   std::uint32_t options = 0;
   std::vector<FilterRule> filter;
+  LegacyOptions legacy;
 
   bool operator==(const SimConfig&) const = default;
 };

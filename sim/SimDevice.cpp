@@ -24,6 +24,7 @@ SimDevice::SimDevice(const SimSettings& settings)
       m_random(settings.seed ^ 0x5eedu) {
   if (!m_dialect)
     throw std::invalid_argument("generation not simulated: " + std::to_string(settings.generation));
+  m_dialect->AdjustFactory(m_config);
 }
 
 SimDevice::~SimDevice() = default;
@@ -31,6 +32,7 @@ SimDevice::~SimDevice() = default;
 void SimDevice::FactoryReset() {
   // The host speed survives: the link the reset came over stays usable.
   m_config = FactoryConfig(m_config.hostSpeed);
+  m_dialect->AdjustFactory(m_config);
 }
 
 std::vector<std::string> SimDevice::StartFirmware(const std::string& version) {
@@ -82,6 +84,7 @@ void SimDevice::AppendLive(const GeneratedLine& line, std::string& out) {
   std::string body = line.body;
   const std::string& talker = m_config.talkerId[static_cast<std::size_t>(line.source - 1)];
   if (body[0] == '$' && talker.size() == 2) body.replace(1, 2, talker);
+  m_dialect->BeforeLiveLine(*this, line.source, out);
   if (m_dialect->TagBlocksOn(*this)) {
     out += WireTagBlock("s:" + SourceName() + "-" + std::to_string(line.source));
   }

@@ -10,6 +10,7 @@
 namespace hlx::sim {
 
 class SimDevice;
+struct SimConfig;
 
 class SimDialect {
  public:
@@ -22,6 +23,11 @@ class SimDialect {
   virtual bool TagBlocksOn(const SimDevice& device) const = 0;
   // What the firmware sends on its own when it has started (wire text).
   virtual std::vector<std::string> StartUpLines(const SimDevice&) const { return {}; }
+  // Called before each live line from `source` (1..5) is sent; may put a line
+  // of its own in front of it.
+  virtual void BeforeLiveLine(const SimDevice& /*device*/, int /*source*/, std::string& /*out*/) {}
+  // Turns the generation-neutral factory settings into this generation's.
+  virtual void AdjustFactory(SimConfig& /*config*/) const {}
 };
 
 // The dialect of a generation (0 = current), or null when not simulated.

@@ -18,6 +18,10 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
+constexpr char kGen4Firmware[] = "2.12.0";
+constexpr char kGen4Caps[] = "8000";  // bit 15: served by this program; host port kind 0: serial
+constexpr int kGen4HostSpeed = 3;     // 38400
+
 // The signal number travels through the pipe to the event loop.
 void OnSignal(int signal) {
   const char byte = static_cast<char>(signal);
@@ -65,7 +69,8 @@ int main(int argc, char** argv) {
       {"address", "Loopback address to listen on.", "ADDR", "127.0.0.2"},
       {"port", "UDP and TCP port.", "PORT", "10110"},
       {"pty", "Create a pseudo-terminal and link PATH to it.", "PATH"},
-      {"generation", "Firmware generation (0 = current).", "N", "0"},
+      {"generation", "Firmware generation: 0 = current, 4 = the older dialect of firmware 2.10 and later 2.x.",
+       "N", "0"},
       {"firmware", "Firmware version reported.", "VERSION", "3.33.1"},
       {"name", "Device name.", "NAME", "HLX2000"},
       {"serial", "Serial number.", "NUMBER", "20261206"},
@@ -115,11 +120,18 @@ int main(int argc, char** argv) {
 
   SimSettings dev;
   dev.generation = IntOption(p, "generation", 0, 4);
-  dev.firmware = p.value("firmware").toStdString();
+  if (dev.generation != 0 && dev.generation != 4) Fail(QStringLiteral("--generation must be 0 or 4"));
+  // An older generation gets defaults from its own range unless they are given.
+  const bool gen4 = dev.generation == 4;
+  const auto valueOr = [&p, gen4](const QString& name, const char* gen4Default) {
+    return gen4 && !p.isSet(name) ? QString::fromLatin1(gen4Default) : p.value(name);
+  };
+  dev.firmware = valueOr("firmware", kGen4Firmware).toStdString();
   dev.name = p.value("name").toStdString();
   dev.serial = p.value("serial").toStdString();
-  dev.caps = p.value("caps").toStdString();
-  dev.hostSpeed = IntOption(p, "host-speed", 0, kHostSpeedCount - 1);
+  dev.caps = valueOr("caps", kGen4Caps).toStdString();
+  dev.hostSpeed = gen4 && !p.isSet("host-speed") ? kGen4HostSpeed
+                                                  : IntOption(p, "host-speed", 0, gen4 ? 3 : kHostSpeedCount - 1);
   bool ok = false;
   dev.trafficRate = p.value("traffic").toDouble(&ok);
   if (!ok || dev.trafficRate < 0 || dev.trafficRate > 1e6) Fail(QStringLiteral("bad --traffic"));

@@ -4,6 +4,9 @@
 #include <QIcon>
 #include <QNetworkProxy>
 
+#include <memory>
+
+#include "legacy/window/LegMainForm.h"
 #include "session/VersionCheck.h"
 #include "session/window/MainForm.h"
 #include "ui/QtUserPrompts.h"
@@ -19,12 +22,14 @@ int main(int argc, char** argv) {
   // The multiplexer sits on the local network: never route to it through a proxy.
   QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
-  // Until the older generations' windows exist, every generation opens the
-  // current window (which identifies the device and says what it found).
+  // Generations 1 to 3 open the generation-4 window until windows of their own exist.
   const int formId = hlx::WindowForFormId(hlx::ReadFormId());
-  Q_UNUSED(formId);
   hlx::QtUserPrompts prompts;
-  hlx::TMainForm window(prompts);
-  window.show();
+  std::unique_ptr<QMainWindow> window;
+  if (formId == hlx::FormMain)
+    window = std::make_unique<hlx::TMainForm>(prompts);
+  else
+    window = std::make_unique<hlx::legacy::TLegMainForm4>(prompts);
+  window->show();
   return app.exec();
 }

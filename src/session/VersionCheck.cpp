@@ -82,8 +82,18 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
   bool differs = false;
   {
     QSettings s = OpenKey();
-    differs = ReadInt(s, kFormId).value_or(FormMain) != choice.formId;
+    const int stored = ReadInt(s, kFormId).value_or(FormMain);
+    differs = stored != choice.formId;
     if (differs) {
+      if (const auto port = ReadInt(s, kPort)) s.setValue(kPort, PortForForm(*port, stored, choice.formId));
+      if (const auto baud = ReadInt(s, kBaudRate)) s.setValue(kBaudRate, BaudRateForForm(*baud, stored, choice.formId));
+      // The current window stops reading its settings at the first missing
+      // value, ReConnect last: values an older window never wrote must exist
+      // or the new window would not reconnect.
+      if (choice.formId == FormMain) {
+        if (!s.contains(kIp)) s.setValue(kIp, QString());
+        if (!s.contains(kCurrentTab)) s.setValue(kCurrentTab, 0);
+      }
       s.setValue(kFormId, choice.formId);
       s.setValue(kReConnect, 1);
       s.sync();
@@ -92,6 +102,32 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
   if (restarted) *restarted = differs;
   if (differs) RestartProgram();
   return choice.supported;
+}
+
+int PortForForm(int storedPort, int fromForm, int toForm) {
+  constexpr int kMainSerialFirst = 3;    // after "UDP All", "UDP", "TCP"
+  constexpr int kLegacySerialFirst = 2;  // the legacy windows' index offset
+  const auto serialIndex = [](int port, int form) {
+    const int first = form == FormMain ? kMainSerialFirst : kLegacySerialFirst;
+    return port >= first ? port - first : -1;
+  };
+  const bool fromMain = WindowForFormId(fromForm) == FormMain;
+  const bool toMain = WindowForFormId(toForm) == FormMain;
+  if (fromMain == toMain) return storedPort;
+  const int index = serialIndex(storedPort, fromMain ? FormMain : FormLegacy4);
+  if (toMain) return index < 0 ? -1 : index + kMainSerialFirst;
+  return index + kLegacySerialFirst;  // "no selection" is stored as 1
+}
+
+int BaudRateForForm(int storedIndex, int fromForm, int toForm) {
+  constexpr int kCommonSpeeds = 4;  // 4800 .. 38400
+  constexpr int kMainAutomatic = 6;
+  constexpr int kLegacyAutomatic = 4;
+  const bool fromMain = WindowForFormId(fromForm) == FormMain;
+  const bool toMain = WindowForFormId(toForm) == FormMain;
+  if (fromMain == toMain || (storedIndex >= 0 && storedIndex < kCommonSpeeds)) return storedIndex;
+  if (storedIndex == (fromMain ? kMainAutomatic : kLegacyAutomatic)) return toMain ? kMainAutomatic : kLegacyAutomatic;
+  return -1;
 }
 
 void SetRestartAction(RestartAction action) { InstalledRestart() = std::move(action); }

@@ -46,6 +46,17 @@ int WindowForFormId(int formId);
 // given) tells whether a restart was requested. Returns FormChoice::supported.
 bool SelectFormId(const VersionNumbers& version, bool* restarted = nullptr);
 
+// The stored `Port` in the numbering of window `toForm` when window `fromForm`
+// wrote it: the current window counts its three network entries first, the
+// older generations' windows store their serial list index + 2. Converted at
+// a hand-over so the new window reopens the port the old one used; a value
+// that names no serial port becomes "no selection".
+int PortForForm(int storedPort, int fromForm, int toForm);
+// The same for `BaudRate`: both speed lists begin 4800..38400, then the
+// current window's 57600 and 115200 (not in the older list) and
+// "Automatic", which is the older list's fifth entry.
+int BaudRateForForm(int storedIndex, int fromForm, int toForm);
+
 // Starts a new instance of this program and leaves the event loop without
 // running the window's close handler. The action is replaceable so that a
 // test can observe the request without spawning anything.

@@ -27,6 +27,15 @@ inline std::string_view View(const std::uint8_t* data, std::size_t size) {
 
 inline bool IsLineStart(char c) { return c == '$' || c == '!' || c == '\\'; }
 
+// A command text as the program may hand it to the port: printable, with
+// commas between its fields and no other sentence syntax.
+inline bool IsPlainCommand(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E || c == '*' || IsLineStart(c))
+      return false;
+  return true;
+}
+
 // Read sizes from 1 to `max`: another cut for every input (seeded by its
 // bytes), the same cut on every run of one input.
 class Cuts {

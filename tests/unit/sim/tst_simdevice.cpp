@@ -142,6 +142,68 @@ class SimDeviceTest : public QObject {
     QCOMPARE(d.Config().filter.size(), std::size_t{50});
   }
 
+  // Generation 4: positional fields without a command letter; settings are
+  // silent and show in the next query.
+  void gen4AnswersQueriesWithItsSettings_data() {
+    QTest::addColumn<QString>("commands");
+    QTest::addColumn<QStringList>("replies");
+    QTest::newRow("version") << "PQVXVER" << QStringList{"$PQVXVER,2.12.0,HLX2000,20261206,8000"};
+    QTest::newRow("factory CF") << "PQVXCFQ" << QStringList{"$PQVXCF,3,0,0,0,0,0100,1,0"};
+    QTest::newRow("CF fields one at a time, empty ones kept")
+        << "PQVXCF,1;PQVXCF,,2;PQVXCF,,,1;PQVXCF,,,,1;PQVXCF,,,,,1;PQVXCF,,,,,,1x01;PQVXCF,,,,,,,0;"
+           "PQVXCF,,,,,,,,1;PQVXCF,,7,x;PQVXCFQ"
+        << QStringList{"$PQVXCF,1,2,1,1,1,1101,0,1"};
+    QTest::newRow("setting commands are not answered") << "PQVXCF,,,1" << QStringList{};
+    QTest::newRow("SP, out-of-range index ignored")
+        << "PQVXSP,3,,2,9,1;PQVXSPQ" << QStringList{"$PQVXSP,3,0,2,3,1"};
+    QTest::newRow("ID, cut to two characters")
+        << "PQVXID,ii,GPS,,$$;PQVXIDQ" << QStringList{"$PQVXID,II,GP,,"};
+    QTest::newRow("filter list with end marker")
+        << "PQVXFLQ" << QStringList{"$PQVXFL,GPGSV,10000,", "$PQVXFL,HCHDG,11100,2", "$PQVXFL,"};
+    QTest::newRow("filter cleared and refilled")
+        << "PQVXFL;PQVXFL,gprmc,01x00,2;PQVXFL,GGA,11111;PQVXFL,GPGGA,1,123;PQVXFLQ"
+        << QStringList{"$PQVXFL,GPRMC,01000,2", "$PQVXFL,GPGGA,10000,", "$PQVXFL,"};
+  }
+  void gen4AnswersQueriesWithItsSettings() {
+    QFETCH(QString, commands);
+    QFETCH(QStringList, replies);
+    SimSettings s;
+    s.generation = 4;
+    s.firmware = "2.12.0";
+    s.caps = "8000";
+    s.hostSpeed = 3;
+    SimDevice d(s);
+    QCOMPARE(Send(d, commands), replies);
+  }
+
+  void gen4NamesTheInputOfTrafficWhileChannelNumbersAreOn() {
+    SimSettings s;
+    s.generation = 4;
+    s.hostSpeed = 3;
+    s.trafficRate = 200;
+    s.overflowPeriodMs = 0;
+    SimDevice d(s);
+    std::string out;
+    d.Advance(0, out);
+    d.Advance(500, out);
+    QVERIFY(!out.empty());
+    QVERIFY(out.find("PQVXCN") == std::string::npos);
+    Send(d, QStringLiteral("PQVXCF,,,,,1"));
+    out.clear();
+    d.Advance(1000, out);
+    // Every sentence follows a CN line naming its input, and a CN line comes only on a change of input.
+    QStringList lines = QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 20);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("$PQVXCN,")), qPrintable(lines.first()));
+    QString previous;
+    for (const QString& l : lines) {
+      if (!l.startsWith(QStringLiteral("$PQVXCN,"))) continue;
+      QVERIFY2(l != previous, qPrintable(l));
+      QVERIFY(l.mid(8, 1).toInt() >= 1 && l.mid(8, 1).toInt() <= 5);
+      previous = l;
+    }
+  }
+
   void wrongChecksumIsIgnoredAndCounted() {
     SimDevice d{SimSettings{}};
     QVERIFY(d.ReceiveLine("$PQVXOP,C,0000A041*00\r\n").empty());

@@ -1,0 +1,190 @@
+#include "legacy/LegacyProtocol.h"
+
+#include <algorithm>
+
+#include "link/Nmeadefs.h"
+
+namespace hlx::legacy {
+
+namespace {
+
+constexpr std::string_view kCf = "PQVXCF";
+constexpr std::string_view kSp = "PQVXSP";
+constexpr std::string_view kId = "PQVXID";
+constexpr int kCapsLength = 4;
+constexpr std::uint16_t kCapsServed = 0x8000;
+constexpr std::uint16_t kCapsHostKindMask = 0x0003;
+
+std::string Digit(int v) { return std::string(1, static_cast<char>('0' + v)); }
+const char* Bit(bool on) { return on ? "1" : "0"; }
+
+// Field `index`, or nullopt when the line has fewer fields (or is no sentence).
+std::optional<std::string> Field(std::string_view line, int index) {
+  std::string f;
+  if (ExtractField(line, index, f) < 0) return std::nullopt;
+  return f;
+}
+
+// First character of a non-empty field as a digit within 0..limit.
+std::optional<int> DigitField(std::string_view line, int index, int limit) {
+  const auto f = Field(line, index);
+  if (!f || f->empty() || (*f)[0] < '0' || (*f)[0] > '9') return std::nullopt;
+  const int v = (*f)[0] - '0';
+  if (v > limit) return std::nullopt;
+  return v;
+}
+
+std::optional<bool> FlagChar(char c) {
+  if (c == '1') return true;
+  if (c == '0') return false;
+  return std::nullopt;
+}
+
+QString Text(const std::optional<std::string>& f) { return f ? QString::fromLatin1(*f) : QString(); }
+
+}  // namespace
+
+std::vector<std::string> ReadConfigurationQueries(const Generation& gen) {
+  std::vector<std::string> q{std::string(kVerQuery), std::string(kCfQuery), std::string(kIdQuery)};
+  if (gen.portSpeeds) q.emplace_back(kSpQuery);
+  return q;
+}
+
+std::string CfFieldCommand(int field, std::string_view value) {
+  return std::string(kCf) + std::string(static_cast<std::size_t>(field > 0 ? field : 0), ',') + std::string(value);
+}
+
+std::string HostSpeedCommand(int index) {
+  return index >= 0 && index < kSpeedItems ? CfFieldCommand(1, Digit(index)) : std::string();
+}
+
+std::string ModeCommand(int index) {
+  return index >= 0 && index < kModeItems ? CfFieldCommand(2, Digit(index)) : std::string();
+}
+
+std::string OptionCommand(const Generation& gen, Option option, bool on) {
+  return gen.Has(option) ? CfFieldCommand(gen.Field(option), Bit(on)) : std::string();
+}
+
+std::string RealTimeCommand(const Generation& gen, const std::array<bool, kInputs>& on) {
+  std::string flags;
+  for (bool b : on) flags += Bit(b);
+  return CfFieldCommand(gen.realTimeField, flags);
+}
+
+std::string SpeedCommand(const std::array<int, kPortSpeeds>& indexes) {
+  std::string text(kSp);
+  for (int v : indexes) text += ',' + (v >= 0 && v < kSpeedItems ? Digit(v) : std::string());
+  return text;
+}
+
+std::string InputOneSpeedCommand(int index) {
+  return std::string(kSp) + ',' + (index >= 0 && index < kSpeedItems ? Digit(index) : std::string());
+}
+
+QString CleanTalkerId(const QString& text) {
+  QString id;
+  for (QChar c : text) {
+    if (id.size() == kTalkerIdLength) break;
+    if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')) id += c;
+  }
+  return id;
+}
+
+std::string TalkerIdCommand(const std::array<QString, kInputs>& ids) {
+  std::string text(kId);
+  for (const QString& id : ids) text += ',' + CleanTalkerId(id).toStdString();
+  return text;
+}
+
+ReplyKind KindOf(std::string_view line) {
+  const auto id = Field(line, 0);
+  if (!id) return ReplyKind::Other;
+  if (*id == "PQVXVER") return ReplyKind::Ver;
+  if (*id == "PQVXCF") return ReplyKind::Cf;
+  if (*id == "PQVXSP") return ReplyKind::Sp;
+  if (*id == "PQVXID") return ReplyKind::Id;
+  if (*id == "PQVXOV") return ReplyKind::Ov;
+  if (*id == "PQVXFL") return ReplyKind::Fl;
+  if (*id == "PQVXCN") return ReplyKind::Cn;
+  return ReplyKind::Other;
+}
+
+VerReply ParseVer(std::string_view line) {
+  VerReply r;
+  r.version = Text(Field(line, 1));
+  r.name = Text(Field(line, 2));
+  r.serial = Text(Field(line, 3));
+  if (const auto caps = Field(line, 4); caps && caps->size() == kCapsLength) r.caps = QString::fromLatin1(*caps);
+  return r;
+}
+
+CfReply ParseCf(const Generation& gen, std::string_view line) {
+  CfReply r;
+  r.hostSpeed = DigitField(line, 1, kSpeedItems - 1);
+  r.mode = DigitField(line, 2, kModeItems - 1);
+  for (int o = 0; o < kOptionCount; ++o) {
+    if (gen.cfField[o] == 0) continue;
+    if (const auto f = Field(line, gen.cfField[o]); f && !f->empty()) r.options[o] = FlagChar((*f)[0]);
+  }
+  if (const auto f = Field(line, gen.realTimeField))
+    for (std::size_t i = 0; i < kInputs && i < f->size(); ++i) r.realTime[i] = FlagChar((*f)[i]);
+  return r;
+}
+
+SpReply ParseSp(std::string_view line) {
+  SpReply r;
+  for (int i = 0; i < kPortSpeeds; ++i) r.speeds[i] = DigitField(line, i + 1, kSpeedItems - 1);
+  return r;
+}
+
+IdReply ParseId(std::string_view line) {
+  IdReply r;
+  for (int i = 0; i < kInputs; ++i)
+    if (const auto f = Field(line, i + 1); f && !f->empty()) r.ids[i] = CleanTalkerId(QString::fromLatin1(*f));
+  return r;
+}
+
+std::optional<int> ParseOv(std::string_view line) {
+  const auto f = Field(line, 1);
+  if (!f || f->empty()) return std::nullopt;
+  // One digit; a hexadecimal one can name all four inputs at once.
+  const QChar c = QChar::fromLatin1((*f)[0]);
+  bool ok = false;
+  const int v = QString(c).toInt(&ok, 16);
+  return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+FlReply ParseFl(std::string_view line) {
+  FlReply r;
+  const auto sentence = Field(line, 1);
+  r.end = !sentence || sentence->empty();
+  if (r.end) return r;
+  r.sentence = QString::fromLatin1(*sentence);
+  r.flags = Text(Field(line, 2));
+  r.divisor = Text(Field(line, 3));
+  return r;
+}
+
+std::optional<int> ParseCn(std::string_view line) {
+  const auto f = Field(line, 1);
+  if (!f || f->empty() || (*f)[0] < '1' || (*f)[0] > '0' + kInputs) return std::nullopt;
+  return (*f)[0] - '0';
+}
+
+CapsCheck EvaluateCaps(const QString& text) {
+  CapsCheck c;
+  bool ok = text.size() == kCapsLength;
+  for (QChar ch : text) {
+    const char16_t u = ch.unicode();
+    ok = ok && ((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'));
+  }
+  if (!ok) return c;
+  c.hexadecimal = true;
+  c.word = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
+  c.served = (c.word & kCapsServed) != 0;
+  c.hostKind = static_cast<HostKind>(std::min<int>(c.word & kCapsHostKindMask, static_cast<int>(HostKind::Other)));
+  return c;
+}
+
+}  // namespace hlx::legacy

@@ -1,0 +1,119 @@
+// Port choice, host speed and its search, "Read Configuration", the version
+// reply's capability word.
+#include <QTimer>
+
+#include "legacy/window/LegMainForm.h"
+#include "link/Comms.h"
+#include "ui_LegMainForm.h"
+
+namespace hlx::legacy {
+
+namespace {
+const QString kNoResponse = QStringLiteral("Multiplexer does not respond");
+const QString kCannotOpen = QStringLiteral("Cannot open communication channel to multiplexer");
+const QString kNotSuitable = QStringLiteral(
+    "This version of HLXConfig is not suitable for the connected\rmultiplexer. Please use a version below V3.00.");
+const QString kWarningCaption = QStringLiteral("HLXConfig");
+}  // namespace
+
+void TLegMainForm::ConnectionStart() {
+  const bool reconnect = TakeReConnect();
+  const auto start = [this] {
+    if (ui->cbPort->currentIndex() < 0) return;
+    OpenSelectedPort();
+    if (ChannelOpen()) ReadConfiguration();
+  };
+  if (reconnect)
+    QTimer::singleShot(kReconnectDelayMs, this, start);
+  else
+    start();
+}
+
+void TLegMainForm::OpenSelectedPort() {
+  if (m_comm->Open(ChSerial, ui->cbPort->currentText(), ui->cbBaudHost->currentIndex()) != ChClosed) return;
+  ui->cbPort->setCurrentIndex(-1);
+  m_prompts.Inform(kCannotOpen);
+}
+
+void TLegMainForm::PortChanged() {
+  m_comm->Close();
+  if (ui->cbPort->currentIndex() >= 0) OpenSelectedPort();
+  SaveSettings(false);
+}
+
+void TLegMainForm::BaudHostChanged(int index) {
+  if (index == kHostSpeedAutomatic) {
+    StartAutoBaud();
+    return;
+  }
+  SendSentence(HostSpeedCommand(index));
+  Pause(kHostSpeedPauseMs);
+  m_comm->SetSpeed(index);
+  SaveSettings(false);
+}
+
+void TLegMainForm::StartAutoBaud() {
+  m_state = SessionState::AutoBaud;
+  ui->cbBaudHost->setCurrentIndex(-1);
+  AutoBaudIndex = kAutoBaudFirstIndex;
+  m_comm->SetSpeed(AutoBaudIndex);
+  SendSentence(kVerQuery);
+  ABTimer.start();
+  RefreshControls();
+  SetConfigControlsEnabled(false);
+}
+
+void TLegMainForm::ABTimerTick() {
+  if (AutoBaudIndex < 1) {
+    // The lowest speed has had its step as well.
+    AutoBaudIndex = -1;
+    ABTimer.stop();
+    m_state = SessionState::Idle;
+    RefreshControls();
+    m_prompts.Inform(kNoResponse);
+    return;
+  }
+  --AutoBaudIndex;
+  m_comm->SetSpeed(AutoBaudIndex);
+  SendSentence(kVerQuery);
+  ui->cbBaudHost->setCurrentIndex(AutoBaudIndex);
+  RefreshControls();
+}
+
+void TLegMainForm::ReadConfiguration() {
+  VersionTimer.start();
+  for (QLineEdit* e : {ui->edtTalkID1, ui->edtTalkID2, ui->edtTalkID3, ui->edtTalkID4}) e->clear();
+  SetConfigControlsEnabled(false);
+  for (const std::string& q : ReadConfigurationQueries(m_gen)) SendSentence(q);
+}
+
+void TLegMainForm::VersionTimeout() {
+  VersionTimer.stop();
+  m_prompts.Inform(kNoResponse);
+}
+
+void TLegMainForm::CheckCapabilities(const QString& text) {
+  const CapsCheck caps = EvaluateCaps(text);
+  // A word that is no hexadecimal number cannot confirm that this program
+  // serves the device: the same warning as for bit 15 clear.
+  if (!caps.hexadecimal || !caps.served) {
+    if (caps.hexadecimal) m_deviceCaps = caps.word;
+    m_prompts.Inform(kNotSuitable, kWarningCaption, PromptIcon::Warning);
+    return;
+  }
+  m_deviceCaps = caps.word;
+  if (!m_gen.hostKindTest) return;
+  m_usbHost = caps.hostKind == HostKind::Usb;
+  if (caps.hostKind == HostKind::Serial) {
+    ui->cbBaudHost->setEnabled(true);
+  } else if (m_usbHost) {
+    ui->cbBaudHost->setEnabled(false);
+    ui->cbBaudHost->setCurrentIndex(kHostSpeedAutomatic);
+  }
+}
+
+void TLegMainForm::SaveSettings(bool clear) {
+  SaveLegacySettings(clear, ui->cbBaudHost->currentIndex(), ui->cbPort->currentIndex());
+}
+
+}  // namespace hlx::legacy

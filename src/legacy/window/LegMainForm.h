@@ -1,0 +1,181 @@
+#pragma once
+// TLegMainForm: the main window of the older device generations, built from
+// a generation description. TLegMainForm4 is the generation-4 window.
+// Serial ports only, no firmware update. The decisions (commands, reply
+// values, filter list, files) are the pure legacy core's; this class wires
+// them to the controls. Its concerns live in separate files: LegMainForm.cpp
+// (creation, closing, events, control states), LegConnection.cpp (port,
+// speed search, identification), LegReplies.cpp (received lines and the
+// commands the settings controls send), LegFilter.cpp (filter list),
+// LegFiles.cpp (configuration files, log, About).
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "legacy/LegacyConfigFile.h"
+#include "legacy/LegacyFilterList.h"
+#include "legacy/LegacyGeneration.h"
+#include "legacy/LegacyLog.h"
+#include "legacy/LegacyProtocol.h"
+#include "session/SessionHost.h"
+#include "session/VersionCheck.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+
+namespace Ui {
+class TLegMainForm;
+}
+
+namespace hlx {
+class TAMAdvLed;
+class TComm;
+}  // namespace hlx
+
+namespace hlx::legacy {
+
+inline constexpr int kLegacyStatusPanels = 5;
+inline constexpr int kVersionTimeoutMs = 2000;
+inline constexpr int kAutoBaudStepMs = 200;
+inline constexpr int kOverflowLedMs = 500;
+inline constexpr int kAutoBaudFirstIndex = 3;  // 38400, then down to 4800
+
+class TLegMainForm : public QMainWindow, public SessionHost {
+  Q_OBJECT
+ public:
+  TLegMainForm(const Generation& gen, UserPrompts& prompts, QWidget* parent = nullptr);
+  ~TLegMainForm() override;
+
+  // SessionHost
+  void SendSentence(std::string_view text) override;
+  void Pause(int ms) override;
+  bool Updating() const override { return m_updating; }
+  void SetUpdating(bool updating) override { m_updating = updating; }
+  SessionState State() const override { return m_state; }
+  void SetState(SessionState state) override { m_state = state; }
+  bool ChannelOpen() const override;
+  UserPrompts& Prompts() override { return m_prompts; }
+  void SetWaitCursor(bool on) override;
+
+  std::uint16_t DeviceCaps() const { return m_deviceCaps; }
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // LegMainForm.cpp
+  void FormCreate();
+  void FormClose();
+  void CreateStatusPanels();
+  void CreateOverflowLeds();
+  void ConnectSignals();
+  void RefreshControls();
+  void SetConfigControlsEnabled(bool enabled);
+  void SetPanel(int panel, const QString& text);
+
+  // LegConnection.cpp
+  void ConnectionStart();
+  void OpenSelectedPort();
+  void PortChanged();
+  void BaudHostChanged(int index);
+  void StartAutoBaud();
+  void ABTimerTick();
+  void ReadConfiguration();
+  void VersionTimeout();
+  void CheckCapabilities(const QString& text);
+  void SaveSettings(bool clear);
+
+  // LegReplies.cpp
+  void Dispatch(const std::string& line);
+  void ShowLine(const std::string& line);
+  void ApplyOv(const std::string& line);
+  void ApplyVer(const std::string& line);
+  void ApplyId(const std::string& line);
+  void ApplyCf(const std::string& line);
+  void ApplySp(const std::string& line);
+  void OptionToggled(Option option, bool on);
+  void ModeToggled(int index, bool checked);
+  void RealTimeToggled();
+  void SpeedChanged();
+  void SetIdClick();
+  void SendManualInput();
+  QCheckBox* OptionBox(Option option) const;
+  std::array<QComboBox*, kPortSpeeds> SpeedBoxes() const;
+
+  // LegFilter.cpp
+  void ConnectFilter();
+  void AddFilterClick();
+  void StoreClick();
+  void LoadClick();
+  void HandleFlLine(const std::string& line);
+  void FLTimeout();
+  void DeleteClick();
+  void ClearListClick();
+  void CaptureClick();
+  void StopCapture();
+  void GridCellSelected(int row, int column);
+
+  // LegFiles.cpp
+  void ConnectMenus();
+  void OpenClick();
+  void SaveClick();
+  void SaveAsClick();
+  void SetConfigFileName(const QString& name);
+  void LoadConfigFile(const QString& name);
+  void SaveConfigFile(const QString& name);
+  FileSettings CurrentFileSettings() const;
+  void StartLogClick(bool timed);
+  void StopLogClick();
+  void WriteLog(const std::string& line);
+  void SetLogMenus(bool active);
+  void AboutClick();
+
+  const Generation& m_gen;
+  UserPrompts& m_prompts;
+  std::unique_ptr<Ui::TLegMainForm> ui;
+  std::unique_ptr<TComm> m_comm;
+  FilterList m_filter;
+  CaptureTracker m_capture;
+  LegacyLog m_log;
+  QButtonGroup* m_mode = nullptr;
+  std::array<TAMAdvLed*, kInputs> m_overflowLeds{};
+  std::array<QLabel*, kLegacyStatusPanels> m_statusPanels{};
+
+  QTimer VersionTimer;
+  QTimer ABTimer;
+  QTimer FLTimer;
+  QTimer OVTimer;
+
+  SessionState m_state = SessionState::Idle;
+  bool m_updating = false;
+  int AutoBaudIndex = -1;
+  bool CaptureActive = false;
+  bool SavedChannelNumbers = false;
+  std::uint16_t m_deviceCaps = 0;
+  VersionNumbers m_versionNumbers;
+  bool m_clearSettings = false;
+  bool m_closing = false;
+  bool m_started = false;
+  bool m_busyCursor = false;
+  bool m_usbHost = false;  // the capability word named a USB host port: its speed is fixed
+  QString ConfigFileName;
+};
+
+class TLegMainForm4 : public TLegMainForm {
+  Q_OBJECT
+ public:
+  explicit TLegMainForm4(UserPrompts& prompts, QWidget* parent = nullptr)
+      : TLegMainForm(GenerationFor(4), prompts, parent) {}
+};
+
+}  // namespace hlx::legacy

@@ -1,0 +1,168 @@
+#pragma once
+// Drives the real generation-4 window in GUI tests against hlx-sim
+// --generation 4 on a pseudo-terminal: private settings, scripted prompts, a
+// recorded restart request, short-hands for the controls, what the
+// simulator received and what it holds now.
+
+#include <QTcpSocket>
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+
+#include "ScriptedPrompts.h"
+#include "SimProcess.h"
+#include "legacy/window/LegFilterGrid.h"
+#include "link/Comms.h"
+#include "legacy/window/LegMainForm.h"
+#include "session/VersionCheck.h"
+#include "ui/AMAdvLed.h"
+
+namespace hlx::test {
+
+// Settings in a folder of the test process's own, set before the first use.
+inline QSettings LegacySettings() {
+  static QTemporaryDir folder;
+  [[maybe_unused]] static const bool inFolder = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+  return QSettings(kSettingsOrganization, kSettingsApplication);
+}
+
+inline QByteArray ReadAll(const QString& name) {
+  QFile f(name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class LegacyHarness {
+ public:
+  ScriptedPrompts prompts;
+  std::unique_ptr<SimProcess> sim;
+  std::unique_ptr<legacy::TLegMainForm4> window;
+  QTemporaryDir files;
+  int restarts = 0;
+
+  LegacyHarness() {
+    QSettings s = LegacySettings();
+    s.clear();
+    s.setValue("FormID", FormLegacy4);  // the window of the simulator's generation: no hand-over
+    SetRestartAction([this] { ++restarts; });
+  }
+  ~LegacyHarness() {
+    if (window) window->close();
+    SetRestartAction({});
+  }
+
+  // Starts the simulator (generation 4 unless `args` say otherwise) and
+  // creates the window with the simulator's terminal as its only extra port.
+  // With `read` the port and 38400 are the stored choice, so the window
+  // connects and reads the configuration by itself when it is first shown;
+  // without, the port is chosen in the list after the window has started.
+  bool Start(const QStringList& args = {}, bool read = true) {
+    sim = std::make_unique<SimProcess>(true);
+    if (!sim->start(QStringList{QStringLiteral("--generation"), QStringLiteral("4")} + args)) return false;
+    qputenv("HLX_EXTRA_PORTS", sim->ptyPath().toLocal8Bit());
+    const int port = static_cast<int>(BuildPortList().indexOf(sim->ptyPath()));
+    if (port < 0) return false;
+    if (read) {
+      QSettings s = LegacySettings();
+      s.setValue("BaudRate", 3);  // the simulator's 38400
+      s.setValue("Port", port + 2);
+    }
+    window = std::make_unique<legacy::TLegMainForm4>(prompts);
+    window->show();
+    if (read)
+      return QTest::qWaitFor([this] { return Check("chbPriority")->isEnabled() && !Sent("$PQVXSPQ").isEmpty(); },
+                             5000);
+    QTest::qWait(50);  // the start-up connection finds no port
+    Combo("cbBaudHost")->setCurrentIndex(3);
+    Choose("cbPort", port);
+    return window->ChannelOpen();
+  }
+  QString Why() const { return sim ? sim->errorText() : QStringLiteral("no simulator"); }
+
+  // Lines the simulator received that start with `prefix`, with their checksums.
+  QStringList Sent(const QString& prefix) const {
+    QStringList out;
+    for (const QString& l : sim->recordedLines())
+      if (l.startsWith(prefix)) out << l;
+    return out;
+  }
+  // Received lines from the `from`-th on.
+  QStringList SentSince(int from) const { return sim->recordedLines().mid(from); }
+  int SentCount() const { return static_cast<int>(sim->recordedLines().size()); }
+
+  // The simulator's answer to `query` over TCP (the lines that start with `reply`).
+  QStringList Ask(const QByteArray& query, const QString& reply, int count = 1) const {
+    QTcpSocket socket;
+    socket.connectToHost(sim->address(), sim->tcpPort());
+    if (!socket.waitForConnected(3000)) return {};
+    socket.write('$' + query + "\r\n");
+    QStringList lines;
+    for (QDeadlineTimer deadline(3000); !deadline.hasExpired() && lines.size() < count;) {
+      while (socket.canReadLine()) {
+        const QString l = QString::fromLatin1(socket.readLine().trimmed());
+        if (l.startsWith(reply)) lines << l.left(l.lastIndexOf(u'*'));
+      }
+      if (lines.size() < count) socket.waitForReadyRead(100);
+    }
+    return lines;
+  }
+
+  template <class T>
+  T* Find(const char* name) const {
+    T* w = window->findChild<T*>(QString::fromLatin1(name));
+    if (!w) qFatal("no control %s", name);
+    return w;
+  }
+  QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
+  QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+  QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
+  QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
+  legacy::TLegFilterGrid* Grid() const { return Find<legacy::TLegFilterGrid>("FilterGrid"); }
+  QString Panel(int i) const { return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text(); }
+  QAction* Action(const char* name) const { return Find<QAction>(name); }
+  void Trigger(const char* action, const QString& file = {}) {
+    if (!file.isEmpty()) prompts.fileAnswers.enqueue(file);
+    Action(action)->trigger();
+  }
+  void Choose(const char* combo, int index) const {
+    QComboBox* cb = Combo(combo);
+    cb->setCurrentIndex(index);
+    emit cb->activated(index);
+  }
+  void Click(const char* name) const {
+    QWidget* w = window->findChild<QWidget*>(QString::fromLatin1(name));
+    if (!w) qFatal("no control %s", name);
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(5, w->height() / 2));
+  }
+  void ClickCell(int row, int column) const {
+    legacy::TLegFilterGrid* g = Grid();
+    const QRect r = g->visualRect(g->model()->index(row, column));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r.center());
+  }
+  // The list as "SENTENCE flags divisor" rows.
+  QStringList Rows() const {
+    QStringList rows;
+    const legacy::TLegFilterGrid* g = Grid();
+    for (int r = 1; r < g->rowCount(); ++r) {
+      QString flags;
+      for (int c = 0; c < 5; ++c) flags += g->item(r, c)->text();
+      rows << g->item(r, 5)->text() + u' ' + flags + u' ' + g->item(r, 6)->text();
+    }
+    return rows;
+  }
+  QString Leds() const {
+    QString on;
+    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
+      on += Find<TAMAdvLed>(led)->LedOn() ? u'1' : u'0';
+    return on;
+  }
+  // Texts of the message boxes shown (file dialogs left out).
+  QStringList Informed() const {
+    QStringList t;
+    for (const PromptRecord& r : prompts.records)
+      if (r.kind == QStringLiteral("inform")) t << r.text;
+    return t;
+  }
+};
+
+}  // namespace hlx::test

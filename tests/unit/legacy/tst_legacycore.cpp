@@ -1,0 +1,354 @@
+// The older generations' core without a window: commands built from control
+// values, replies split into what they set, the filter list, the capture,
+// the file mapping and the Port value at a hand-over, all as tables.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "config/Profile.h"
+#include "legacy/LegacyConfigFile.h"
+#include "legacy/LegacyFilterList.h"
+#include "legacy/LegacyProtocol.h"
+#include "session/VersionCheck.h"
+
+using namespace hlx;
+using namespace hlx::legacy;
+
+namespace {
+
+const Generation& Gen4() { return GenerationFor(4); }
+
+std::string Line(const QString& body) { return body.toStdString() + "\r\n"; }
+
+QString Opt(const std::optional<bool>& b) {
+  return b ? (*b ? QStringLiteral("1") : QStringLiteral("0")) : QStringLiteral("-");
+}
+QString Opt(const std::optional<int>& v) { return v ? QString::number(*v) : QStringLiteral("-"); }
+
+// host mode | SeaTalk Priority ChannelNumbers ChannelIds HDG AIS | real-time 1..4
+QString Describe(const CfReply& r) {
+  QString s = Opt(r.hostSpeed) + Opt(r.mode) + u'|';
+  for (const auto& o : r.options) s += Opt(o);
+  s += u'|';
+  for (const auto& o : r.realTime) s += Opt(o);
+  return s;
+}
+
+QString Describe(const FilterList& list) {
+  QStringList rows;
+  for (const FilterEntry& e : list.Entries()) rows << e.sentence + u' ' + e.flags + u' ' + e.divisor;
+  return rows.join(u';');
+}
+
+QString Describe(const FileSettings& s) {
+  QString t;
+  for (bool b : s.options) t += b ? u'1' : u'0';
+  t += QStringLiteral(" m%1 ").arg(s.mode);
+  for (bool b : s.realTime) t += b ? u'1' : u'0';
+  t += u' ';
+  for (const QString& id : s.talkerIds) t += u'[' + id + u']';
+  t += u' ';
+  for (int v : s.speeds) t += QString::number(v);
+  return t;
+}
+
+}  // namespace
+
+class LegacyCoreTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void commands_data() {
+    QTest::addColumn<QString>("built");
+    QTest::addColumn<QString>("wire");
+    const Generation& g = Gen4();
+    const auto s = [](const std::string& t) { return QString::fromStdString(t); };
+    QTest::newRow("host speed 19200") << s(HostSpeedCommand(2)) << "PQVXCF,2";
+    QTest::newRow("host speed Automatic is never sent") << s(HostSpeedCommand(kHostSpeedAutomatic)) << "";
+    QTest::newRow("mode Hub") << s(ModeCommand(1)) << "PQVXCF,,1";
+    QTest::newRow("mode without selection") << s(ModeCommand(-1)) << "";
+    QTest::newRow("SeaTalk on") << s(OptionCommand(g, Option::SeaTalk, true)) << "PQVXCF,,,1";
+    QTest::newRow("Priority off") << s(OptionCommand(g, Option::Priority, false)) << "PQVXCF,,,,0";
+    QTest::newRow("Channel Numbers on") << s(OptionCommand(g, Option::ChannelNumbers, true)) << "PQVXCF,,,,,1";
+    QTest::newRow("HDG off") << s(OptionCommand(g, Option::HdgToHdt, false)) << "PQVXCF,,,,,,,0";
+    QTest::newRow("AIS on") << s(OptionCommand(g, Option::AisOnIn1, true)) << "PQVXCF,,,,,,,,1";
+    QTest::newRow("no channel IDs in generation 4") << s(OptionCommand(g, Option::ChannelIds, true)) << "";
+    QTest::newRow("generation 2 channel IDs")
+        << s(OptionCommand(GenerationFor(2), Option::ChannelIds, true)) << "PQVXCF,,,,,,1";
+    QTest::newRow("generation 1 priority in field 3")
+        << s(OptionCommand(GenerationFor(1), Option::Priority, true)) << "PQVXCF,,,1";
+    QTest::newRow("real-time In 1 and In 3") << s(RealTimeCommand(g, {true, false, true, false})) << "PQVXCF,,,,,,1010";
+    QTest::newRow("generation 2 real-time in field 7")
+        << s(RealTimeCommand(GenerationFor(2), {false, false, false, true})) << "PQVXCF,,,,,,,0001";
+    QTest::newRow("speeds") << s(SpeedCommand({3, 0, 1, 2, 3})) << "PQVXSP,3,0,1,2,3";
+    QTest::newRow("speed lists without selection leave the device's value")
+        << s(SpeedCommand({-1, 0, 9, -1, 3})) << "PQVXSP,,0,,,3";
+    QTest::newRow("talker IDs as typed") << s(TalkerIdCommand({"GP", "", "h", "II"})) << "PQVXID,GP,,h,II";
+    QTest::newRow("talker IDs never carry delimiters")
+        << s(TalkerIdCommand({"G,P", "*\r", "$!HC", "\\x"})) << "PQVXID,GP,,HC,x";
+    QTest::newRow("read configuration")
+        << s(ReadConfigurationQueries(g)[0] + ";" + ReadConfigurationQueries(g)[3]) << "PQVXVER;PQVXSPQ";
+  }
+  void commands() {
+    QFETCH(QString, built);
+    QFETCH(QString, wire);
+    QCOMPARE(built, wire);
+  }
+
+  void cfReply_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("sets");  // host mode | SeaTalk Prio ChNo ChIDs HDG AIS | real-time
+    QTest::newRow("mixed fields") << 4 << "$PQVXCF,2,1,,1,0,1010,,1*00" << "21|-10--1|1010";
+    QTest::newRow("all set") << 4 << "$PQVXCF,0,2,1,0,1,0001,1,0" << "02|101-10|0001";
+    QTest::newRow("other characters leave boxes") << 4 << "$PQVXCF,9,7,x,2,,1x0" << "--|------|1-0-";
+    QTest::newRow("short sentence") << 4 << "$PQVXCF,1" << "1-|------|----";
+    QTest::newRow("generation 2 layout") << 2 << "$PQVXCF,1,0,1,0,1,1,0110,1" << "10|10111-|0110";
+  }
+  void cfReply() {
+    QFETCH(int, generation);
+    QFETCH(QString, line);
+    QFETCH(QString, sets);
+    QCOMPARE(Describe(ParseCf(GenerationFor(generation), Line(line))), sets);
+  }
+
+  void otherReplies_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("sets");
+    QTest::newRow("SP partial") << "$PQVXSP,3,,1" << "3-1--";
+    QTest::newRow("SP out of range") << "$PQVXSP,4,0,1,2,3" << "-0123";
+    QTest::newRow("ID") << "$PQVXID,GP,,II,X*" << "[GP]-[II][X]";
+    QTest::newRow("ID with junk") << "$PQVXID,G$,ABC" << "[G][AB]--";
+    QTest::newRow("OV In 1 and In 3") << "$PQVXOV,5" << "ov5";
+    QTest::newRow("OV all as hex") << "$PQVXOV,F" << "ov15";
+    QTest::newRow("OV junk") << "$PQVXOV,:" << "ov-";
+    QTest::newRow("CN 2") << "$PQVXCN,2" << "cn2";
+    QTest::newRow("CN 5 names no input") << "$PQVXCN,5" << "cn-";
+    QTest::newRow("FL entry") << "$PQVXFL,GPRMC,01000,2" << "fl GPRMC 01000 2";
+    QTest::newRow("FL end") << "$PQVXFL," << "fl end";
+    QTest::newRow("VER with caps") << "$PQVXVER,2.12.0,HLX2000,1234,8001" << "2.12.0 HLX2000 1234 8001";
+    QTest::newRow("VER caps of five characters") << "$PQVXVER,2.12.0,HLX,1,80011" << "2.12.0 HLX 1 -";
+  }
+  void otherReplies() {
+    QFETCH(QString, line);
+    QFETCH(QString, sets);
+    const std::string l = Line(line);
+    QString got;
+    switch (KindOf(l)) {
+      case ReplyKind::Sp:
+        for (const auto& v : ParseSp(l).speeds) got += Opt(v);
+        break;
+      case ReplyKind::Id:
+        for (const auto& id : ParseId(l).ids) got += id ? u'[' + *id + u']' : QStringLiteral("-");
+        break;
+      case ReplyKind::Ov: got = QStringLiteral("ov") + Opt(ParseOv(l)); break;
+      case ReplyKind::Cn: got = QStringLiteral("cn") + Opt(ParseCn(l)); break;
+      case ReplyKind::Fl: {
+        const FlReply r = ParseFl(l);
+        got = r.end ? QStringLiteral("fl end") : QStringLiteral("fl %1 %2 %3").arg(r.sentence, r.flags, r.divisor);
+        break;
+      }
+      case ReplyKind::Ver: {
+        const VerReply r = ParseVer(l);
+        got = QStringLiteral("%1 %2 %3 %4").arg(r.version, r.name, r.serial, r.caps.value_or(QStringLiteral("-")));
+        break;
+      }
+      default: got = QStringLiteral("other");
+    }
+    QCOMPARE(got, sets);
+  }
+
+  void capabilities_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("result");  // hex served hostKind word
+    QTest::newRow("serial") << "8000" << "1 1 0 32768";
+    QTest::newRow("USB") << "8001" << "1 1 1 32769";
+    QTest::newRow("network kinds") << "8003" << "1 1 2 32771";
+    QTest::newRow("bit 15 clear") << "0001" << "1 0 1 1";
+    QTest::newRow("lower case") << "c0fe" << "1 1 2 49406";
+    QTest::newRow("not hexadecimal") << "ZQ#X" << "0 0 0 0";
+    QTest::newRow("sign") << "+800" << "0 0 0 0";
+  }
+  void capabilities() {
+    QFETCH(QString, word);
+    QFETCH(QString, result);
+    const CapsCheck c = EvaluateCaps(word);
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                 .arg(int(c.hexadecimal))
+                 .arg(int(c.served))
+                 .arg(int(c.hostKind))
+                 .arg(c.word),
+             result);
+  }
+
+  // Each step is "sentence flags divisor" added in turn; results and the list after the last.
+  void addFilterEntry_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("results");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("upper-cased, blocked") << QStringList{"gprmc 00000 "} << "0" << "GPRMC 00000 ";
+    QTest::newRow("wrong length") << QStringList{"RMC 00000 "} << "-2" << "";
+    QTest::newRow("delimiter in a sentence") << QStringList{"GP,MC 00000 ", "GP*MC 1 "} << "-2 -2" << "";
+    QTest::newRow("wildcard") << QStringList{"--ALM 1 "} << "0" << "--ALM 10000 ";
+    QTest::newRow("merge keeps flags and divisor")
+        << QStringList{"GPRMC 00100 5", "GPRMC 01000 2", "GPRMC 00000 "} << "0 0 0" << "GPRMC 01100 5";
+    QTest::newRow("flags cleaned, bad divisor dropped")
+        << QStringList{"GPGGA 1x1,0 123", "GPGLL 01 ,"} << "0 0" << "GPGGA 10100 ;GPGLL 01000 ";
+  }
+  void addFilterEntry() {
+    QFETCH(QStringList, steps);
+    QFETCH(QString, results);
+    QFETCH(QString, list);
+    FilterList l(Gen4());
+    QStringList got;
+    for (const QString& step : steps) {
+      const QStringList p = step.split(u' ');
+      got << QString::number(l.AddFilterEntry(p[0], p[1], p[2]));
+    }
+    QCOMPARE(got.join(u' '), results);
+    QCOMPARE(Describe(l), list);
+  }
+
+  void filterListIsLimitedToFiftyEvenForAMerge() {
+    FilterList l(Gen4());
+    for (int i = 0; i < kMaxFilterEntries; ++i)
+      QCOMPARE(l.AddFilterEntry(QStringLiteral("GP%1").arg(i, 3, 10, QLatin1Char('0')), "00000", {}), kFilterAdded);
+    QCOMPARE(l.AddFilterEntry("GP000", "11111", {}), kFilterFull);
+    QCOMPARE(l.AddFilterEntry("RMC", "11111", {}), kFilterFull);  // the full list is reported first
+    QCOMPARE(l.Entries().front().flags, QStringLiteral("00000"));
+    l.Delete(0);
+    QCOMPARE(l.AddFilterEntry("GPRMC", "1", {}), kFilterAdded);
+  }
+
+  void storeCommands_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<bool>("withDivisor");
+    QTest::addColumn<QStringList>("wire");
+    QTest::newRow("generation 4") << 4 << true
+                                  << QStringList{"PQVXFL", "PQVXFL,GPRMC,01000,2", "PQVXFL,GPGGA,10000,"};
+    QTest::newRow("generation 2 without divisor capability")
+        << 2 << false << QStringList{"PQVXFL", "PQVXFL,GPRMC,01000", "PQVXFL,GPGGA,10000"};
+  }
+  void storeCommands() {
+    QFETCH(int, generation);
+    QFETCH(bool, withDivisor);
+    QFETCH(QStringList, wire);
+    FilterList l(GenerationFor(generation));
+    QCOMPARE(QString::fromStdString(l.StoreCommands(withDivisor).front()), QStringLiteral("PQVXFL"));
+    l.AddFilterEntry("GPRMC", "01000", "2");
+    l.AddFilterEntry("GPGGA", "10000", {});
+    QStringList got;
+    for (const std::string& c : l.StoreCommands(withDivisor)) got << QString::fromStdString(c);
+    QCOMPARE(got, wire);
+  }
+
+  void capture_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("nothing before the first CN") << 4 << QStringList{"$GPRMC,1", "$PQVXCN,2", "$GPRMC,2"}
+                                                 << "GPRMC 00100 ";
+    QTest::newRow("second input merges") << 4
+                                         << QStringList{"$PQVXCN,2", "$GPRMC,1", "$PQVXCN,3", "$GPRMC,2",
+                                                        "$PQVXCN,5", "$GPGGA,3"}
+                                         << "GPRMC 00110 ;GPGGA 00010 ";
+    QTest::newRow("device reports and short ids are not captured")
+        << 4 << QStringList{"$PQVXCN,1", "$PQVXOV,1", "$GPA,1", "!AIVDM,1"} << "AIVDM 01000 ";
+    QTest::newRow("generation 1 channel IDs")
+        << 1 << QStringList{"$M0GLL,1", "$M5RMC,1", "$GPRMC,1", "$PQVXOV,1", "$M1GPRMC,1", "$M3GLL,1"}
+        << "GLL 10010 ;RMC 00000 ";
+  }
+  void capture() {
+    QFETCH(int, generation);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, list);
+    FilterList l(GenerationFor(generation));
+    CaptureTracker t(GenerationFor(generation));
+    t.Start();
+    for (const QString& line : lines) t.Feed(Line(line), l);
+    QCOMPARE(Describe(l), list);
+  }
+
+  void fileMapping_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("settings");  // options in Option order, mode, real-time, IDs, speeds
+    QTest::addColumn<QString>("list");      // "GPZDA 11111 " was in the list before
+    QTest::newRow("missing keys read as defaults")
+        << 4 << "[Configuration]\r\n" << "000000 m0 0000 [][][][] 00003" << "GPZDA 11111 ";
+    QTest::newRow("keys in other case, filter replaced")
+        << 4
+        << "[CONFIGURATION]\r\npriority=1\r\nseatalk=2\r\nMODE=2\r\nrealtime ch.3=1\r\ntalker id2=gp\r\n"
+           "baud in1=3\r\nBAUD OUT2=1\r\n[filter]\r\nGPRMC=01000,2\r\nGGA=00100\r\ngpgga=10000\r\n"
+        << "110000 m2 0010 [][gp][][] 30001" << "GPRMC 01000 2;GPGGA 10000 ";
+    QTest::newRow("out of range values read as defaults")
+        << 4
+        << "[Configuration]\r\nMode=3\r\nBaud In2=-1\r\nBaud Out2=x\r\nAIS Mode=yes\r\nTalker ID1=G,\x01\r\n"
+           "Channel Numbers=99999999999999999999\r\n[Filter]\r\n"
+        << "000000 m0 0000 [G][][][] 00003" << "GPZDA 11111 ";
+    QTest::newRow("generation 1 has no SeaTalk, AIS or speeds")
+        << 1 << "[Configuration]\r\nSeaTalk=1\r\nAIS Mode=1\r\nChannel IDs=1\r\nBaud In1=2\r\n[Filter]\r\nRMC=11000\r\n"
+        << "000100 m0 0000 [][][][] 00003" << "RMC 11000 ";
+  }
+  void fileMapping() {
+    QFETCH(int, generation);
+    QFETCH(QString, file);
+    QFETCH(QString, settings);
+    QFETCH(QString, list);
+    const Generation& gen = GenerationFor(generation);
+    Profile p;
+    p.Parse(file.toLatin1());
+    FilterList l(gen);
+    l.AddFilterEntry(gen.sentenceLength == 5 ? "GPZDA" : "ZDA", "11111", {});
+    const FileSettings s = ReadLegacyConfig(p, gen, l);
+    QCOMPARE(Describe(s), settings);
+    QCOMPARE(Describe(l), list);
+  }
+
+  void savingOverAFileDropsRemovedEntriesAndKeepsOthers() {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("boat.hlx"));
+    {
+      QFile f(name);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("[Notes]\r\nowner=me\r\n[Filter]\r\nGPRMC=01000,2\r\nGPGGA=10000,\r\n");
+    }
+    FilterList l(Gen4());
+    LoadLegacyConfigFile(name, Gen4(), l);
+    QCOMPARE(Describe(l), QStringLiteral("GPRMC 01000 2;GPGGA 10000 "));
+    l.Delete(0);
+    QString error;
+    QVERIFY2(SaveLegacyConfigFile(name, Gen4(), FileSettings{}, l, &error), qPrintable(error));
+    Profile saved;
+    QVERIFY(saved.Load(name));
+    QCOMPARE(saved.SectionNames(), (QStringList{"Notes", "Configuration", "Filter"}));
+    QCOMPARE(saved.ReadString("Notes", "owner"), QStringLiteral("me"));
+    QCOMPARE(saved.Keys("Filter"), QStringList{"GPGGA"});
+  }
+
+  // The stored Port and BaudRate in the numbering of the window a hand-over starts.
+  void settingsAtAHandOver_data() {
+    QTest::addColumn<bool>("port");
+    QTest::addColumn<QList<int>>("storedFromTo");
+    QTest::addColumn<int>("converted");
+    QTest::newRow("current first serial port to legacy") << true << QList<int>{3, 0, 4} << 2;
+    QTest::newRow("current TCP to legacy: no selection") << true << QList<int>{2, 0, 4} << 1;
+    QTest::newRow("legacy second serial port to current") << true << QList<int>{3, 4, 0} << 4;
+    QTest::newRow("legacy no port to current") << true << QList<int>{1, 4, 0} << -1;
+    QTest::newRow("port between legacy windows") << true << QList<int>{5, 4, 1} << 5;
+    QTest::newRow("unknown FormID counts as current") << true << QList<int>{3, 7, 4} << 2;
+    QTest::newRow("38400 stays") << false << QList<int>{3, 0, 4} << 3;
+    QTest::newRow("current Automatic") << false << QList<int>{6, 0, 4} << 4;
+    QTest::newRow("115200 is not in the older list") << false << QList<int>{5, 0, 4} << -1;
+    QTest::newRow("legacy Automatic") << false << QList<int>{4, 4, 0} << 6;
+    QTest::newRow("speed between legacy windows") << false << QList<int>{4, 4, 2} << 4;
+  }
+  void settingsAtAHandOver() {
+    QFETCH(bool, port);
+    QFETCH(QList<int>, storedFromTo);
+    QFETCH(int, converted);
+    const auto convert = port ? &PortForForm : &BaudRateForForm;
+    QCOMPARE(convert(storedFromTo[0], storedFromTo[1], storedFromTo[2]), converted);
+  }
+};
+
+QTEST_GUILESS_MAIN(LegacyCoreTest)
+#include "tst_legacycore.moc"
