@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   Consumer consumer;
   TComm& port = *consumer.comm;
   const bool tcp = mode == "tcp";
-  if (port.Open(tcp ? ChTcp : ChSerial, tcp ? QString::fromLatin1(kSimAddress) : pty, kSpeedIndex) == ChClosed) {
+  if (port.Open(tcp ? ChTcp : ChSerial, tcp ? QString::fromLatin1(kSimAddress) : pty, kSpeedIndex) ==
+      ChClosed) {
     std::fprintf(stderr, "cannot open the link\n");
     return 2;
   }
@@ -112,9 +113,9 @@ int main(int argc, char** argv) {
 
   const double perBlockMs = seconds * 1000.0 / blocks;
   const double ratio = mode == "paced" ? seconds / wireSeconds : (wireSeconds + seconds) / wireSeconds;
-  std::printf("mode %s: %u blocks, %zu bytes on the wire = %.1f s at %d baud\n", qPrintable(mode), blocks, wire,
-              wireSeconds, kBaud);
-  std::printf("programming took %.2f s (%.3f ms per block); %s %.4f x the wire time (goal <= %.2f)\n", seconds,
-              perBlockMs, mode == "paced" ? "end to end" : "with this overhead", ratio, kGoal);
+  std::printf("mode %s: %u blocks, %zu bytes on the wire = %.1f s at %d baud\n", qPrintable(mode), blocks,
+              wire, wireSeconds, kBaud);
+  std::printf("programming took %.2f s (%.3f ms per block); %s %.4f x the wire time (goal <= %.2f)\n",
+              seconds, perBlockMs, mode == "paced" ? "end to end" : "with this overhead", ratio, kGoal);
   return ratio <= kGoal ? 0 : 1;
 }

@@ -75,12 +75,13 @@ void HandleFl(const Fields& f, SimConfig& c) {
   for (char ch : *name) rule.name += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   std::string flags(kGen4Flags, '0');
   if (const std::string* given = At(f, 2))
-    for (std::size_t i = 0; i < kGen4Flags && i < given->size(); ++i) flags[i] = (*given)[i] == '1' ? '1' : '0';
+    for (std::size_t i = 0; i < kGen4Flags && i < given->size(); ++i)
+      flags[i] = (*given)[i] == '1' ? '1' : '0';
   rule.sources = flags + '0';  // converted sentences are not named in this generation's list
-  if (const std::string* div = At(f, 3); div && div->size() <= 2 &&
-                                         std::all_of(div->begin(), div->end(), [](char ch) {
-                                           return std::isdigit(static_cast<unsigned char>(ch));
-                                         }))
+  if (const std::string* div = At(f, 3);
+      div && div->size() <= 2 && std::all_of(div->begin(), div->end(), [](char ch) {
+        return std::isdigit(static_cast<unsigned char>(ch));
+      }))
     rule.div = *div;
   rule.outputs = kAllOutputs;
   c.filter.push_back(rule);
@@ -148,7 +149,8 @@ void Gen4Dialect::BeforeLiveLine(const SimDevice& device, int source, std::strin
   out += WireSentence("PQVXCN," + std::to_string(source));
 }
 
-void Gen4Dialect::HandleSentence(const std::string& line, SimDevice& device, std::vector<std::string>& replies) {
+void Gen4Dialect::HandleSentence(const std::string& line, SimDevice& device,
+                                 std::vector<std::string>& replies) {
   const Fields f = SentenceFields(line);
   if (f.empty()) return;
   const std::string& address = f[0];
@@ -162,7 +164,8 @@ void Gen4Dialect::HandleSentence(const std::string& line, SimDevice& device, std
   } else if (address == "PQVXIDQ") {
     replies.push_back(Gen4IdReply(c));
   } else if (address == "PQVXFLQ") {
-    for (std::string& fl : Gen4FilterReplies(c, !device.Settings().faults.noListEnd)) replies.push_back(std::move(fl));
+    for (std::string& fl : Gen4FilterReplies(c, !device.Settings().faults.noListEnd))
+      replies.push_back(std::move(fl));
   } else if (address == "PQVXCF") {
     HandleCf(f, c);
   } else if (address == "PQVXSP") {

@@ -17,8 +17,8 @@ constexpr std::uint8_t kDiscover = 0xF6, kDiscovered = 0xF7, kRead = 0xF8, kBloc
                        kWriteNewAddress = 0xFD, kAccepted = 0xFB, kResetFirst = 0xC7, kResetAccepted = 0xB7,
                        kAssign = 0xFC;
 constexpr std::size_t kHeader = 4, kDiscoveryReply = 30, kDiscoveryMac = 24, kResetFirstSize = 130,
-                      kAssignSize = 20, kAssignMac = 14, kAssignAddress = 16, kBlockAddress = 4, kHostBits = 10,
-                      kMode = 32;
+                      kAssignSize = 20, kAssignMac = 14, kAssignAddress = 16, kBlockAddress = 4,
+                      kHostBits = 10, kMode = 32;
 constexpr char kAssignTag[] = "IP-SETUP";
 // A code no reply of the protocol uses.
 constexpr std::uint8_t kWrongCode = 0xEE;
@@ -110,7 +110,8 @@ NetModuleCore::Answer NetModuleCore::HandleTcp(const QByteArray& packet) {
 
 NetModuleCore::Answer NetModuleCore::HandleUdp(const QByteArray& datagram) {
   Answer answer;
-  if (static_cast<std::size_t>(datagram.size()) == kHeader && static_cast<std::uint8_t>(datagram[kCode]) == kDiscover) {
+  if (static_cast<std::size_t>(datagram.size()) == kHeader &&
+      static_cast<std::uint8_t>(datagram[kCode]) == kDiscover) {
     answer.reply = Header(kDiscoveryReply, kDiscovered);
     std::memcpy(answer.reply.data() + kDiscoveryMac, m_settings.mac.data(), m_settings.mac.size());
     answer.reply = Faulty(answer.reply);
@@ -119,7 +120,8 @@ NetModuleCore::Answer NetModuleCore::HandleUdp(const QByteArray& datagram) {
              datagram.mid(4, sizeof kAssignTag - 1) == kAssignTag &&
              static_cast<std::uint8_t>(datagram[kAssignMac]) == m_settings.mac[4] &&
              static_cast<std::uint8_t>(datagram[kAssignMac + 1]) == m_settings.mac[5]) {
-    const quint32 address = AddressAt(reinterpret_cast<const std::uint8_t*>(datagram.constData()) + kAssignAddress);
+    const quint32 address =
+        AddressAt(reinterpret_cast<const std::uint8_t*>(datagram.constData()) + kAssignAddress);
     answer.event = QStringLiteral("assigned %1").arg(QHostAddress(address).toString());
     if (m_settings.fault == NetFault::None) {
       PutAddress(&m_block[kBlockAddress], address);
@@ -192,7 +194,8 @@ void NetModule::OnDatagrams() {
   while (m_udp.hasPendingDatagrams()) {
     const QNetworkDatagram datagram = m_udp.receiveDatagram();
     const NetModuleCore::Answer answer = m_core.HandleUdp(datagram.data());
-    if (!answer.reply.isEmpty()) m_udp.writeDatagram(answer.reply, datagram.senderAddress(), datagram.senderPort());
+    if (!answer.reply.isEmpty())
+      m_udp.writeDatagram(answer.reply, datagram.senderAddress(), datagram.senderPort());
     if (!answer.event.isEmpty()) emit event(answer.event);
     restart = restart || answer.restart;
   }

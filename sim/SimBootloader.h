@@ -41,8 +41,8 @@ struct LoaderFaults {
 bool AddLoaderFault(std::string_view text, LoaderFaults& faults, std::string& error);
 
 struct LoaderSettings {
-  int type = 0;           // multiplexer type announced in $PQVXLDR
-  int replyDelayMs = 0;   // every reply waits this long
+  int type = 0;            // multiplexer type announced in $PQVXLDR
+  int replyDelayMs = 0;    // every reply waits this long
   std::uint32_t seed = 1;  // of the garbage fault
   LoaderFaults faults;
 };
@@ -57,16 +57,16 @@ class SimBootloader {
  public:
   static constexpr std::size_t kFlashSize = 0x40000;
   static constexpr std::size_t kBlockSize = 512;
-  static constexpr int kRestartMs = 200;        // from a restart to the first announcement
+  static constexpr int kRestartMs = 200;  // from a restart to the first announcement
   static constexpr int kAnnouncePeriodMs = 1000;
-  static constexpr int kStartMs = 300;          // from the CRC reply to the restart
+  static constexpr int kStartMs = 300;  // from the CRC reply to the restart
   // Longer than a host waits for a reply (2 s) plus its own failure handling,
   // so an abandoned session ends but a slow one is never cut.
   static constexpr int kWatchdogMs = 6000;
 
   struct Output {
-    std::string bytes;      // for the loader's channel
-    bool hangUp = false;    // the channel vanishes now
+    std::string bytes;                      // for the loader's channel
+    bool hangUp = false;                    // the channel vanishes now
     std::optional<FirmwareRecord> started;  // the new firmware runs from now on
     std::vector<std::string> notes;         // what happened, for the log
   };

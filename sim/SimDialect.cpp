@@ -7,12 +7,9 @@ namespace hlx::sim {
 
 std::unique_ptr<SimDialect> MakeDialect(int generation) {
   switch (generation) {
-    case 0:
-      return std::make_unique<CurrentDialect>();
-    case 4:
-      return std::make_unique<Gen4Dialect>();
-    default:
-      return nullptr;
+    case 0: return std::make_unique<CurrentDialect>();
+    case 4: return std::make_unique<Gen4Dialect>();
+    default: return nullptr;
   }
 }
 

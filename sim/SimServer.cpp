@@ -72,7 +72,9 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
   }
 
   if (!m_settings.ptyPath.isEmpty()) {
-    m_pty = std::make_unique<PtyEndpoint>([this](const std::string& line) { return HandleLine(line, kChannelPty); }, [this] { return m_device.HostSpeed(); });
+    m_pty = std::make_unique<PtyEndpoint>(
+        [this](const std::string& line) { return HandleLine(line, kChannelPty); },
+        [this] { return m_device.HostSpeed(); });
     if (!m_pty->Open(m_settings.ptyPath, m_device.HostSpeed(), error)) return false;
     m_pty->SetPaced(m_settings.pace);
     endpoints << QStringLiteral("pty %1 -> %2").arg(m_pty->LinkPath(), m_pty->SlavePath());

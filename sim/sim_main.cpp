@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
       {"address", "Loopback address to listen on.", "ADDR", "127.0.0.2"},
       {"port", "UDP and TCP port.", "PORT", "10110"},
       {"pty", "Create a pseudo-terminal and link PATH to it.", "PATH"},
-      {"generation", "Firmware generation: 0 = current, 4 = the older dialect of firmware 2.10 and later 2.x.",
-       "N", "0"},
+      {"generation",
+       "Firmware generation: 0 = current, 4 = the older dialect of firmware 2.10 and later 2.x.", "N", "0"},
       {"firmware", "Firmware version reported.", "VERSION", "3.33.1"},
       {"name", "Device name.", "NAME", "HLX2000"},
       {"serial", "Serial number.", "NUMBER", "20261206"},
@@ -130,8 +130,9 @@ int main(int argc, char** argv) {
   dev.name = p.value("name").toStdString();
   dev.serial = p.value("serial").toStdString();
   dev.caps = valueOr("caps", kGen4Caps).toStdString();
-  dev.hostSpeed = gen4 && !p.isSet("host-speed") ? kGen4HostSpeed
-                                                  : IntOption(p, "host-speed", 0, gen4 ? 3 : kHostSpeedCount - 1);
+  dev.hostSpeed = gen4 && !p.isSet("host-speed")
+                      ? kGen4HostSpeed
+                      : IntOption(p, "host-speed", 0, gen4 ? 3 : kHostSpeedCount - 1);
   bool ok = false;
   dev.trafficRate = p.value("traffic").toDouble(&ok);
   if (!ok || dev.trafficRate < 0 || dev.trafficRate > 1e6) Fail(QStringLiteral("bad --traffic"));

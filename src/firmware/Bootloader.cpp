@@ -12,7 +12,8 @@ struct Step {
   const char* timeout;
   const char* invalid;
 };
-constexpr Step kErase = {"Bootloader: Erase command timeout", "Erase command: Invalid response from bootloader"};
+constexpr Step kErase = {"Bootloader: Erase command timeout",
+                         "Erase command: Invalid response from bootloader"};
 constexpr Step kDecryption = {"Bootloader: Encryption command timeout",
                               "Enable Encryption: Invalid response from bootloader"};
 constexpr Step kBlock = {"Bootloader: Programming timeout", "Programming: Invalid response from bootloader"};
@@ -75,7 +76,8 @@ LoaderFrameRecord BlockFrame(const FirmwareImage& image, std::uint32_t index) {
   frame.data[1] = static_cast<std::uint8_t>(index & 0xFF);
   frame.data[2] = static_cast<std::uint8_t>((index >> 8) & 0xFF);
   const std::size_t offset = std::size_t(index) * kFwBlockSize;
-  const std::size_t available = offset < image.area.size() ? std::min(kFwBlockSize, image.area.size() - offset) : 0;
+  const std::size_t available =
+      offset < image.area.size() ? std::min(kFwBlockSize, image.area.size() - offset) : 0;
   std::copy_n(image.area.begin() + std::ptrdiff_t(std::min(offset, image.area.size())), available,
               frame.data.begin() + 3);
   std::fill_n(frame.data.begin() + 3 + std::ptrdiff_t(available), kFwBlockSize - available, kFwFillByte);
@@ -94,9 +96,12 @@ QString CheckCrcReply(const FirmwareImage& image, const LoaderFrameRecord& reply
   bool same = true;
   for (int i = 0; i < 4; ++i) same = same && reply.data[1 + i] == ((fileCrc >> (8 * i)) & 0xFF);
   if (same) return {};
-  const auto hex2 = [&](int i) { return QStringLiteral("%1").arg(reply.data[i], 2, 16, QLatin1Char('0')).toUpper(); };
+  const auto hex2 = [&](int i) {
+    return QStringLiteral("%1").arg(reply.data[i], 2, 16, QLatin1Char('0')).toUpper();
+  };
   return QStringLiteral("Bootloader: CRC error\rFile CRC: %1\rMult.CRC: %2%3%4%5")
-      .arg(QStringLiteral("%1").arg(fileCrc, 8, 16, QLatin1Char('0')).toUpper(), hex2(4), hex2(3), hex2(2), hex2(1));
+      .arg(QStringLiteral("%1").arg(fileCrc, 8, 16, QLatin1Char('0')).toUpper(), hex2(4), hex2(3), hex2(2),
+           hex2(1));
 }
 
 void ProgramFirmware(TComm& port, const ProgramObserver& observer) {
@@ -119,7 +124,8 @@ void ProgramFirmware(TComm& port, const ProgramObserver& observer) {
   }
   const std::uint8_t readCrc[] = {kCmdReadCrc};
   const LoaderFrameRecord reply = Exchange(port, CommandFrame(readCrc), kCrc, IsCrcReply);
-  if (const QString error = CheckCrcReply(image, reply); !error.isEmpty()) throw ECommError(error.toStdString());
+  if (const QString error = CheckCrcReply(image, reply); !error.isEmpty())
+    throw ECommError(error.toStdString());
 }
 
 }  // namespace hlx

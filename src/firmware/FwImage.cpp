@@ -21,7 +21,8 @@ constexpr std::uint32_t kChecksumFeedback = 0x80001B;
 constexpr std::uint32_t kChecksumMask = 0xFFFFFF;
 
 std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
 }
 
 }  // namespace
@@ -93,8 +94,9 @@ FirmwareImage& LoadFirmware(const QString& source) {
   const QString readError = file.errorString();
   file.close();
   if (readFailed) throw EFirmwareError(QStringLiteral("Cannot read \"%1\": %2").arg(source, readError));
-  ParseFirmware(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
-                builtIn, image);
+  ParseFirmware(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())), builtIn,
+      image);
   return image;
 }
 

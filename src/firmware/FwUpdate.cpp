@@ -17,9 +17,11 @@ namespace {
 const char* const kSpeedRequired = "The speed of the Halyx port must be\rset to 38400 baud before updating";
 const char* const kTcpRequired = "The Halyx must be set to TCP mode\rbefore updating";
 const char* const kNotConnected = "Connect to the Halyx before updating its firmware";
-const char* const kNoUdpUpdate = "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
+const char* const kNoUdpUpdate =
+    "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
 const char* const kDowngrade =
-    "The version of this firmware file is lower than the version\rof the multiplexer. Do you really want to proceed?";
+    "The version of this firmware file is lower than the version\rof the multiplexer. Do you really want to "
+    "proceed?";
 const char* const kTypeMismatch = "Firmware file does not match with the multiplexer type";
 const char* const kLoaderSilent = "Bootloader: Initialisation failed";
 const char* const kResetCommand = "PQVXRESET";
@@ -30,7 +32,8 @@ constexpr int kFirmwareFilter = 1;  // "Halyx Firmware Image (*.hlx)" in the ope
 }  // namespace
 
 QString UpdatePrecondition(int hostKind, int hostSpeedIndex, std::uint8_t channelKind) {
-  if (hostKind == kHostSerial && hostSpeedIndex != kUpdateSpeedIndex) return QString::fromLatin1(kSpeedRequired);
+  if (hostKind == kHostSerial && hostSpeedIndex != kUpdateSpeedIndex)
+    return QString::fromLatin1(kSpeedRequired);
   if (hostKind == kHostEthernet && channelKind != ChTcp) return QString::fromLatin1(kTcpRequired);
   // The bootloader's frames have no UDP path, and nothing can be updated
   // without a link: refuse before the multiplexer is told to restart.
@@ -60,7 +63,8 @@ FwUpdate::FwUpdate(SessionHost& host, SessionCore& core, TComm& port, FirmwareWi
 
 void FwUpdate::Start(bool builtIn) {
   UserPrompts& prompts = m_host.Prompts();
-  if (const QString why = UpdatePrecondition(m_core.HostKind, m_window.HostSpeedIndex(), m_port.ChannelKind());
+  if (const QString why =
+          UpdatePrecondition(m_core.HostKind, m_window.HostSpeedIndex(), m_port.ChannelKind());
       !why.isEmpty()) {
     prompts.Inform(why, {}, PromptIcon::Warning);
     return;
@@ -106,7 +110,8 @@ bool FwUpdate::Program() {
   m_programming = true;
   try {
     if (!m_image) throw EFirmwareError(QStringLiteral("No firmware image is loaded"));
-    if (const QString mismatch = TypeMismatch(*m_image, m_ldrType); !mismatch.isEmpty()) throw EFirmwareError(mismatch);
+    if (const QString mismatch = TypeMismatch(*m_image, m_ldrType); !mismatch.isEmpty())
+      throw EFirmwareError(mismatch);
     ProgramObserver observer;
     ProgressView& progress = m_window.Progress();
     observer.setMaximum = [&progress](int maximum) { progress.SetMaximum(maximum); };

@@ -15,12 +15,13 @@ const QString kFilter = QStringLiteral("Filter");
 constexpr int kLegacyPortOffset = 2;
 
 // File keys of the options, in Option order.
-const char* const kOptionKeys[kOptionCount] = {"SeaTalk",         "Priority",         "Channel Numbers",
-                                               "Channel IDs",     "HDG Translation",  "AIS Mode"};
+const char* const kOptionKeys[kOptionCount] = {"SeaTalk",     "Priority",        "Channel Numbers",
+                                               "Channel IDs", "HDG Translation", "AIS Mode"};
 // Order in which the option keys are written.
 constexpr Option kOptionOrder[] = {Option::Priority, Option::ChannelNumbers, Option::ChannelIds,
                                    Option::HdgToHdt, Option::AisOnIn1,       Option::SeaTalk};
-const char* const kSpeedKeys[kPortSpeeds] = {"Baud In1", "Baud In2", "Baud In3", "Baud In4/Out1", "Baud Out2"};
+const char* const kSpeedKeys[kPortSpeeds] = {"Baud In1", "Baud In2", "Baud In3", "Baud In4/Out1",
+                                             "Baud Out2"};
 
 QString Key(const char* text) { return QString::fromLatin1(text); }
 QString RealTimeKey(int i) { return QStringLiteral("RealTime Ch.%1").arg(i + 1); }
@@ -57,7 +58,8 @@ FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, FilterLis
   }
   if (gen.portSpeeds)
     for (int i = 0; i < kPortSpeeds; ++i)
-      s.speeds[i] = ReadIndex(p, Key(kSpeedKeys[i]), kSpeedItems, i == kPortSpeeds - 1 ? kDefaultSpeedOut2 : 0);
+      s.speeds[i] =
+          ReadIndex(p, Key(kSpeedKeys[i]), kSpeedItems, i == kPortSpeeds - 1 ? kDefaultSpeedOut2 : 0);
 
   const QStringList keys = p.Keys(kFilter);
   if (!keys.isEmpty()) {
@@ -78,10 +80,12 @@ void WriteLegacyConfig(Profile& p, const Generation& gen, const FileSettings& s,
   const auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
   for (Option o : kOptionOrder)
     if (gen.InFile(o))
-      p.WriteString(kConfiguration, Key(kOptionKeys[static_cast<int>(o)]), flag(s.options[static_cast<int>(o)]));
+      p.WriteString(kConfiguration, Key(kOptionKeys[static_cast<int>(o)]),
+                    flag(s.options[static_cast<int>(o)]));
   p.WriteString(kConfiguration, QStringLiteral("Mode"), QString::number(s.mode));
   for (int i = 0; i < kInputs; ++i) p.WriteString(kConfiguration, RealTimeKey(i), flag(s.realTime[i]));
-  for (int i = 0; i < kInputs; ++i) p.WriteString(kConfiguration, TalkerKey(i), CleanTalkerId(s.talkerIds[i]));
+  for (int i = 0; i < kInputs; ++i)
+    p.WriteString(kConfiguration, TalkerKey(i), CleanTalkerId(s.talkerIds[i]));
   if (gen.portSpeeds)
     for (int i = 0; i < kPortSpeeds; ++i)
       p.WriteString(kConfiguration, Key(kSpeedKeys[i]), QString::number(s.speeds[i]));
@@ -107,7 +111,8 @@ bool SaveLegacyConfigFile(const QString& fileName, const Generation& gen, const 
 }
 
 QStringList LegacyOpenFilters(const Generation& gen) {
-  if (gen.number == 1) return {QStringLiteral("Halyx configuration (*.hlx)"), QStringLiteral("Any file (*.*)")};
+  if (gen.number == 1)
+    return {QStringLiteral("Halyx configuration (*.hlx)"), QStringLiteral("Any file (*.*)")};
   return {QStringLiteral("Halyx configuration (*.hlx)"), QStringLiteral("Firmware image (*.bin)"),
           QStringLiteral("Any file (*.*)")};
 }

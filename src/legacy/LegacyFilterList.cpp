@@ -71,7 +71,8 @@ bool FilterList::SetDivisor(int index, const QString& text) {
 std::vector<std::string> FilterList::StoreCommands(bool withDivisor) const {
   std::vector<std::string> out{std::string(kFilterClearCommand)};
   for (const FilterEntry& e : m_entries) {
-    std::string text = std::string(kFilterClearCommand) + ',' + e.sentence.toStdString() + ',' + e.flags.toStdString();
+    std::string text =
+        std::string(kFilterClearCommand) + ',' + e.sentence.toStdString() + ',' + e.flags.toStdString();
     if (m_gen->divisor && withDivisor) text += ',' + e.divisor.toStdString();
     out.push_back(std::move(text));
   }

@@ -17,7 +17,7 @@ namespace hlx::legacy {
 inline constexpr int kMaxFilterEntries = 50;
 inline constexpr int kFilterFlags = 5;  // PC, In 1..In 4
 inline constexpr int kMaxDivisorDigits = 2;
-inline constexpr int kStorePauseMs = 100;    // after the command that empties the device's list
+inline constexpr int kStorePauseMs = 100;  // after the command that empties the device's list
 inline constexpr int kFilterLoadTimeoutMs = 1000;
 
 // AddFilterEntry results.

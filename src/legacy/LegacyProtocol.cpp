@@ -51,7 +51,8 @@ std::vector<std::string> ReadConfigurationQueries(const Generation& gen) {
 }
 
 std::string CfFieldCommand(int field, std::string_view value) {
-  return std::string(kCf) + std::string(static_cast<std::size_t>(field > 0 ? field : 0), ',') + std::string(value);
+  return std::string(kCf) + std::string(static_cast<std::size_t>(field > 0 ? field : 0), ',') +
+         std::string(value);
 }
 
 std::string HostSpeedCommand(int index) {
@@ -115,7 +116,8 @@ VerReply ParseVer(std::string_view line) {
   r.version = Text(Field(line, 1));
   r.name = Text(Field(line, 2));
   r.serial = Text(Field(line, 3));
-  if (const auto caps = Field(line, 4); caps && caps->size() == kCapsLength) r.caps = QString::fromLatin1(*caps);
+  if (const auto caps = Field(line, 4); caps && caps->size() == kCapsLength)
+    r.caps = QString::fromLatin1(*caps);
   return r;
 }
 
@@ -141,7 +143,8 @@ SpReply ParseSp(std::string_view line) {
 IdReply ParseId(std::string_view line) {
   IdReply r;
   for (int i = 0; i < kInputs; ++i)
-    if (const auto f = Field(line, i + 1); f && !f->empty()) r.ids[i] = CleanTalkerId(QString::fromLatin1(*f));
+    if (const auto f = Field(line, i + 1); f && !f->empty())
+      r.ids[i] = CleanTalkerId(QString::fromLatin1(*f));
   return r;
 }
 
@@ -183,7 +186,8 @@ CapsCheck EvaluateCaps(const QString& text) {
   c.hexadecimal = true;
   c.word = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
   c.served = (c.word & kCapsServed) != 0;
-  c.hostKind = static_cast<HostKind>(std::min<int>(c.word & kCapsHostKindMask, static_cast<int>(HostKind::Other)));
+  c.hostKind =
+      static_cast<HostKind>(std::min<int>(c.word & kCapsHostKindMask, static_cast<int>(HostKind::Other)));
   return c;
 }
 

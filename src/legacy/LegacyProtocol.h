@@ -17,7 +17,7 @@
 
 namespace hlx::legacy {
 
-inline constexpr int kSpeedItems = 4;         // 4800, 9600, 19200, 38400
+inline constexpr int kSpeedItems = 4;          // 4800, 9600, 19200, 38400
 inline constexpr int kHostSpeedAutomatic = 4;  // "Automatic", never sent
 inline constexpr int kModeItems = 3;
 inline constexpr int kTalkerIdLength = 2;

@@ -101,7 +101,8 @@ std::uint8_t ReceiveThread::WaitFrame(LoaderFrameRecord& record, std::chrono::mi
   std::unique_lock lock(m_parseMutex);
   // A thread that has ended (peer gone, adapter unplugged) will bring no frame:
   // say so at once instead of letting the caller wait out the time-out.
-  const bool woken = m_frameReady.wait_for(lock, timeout, [this] { return m_frames.complete() || !m_running; });
+  const bool woken =
+      m_frameReady.wait_for(lock, timeout, [this] { return m_frames.complete() || !m_running; });
   if (woken && m_frames.complete()) {
     m_frames.Take(record);
     return kFrameReady;

@@ -64,7 +64,8 @@ class TcpLink {
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return;
     if (errno != EINPROGRESS) Fail(SystemMessage(errno));
     // QDeadlineTimer reads a negative time as "never".
-    if (WaitFor(m_fd, POLLOUT, QDeadlineTimer(qMax(connectMs, 0)), m_hook) == 0) Fail(SystemMessage(ETIMEDOUT));
+    if (WaitFor(m_fd, POLLOUT, QDeadlineTimer(qMax(connectMs, 0)), m_hook) == 0)
+      Fail(SystemMessage(ETIMEDOUT));
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
@@ -79,8 +80,8 @@ class TcpLink {
   void Send(const QByteArray& data) {
     const QDeadlineTimer deadline(kXportReadMs);
     for (qsizetype sent = 0; sent < data.size();) {
-      const ssize_t n = ::send(m_fd, data.constData() + sent, static_cast<std::size_t>(data.size() - sent),
-                               MSG_NOSIGNAL);
+      const ssize_t n =
+          ::send(m_fd, data.constData() + sent, static_cast<std::size_t>(data.size() - sent), MSG_NOSIGNAL);
       if (n > 0) {
         sent += n;
       } else if (errno == EAGAIN || errno == EINTR) {
@@ -127,7 +128,8 @@ bool SendToDiscoveryAddresses(int fd, const QByteArray& datagram) {
                  reinterpret_cast<const sockaddr*>(&to), sizeof to) == datagram.size())
       any = true;
     else
-      qWarning("network module: cannot send to %s: %s", qPrintable(FormatDotted(address)), std::strerror(errno));
+      qWarning("network module: cannot send to %s: %s", qPrintable(FormatDotted(address)),
+               std::strerror(errno));
   }
   return any;
 }
@@ -245,7 +247,9 @@ bool TXPort::FactoryReset(const QString& ip) {
   }
 }
 
-bool TXPort::SendIPSetup(const QByteArray& packet) { return m_udp >= 0 && SendToDiscoveryAddresses(m_udp, packet); }
+bool TXPort::SendIPSetup(const QByteArray& packet) {
+  return m_udp >= 0 && SendToDiscoveryAddresses(m_udp, packet);
+}
 
 bool TXPort::CheckConnection(const QString& ip, int timeoutMs) {
   try {

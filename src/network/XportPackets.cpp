@@ -100,7 +100,8 @@ QString EntryMac(const QString& entry) {
 }
 
 std::optional<SetupBlock> ParseSetupReply(QByteArrayView reply) {
-  if (static_cast<std::size_t>(reply.size()) != kSetupBlockSize || Byte(reply, kCodeOffset) != kCodeSetupBlock)
+  if (static_cast<std::size_t>(reply.size()) != kSetupBlockSize ||
+      Byte(reply, kCodeOffset) != kCodeSetupBlock)
     return std::nullopt;
   SetupBlock block;
   std::memcpy(block.data(), reply.data(), block.size());

@@ -59,7 +59,7 @@ inline constexpr std::uint8_t kUdpCharUdp = '0';
 inline constexpr quint16 kDefaultDataPort = 10110;
 
 // IPSetupPacket offsets.
-inline constexpr std::size_t kOffIPSetupTag = 4;  // "IP-SETUP"
+inline constexpr std::size_t kOffIPSetupTag = 4;   // "IP-SETUP"
 inline constexpr std::size_t kOffIPSetupMac = 14;  // the MAC's fifth and sixth octet
 inline constexpr std::size_t kOffIPSetupAddress = 16;
 inline constexpr char kIPSetupTag[] = "IP-SETUP";
@@ -67,7 +67,7 @@ inline constexpr char kIPSetupTag[] = "IP-SETUP";
 // Time limits of the operations.
 inline constexpr int kDiscoveryWaitMs = 1000;  // per datagram
 inline constexpr int kXportConnectMs = 5000;
-inline constexpr int kXportReadMs = 500;  // per reply
+inline constexpr int kXportReadMs = 500;   // per reply
 inline constexpr int kResetPauseMs = 500;  // between the reset's two steps
 inline constexpr int kVerifyConnectMs = 500;
 // A search ends after this many datagrams even when replies keep coming, so

@@ -86,7 +86,8 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
     differs = stored != choice.formId;
     if (differs) {
       if (const auto port = ReadInt(s, kPort)) s.setValue(kPort, PortForForm(*port, stored, choice.formId));
-      if (const auto baud = ReadInt(s, kBaudRate)) s.setValue(kBaudRate, BaudRateForForm(*baud, stored, choice.formId));
+      if (const auto baud = ReadInt(s, kBaudRate))
+        s.setValue(kBaudRate, BaudRateForForm(*baud, stored, choice.formId));
       // The current window stops reading its settings at the first missing
       // value, ReConnect last: values an older window never wrote must exist
       // or the new window would not reconnect.
@@ -126,7 +127,8 @@ int BaudRateForForm(int storedIndex, int fromForm, int toForm) {
   const bool fromMain = WindowForFormId(fromForm) == FormMain;
   const bool toMain = WindowForFormId(toForm) == FormMain;
   if (fromMain == toMain || (storedIndex >= 0 && storedIndex < kCommonSpeeds)) return storedIndex;
-  if (storedIndex == (fromMain ? kMainAutomatic : kLegacyAutomatic)) return toMain ? kMainAutomatic : kLegacyAutomatic;
+  if (storedIndex == (fromMain ? kMainAutomatic : kLegacyAutomatic))
+    return toMain ? kMainAutomatic : kLegacyAutomatic;
   return -1;
 }
 

@@ -31,7 +31,8 @@ inline bool IsLineStart(char c) { return c == '$' || c == '!' || c == '\\'; }
 // commas between its fields and no other sentence syntax.
 inline bool IsPlainCommand(std::string_view text) {
   for (char c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E || c == '*' || IsLineStart(c))
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E || c == '*' ||
+        IsLineStart(c))
       return false;
   return true;
 }

@@ -22,7 +22,8 @@ void CheckAccepted(const FirmwareImage& image, bool builtIn) {
   FUZZ_CHECK(FirmwareChecksum(image.area) == image.StoredChecksum());
   FUZZ_CHECK(std::all_of(image.area.begin() + image.payloadLength, image.area.end(),
                          [](std::uint8_t b) { return b == kFwFillByte; }));
-  if (!builtIn) FUZZ_CHECK(image.header[0] == 'H' && image.header[3] == 0 && image.header[kFwFormatOffset] == 0);
+  if (!builtIn)
+    FUZZ_CHECK(image.header[0] == 'H' && image.header[3] == 0 && image.header[kFwFormatOffset] == 0);
 }
 
 // Every block goes out as a frame the bootloader's parser reads back unchanged.

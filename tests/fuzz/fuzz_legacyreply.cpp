@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!r.mode || (*r.mode >= 0 && *r.mode < kModeItems));
         if (r.mode) FUZZ_CHECK(ModeCommand(*r.mode).size() == 9);
         for (int o = 0; o < kOptionCount; ++o)
-          if (r.options[o]) FUZZ_CHECK(IsPlainCommand(OptionCommand(gen, static_cast<Option>(o), *r.options[o])));
+          if (r.options[o])
+            FUZZ_CHECK(IsPlainCommand(OptionCommand(gen, static_cast<Option>(o), *r.options[o])));
         break;
       }
       case ReplyKind::Sp: {

@@ -48,12 +48,14 @@ void CheckAssign(const QString& mac, const QString& address) {
   FUZZ_CHECK(AssignableAddress(value));
   FUZZ_CHECK(check.packet == IPSetupPacket(tail->first, tail->second, value));
   // The octets are the MAC's own digits.
-  FUZZ_CHECK(QString::asprintf("%02X-%02X", tail->first, tail->second).compare(mac.mid(12), Qt::CaseInsensitive) == 0);
+  FUZZ_CHECK(
+      QString::asprintf("%02X-%02X", tail->first, tail->second).compare(mac.mid(12), Qt::CaseInsensitive) ==
+      0);
 }
 
 void CheckForm(const QStringList& lines, std::uint8_t choice) {
-  NetForm form{lines.value(0), lines.value(1), lines.value(2), lines.value(3), (choice & 1) != 0,
-               (choice & 2) ? kUdpModeDirected : kUdpModeBroadcast};
+  NetForm form{lines.value(0), lines.value(1),    lines.value(2),
+               lines.value(3), (choice & 1) != 0, (choice & 2) ? kUdpModeDirected : kUdpModeBroadcast};
   SetupBlock block = DefaultBlock();
   const SetupBlock before = block;
   const NetField failed = ValidateForm(form, block);
@@ -66,7 +68,8 @@ void CheckForm(const QStringList& lines, std::uint8_t choice) {
   FUZZ_CHECK(ParseDotted(shown.mask) == ParseDotted(form.mask));
   FUZZ_CHECK(ParseDotted(shown.gateway) == ParseDotted(form.gateway));
   FUZZ_CHECK(shown.udp == form.udp);
-  const bool directed = form.udp && form.udpMode == kUdpModeDirected && ParseDotted(form.destination) != 0xFFFFFFFFu;
+  const bool directed =
+      form.udp && form.udpMode == kUdpModeDirected && ParseDotted(form.destination) != 0xFFFFFFFFu;
   FUZZ_CHECK((shown.udpMode == kUdpModeDirected) == directed);
   if (directed) FUZZ_CHECK(ParseDotted(shown.destination) == ParseDotted(form.destination));
   FUZZ_CHECK(HostAddressAllowed(*ParseDotted(form.ip), *ParseDotted(form.mask)));
@@ -76,7 +79,8 @@ void CheckForm(const QStringList& lines, std::uint8_t choice) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
+  const QString text =
+      QString::fromUtf8(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
   const QStringList lines = text.split(QLatin1Char('\n'));
   for (const QString& line : lines) CheckDotted(line);
   quint32 mask = 0;

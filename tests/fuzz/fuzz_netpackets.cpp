@@ -15,13 +15,15 @@ namespace {
 
 // The bytes the settings dialog may change.
 bool DialogByte(std::size_t i) {
-  return (i >= kOffAddress && i < kOffAddress + 4) || i == kOffHostBits || (i >= kOffGateway && i < kOffGateway + 4) ||
-         (i >= kOffDestination && i < kOffDestination + 4) || i == kOffMode || i == kOffUdpFlag || i == kOffUdpChar;
+  return (i >= kOffAddress && i < kOffAddress + 4) || i == kOffHostBits ||
+         (i >= kOffGateway && i < kOffGateway + 4) || (i >= kOffDestination && i < kOffDestination + 4) ||
+         i == kOffMode || i == kOffUdpFlag || i == kOffUdpChar;
 }
 
 void CheckDiscovery(QByteArrayView data) {
   const DiscoveryVerdict verdict = ClassifyDiscoveryReply(data);
-  FUZZ_CHECK((verdict == DiscoveryVerdict::End) == (static_cast<std::size_t>(data.size()) != kDiscoveryReplySize));
+  FUZZ_CHECK((verdict == DiscoveryVerdict::End) ==
+             (static_cast<std::size_t>(data.size()) != kDiscoveryReplySize));
   const std::optional<MacAddress> mac = DiscoveryReplyMac(data);
   FUZZ_CHECK(mac.has_value() == (verdict == DiscoveryVerdict::Add));
   if (!mac) return;
@@ -57,7 +59,8 @@ void CheckBlock(QByteArrayView data) {
     FUZZ_CHECK(written.left(4) == QByteArray::fromHex(changed ? "000000FD" : "000000FA"));
     written[kCodeOffset] = static_cast<char>(kCodeSetupBlock);
     const std::optional<SetupBlock> reread = ParseSetupReply(written);
-    FUZZ_CHECK(reread && std::equal(reread->begin() + kHeaderSize, reread->end(), block->begin() + kHeaderSize));
+    FUZZ_CHECK(reread &&
+               std::equal(reread->begin() + kHeaderSize, reread->end(), block->begin() + kHeaderSize));
   }
 
   const NetForm form = FillForm(*block);

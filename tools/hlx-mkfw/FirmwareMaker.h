@@ -18,9 +18,9 @@ namespace hlx::mkfw {
 inline constexpr std::size_t kImageArea = 0x40000;  // the loader's whole image area
 inline constexpr std::size_t kBlockSize = 512;      // one program-block command
 inline constexpr std::size_t kContainerHeaderSize = 17;
-inline constexpr std::size_t kRecordSize = 16;                   // the plain image's own header
+inline constexpr std::size_t kRecordSize = 16;                     // the plain image's own header
 inline constexpr std::size_t kMaxBody = kImageArea - kRecordSize;  // 262,128
-inline constexpr std::uint8_t kFill = 0xFF;                      // erased flash, and the area after the image
+inline constexpr std::uint8_t kFill = 0xFF;  // erased flash, and the area after the image
 inline constexpr std::uint32_t kKeySeed = 0x484C5831;
 
 struct Version {

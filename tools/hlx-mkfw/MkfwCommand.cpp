@@ -37,9 +37,9 @@ std::optional<std::size_t> ParseCount(const std::string& text, std::size_t max) 
 
 // `what` names the body and its size.
 std::string TooBig(const std::string& what) {
-  return what + " bytes, at most " + std::to_string(kMaxBody) +
-         " fit: the bootloader's image area holds " + std::to_string(kImageArea) +
-         " bytes and the image record takes " + std::to_string(kRecordSize) + " of them";
+  return what + " bytes, at most " + std::to_string(kMaxBody) + " fit: the bootloader's image area holds " +
+         std::to_string(kImageArea) + " bytes and the image record takes " + std::to_string(kRecordSize) +
+         " of them";
 }
 
 // The whole file, or nothing with `error` set.

@@ -9,7 +9,8 @@
 namespace hlx {
 
 TProgress::TProgress(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(owner,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
       ui(std::make_unique<Ui::Progress>()) {
   ui->setupUi(this);
   setFixedSize(size());

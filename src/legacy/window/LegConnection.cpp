@@ -12,7 +12,8 @@ namespace {
 const QString kNoResponse = QStringLiteral("Multiplexer does not respond");
 const QString kCannotOpen = QStringLiteral("Cannot open communication channel to multiplexer");
 const QString kNotSuitable = QStringLiteral(
-    "This version of HLXConfig is not suitable for the connected\rmultiplexer. Please use a version below V3.00.");
+    "This version of HLXConfig is not suitable for the connected\rmultiplexer. Please use a version below "
+    "V3.00.");
 const QString kWarningCaption = QStringLiteral("HLXConfig");
 }  // namespace
 

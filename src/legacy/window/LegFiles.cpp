@@ -78,16 +78,19 @@ void TLegMainForm::LoadConfigFile(const QString& name) {
 FileSettings TLegMainForm::CurrentFileSettings() const {
   FileSettings s;
   for (int o = 0; o < kOptionCount; ++o)
-    if (QCheckBox* box = OptionBox(static_cast<Option>(o))) s.options[static_cast<std::size_t>(o)] = box->isChecked();
+    if (QCheckBox* box = OptionBox(static_cast<Option>(o)))
+      s.options[static_cast<std::size_t>(o)] = box->isChecked();
   s.mode = std::max(0, m_mode->checkedId());
   s.realTime = {ui->chbRTime1->isChecked(), ui->chbRTime2->isChecked(), ui->chbRTime3->isChecked(),
                 ui->chbRTime4->isChecked()};
-  s.talkerIds = {ui->edtTalkID1->text(), ui->edtTalkID2->text(), ui->edtTalkID3->text(), ui->edtTalkID4->text()};
+  s.talkerIds = {ui->edtTalkID1->text(), ui->edtTalkID2->text(), ui->edtTalkID3->text(),
+                 ui->edtTalkID4->text()};
   const auto boxes = SpeedBoxes();
   for (int i = 0; i < kPortSpeeds; ++i) {
     const int index = boxes[static_cast<std::size_t>(i)]->currentIndex();
     // A list without a selection is saved as what a missing key reads as.
-    s.speeds[static_cast<std::size_t>(i)] = index >= 0 ? index : (i == kPortSpeeds - 1 ? kDefaultSpeedOut2 : 0);
+    s.speeds[static_cast<std::size_t>(i)] =
+        index >= 0 ? index : (i == kPortSpeeds - 1 ? kDefaultSpeedOut2 : 0);
   }
   return s;
 }
@@ -95,8 +98,9 @@ FileSettings TLegMainForm::CurrentFileSettings() const {
 void TLegMainForm::SaveConfigFile(const QString& name) {
   QString error;
   if (!SaveLegacyConfigFile(name, m_gen, CurrentFileSettings(), m_filter, &error))
-    m_prompts.Inform(QStringLiteral("Error Creating \"%1\"").arg(name) + (error.isEmpty() ? QString() : u'\r' + error),
-                     {}, PromptIcon::Error);
+    m_prompts.Inform(
+        QStringLiteral("Error Creating \"%1\"").arg(name) + (error.isEmpty() ? QString() : u'\r' + error), {},
+        PromptIcon::Error);
 }
 
 void TLegMainForm::StartLogClick(bool timed) {

@@ -12,16 +12,18 @@ void TLegMainForm::ConnectFilter() {
   connect(ui->btnDelete, &QPushButton::clicked, this, [this] { DeleteClick(); });
   connect(ui->btnClear, &QPushButton::clicked, this, [this] { ClearListClick(); });
   connect(ui->btnCapture, &QPushButton::clicked, this, [this] { CaptureClick(); });
-  connect(ui->FilterGrid, &TLegFilterGrid::cellSelected, this, [this](int r, int c) { GridCellSelected(r, c); });
+  connect(ui->FilterGrid, &TLegFilterGrid::cellSelected, this,
+          [this](int r, int c) { GridCellSelected(r, c); });
 }
 
 void TLegMainForm::AddFilterClick() {
   const int before = m_filter.Count();
   const int result = m_filter.AddFilterEntry(ui->edtFilter->text().toUpper(), QStringLiteral("00000"), {});
   if (result == kFilterBadSentence) {
-    m_prompts.Inform(m_gen.sentenceLength == 5
-                         ? QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character")
-                         : QStringLiteral("Filter sentence must be 3 characters"));
+    m_prompts.Inform(
+        m_gen.sentenceLength == 5
+            ? QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character")
+            : QStringLiteral("Filter sentence must be 3 characters"));
   } else if (result == kFilterFull) {
     m_prompts.Inform(QStringLiteral("Filter list is full"));
   }

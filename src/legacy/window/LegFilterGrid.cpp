@@ -54,7 +54,8 @@ class GridDelegate : public QStyledItemDelegate {
     } else if (index.column() < kFilterFlags) {
       p->fillRect(r, Qt::white);
       const QPixmap& glyph = text == QStringLiteral("1") ? m_grid->PassGlyph() : m_grid->BlockGlyph();
-      p->drawPixmap(r.x() + (r.width() - glyph.width()) / 2, r.y() + (r.height() - glyph.height()) / 2, glyph);
+      p->drawPixmap(r.x() + (r.width() - glyph.width()) / 2, r.y() + (r.height() - glyph.height()) / 2,
+                    glyph);
     } else {
       const bool selected = option.state & QStyle::State_Selected;
       p->fillRect(r, selected ? pal.color(QPalette::Highlight) : QColor(Qt::white));
@@ -72,12 +73,14 @@ class GridDelegate : public QStyledItemDelegate {
     p->restore();
   }
 
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                        const QModelIndex& index) const override {
     auto* e = new QLineEdit(parent);
     const bool sentence = index.column() == kSentenceColumn;
     // Sentence: five letters, digits or '-' (upper-cased); Div: up to two digits.
     e->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(sentence ? QStringLiteral("[A-Za-z0-9-]{0,5}") : QStringLiteral("[0-9]{0,2}")), e));
+        QRegularExpression(sentence ? QStringLiteral("[A-Za-z0-9-]{0,5}") : QStringLiteral("[0-9]{0,2}")),
+        e));
     e->setMaxLength(sentence ? 5 : kMaxDivisorDigits);
     if (sentence)
       QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& t) {
@@ -98,7 +101,8 @@ class GridDelegate : public QStyledItemDelegate {
     else
       list->SetDivisor(entry, text);
     // Refreshed later: the item being edited must not go away under its editor.
-    QMetaObject::invokeMethod(m_grid, [grid = m_grid, entry] { grid->Refresh(entry); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_grid, [grid = m_grid, entry] { grid->Refresh(entry); }, Qt::QueuedConnection);
   }
 
  private:

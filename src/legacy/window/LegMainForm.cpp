@@ -16,7 +16,8 @@ namespace hlx::legacy {
 
 namespace {
 constexpr std::array<int, kLegacyStatusPanels> kPanelWidths = {140, 90, 90, 250, 50};
-const char* const kPanelTexts[kLegacyStatusPanels] = {"Device:", "Version:", "Serial:", "Config file:", "Log: ---"};
+const char* const kPanelTexts[kLegacyStatusPanels] = {
+    "Device:", "Version:", "Serial:", "Config file:", "Log: ---"};
 }  // namespace
 
 TLegMainForm::TLegMainForm(const Generation& gen, UserPrompts& prompts, QWidget* parent)
@@ -37,8 +38,9 @@ TLegMainForm::~TLegMainForm() {
 }
 
 void TLegMainForm::FormCreate() {
-  setWindowTitle(QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() +
-                 QString::fromLatin1(m_gen.titleSuffix.data(), static_cast<qsizetype>(m_gen.titleSuffix.size())));
+  setWindowTitle(
+      QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() +
+      QString::fromLatin1(m_gen.titleSuffix.data(), static_cast<qsizetype>(m_gen.titleSuffix.size())));
   for (QComboBox* cb : SpeedBoxes()) cb->setCurrentIndex(-1);
   ui->cbBaudHost->setCurrentIndex(-1);
 
@@ -65,7 +67,8 @@ void TLegMainForm::FormCreate() {
   ui->RXData->setFont(mono);
   ui->RXData->setMaximumBlockCount(m_gen.monitorLines);
   // Tall enough for every line the monitor keeps.
-  const int frame = 2 * (ui->RXData->frameWidth() + static_cast<int>(ui->RXData->document()->documentMargin()));
+  const int frame =
+      2 * (ui->RXData->frameWidth() + static_cast<int>(ui->RXData->document()->documentMargin()));
   ui->RXData->setMinimumHeight(QFontMetrics(mono).lineSpacing() * m_gen.monitorLines + frame);
   if (!m_gen.portSpeeds) ui->GroupBox1->hide();
   if (!m_gen.Has(Option::AisOnIn1)) ui->chbAIS->hide();
@@ -125,7 +128,8 @@ void TLegMainForm::ConnectSignals() {
   // a reply or a loaded file: the device then gets the value just set.
   for (int o = 0; o < kOptionCount; ++o)
     if (QCheckBox* box = OptionBox(static_cast<Option>(o)))
-      connect(box, &QCheckBox::toggled, this, [this, o](bool on) { OptionToggled(static_cast<Option>(o), on); });
+      connect(box, &QCheckBox::toggled, this,
+              [this, o](bool on) { OptionToggled(static_cast<Option>(o), on); });
   connect(m_mode, &QButtonGroup::idToggled, this, [this](int id, bool checked) { ModeToggled(id, checked); });
   for (QCheckBox* box : {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4})
     connect(box, &QCheckBox::toggled, this, [this] { RealTimeToggled(); });
@@ -198,18 +202,20 @@ void TLegMainForm::FormClose() {
 }
 
 void TLegMainForm::RefreshControls() {
-  QWidget* const controls[] = {ui->btnUpdate, ui->btnRetrieve, ui->btnDelete, ui->btnCapture, ui->btnClear,
-                               ui->btnAddFilter, ui->btnSend, ui->edtSentence, ui->cbPort, ui->cbBaudHost,
-                               ui->cbBaudIn1, ui->cbBaudIn2, ui->cbBaudIn3, ui->cbBaudIn4, ui->cbBaudOut2,
-                               ui->FilterGrid};
+  QWidget* const controls[] = {ui->btnUpdate, ui->btnRetrieve,  ui->btnDelete,  ui->btnCapture,
+                               ui->btnClear,  ui->btnAddFilter, ui->btnSend,    ui->edtSentence,
+                               ui->cbPort,    ui->cbBaudHost,   ui->cbBaudIn1,  ui->cbBaudIn2,
+                               ui->cbBaudIn3, ui->cbBaudIn4,    ui->cbBaudOut2, ui->FilterGrid};
   const bool idle = m_state == SessionState::Idle;
   for (QWidget* w : controls) w->setEnabled(idle);
   // A USB host port fixes the host speed: it stays disabled when idle too.
   if (idle && m_usbHost) ui->cbBaudHost->setEnabled(false);
   if (idle)
-    ui->btnDelete->setEnabled(ui->FilterGrid->currentColumn() == kSentenceColumn && ui->FilterGrid->currentRow() >= 1);
+    ui->btnDelete->setEnabled(ui->FilterGrid->currentColumn() == kSentenceColumn &&
+                              ui->FilterGrid->currentRow() >= 1);
   if (m_state == SessionState::Capture) ui->btnCapture->setEnabled(true);
-  ui->btnCapture->setText(m_state == SessionState::Capture ? QStringLiteral("Stop") : QStringLiteral("Capture"));
+  ui->btnCapture->setText(m_state == SessionState::Capture ? QStringLiteral("Stop")
+                                                           : QStringLiteral("Capture"));
   const bool busy = m_state == SessionState::AutoBaud || m_state == SessionState::ReadConfig;
   if (busy != m_busyCursor) {
     SetWaitCursor(busy);
@@ -218,12 +224,11 @@ void TLegMainForm::RefreshControls() {
 }
 
 void TLegMainForm::SetConfigControlsEnabled(bool enabled) {
-  QWidget* const controls[] = {ui->chbPriority, ui->chbChannelNo, ui->chbHDGXlate, ui->chbAIS,
-                               ui->chbSeaTalk,  ui->chbRTime1,    ui->chbRTime2,   ui->chbRTime3,
-                               ui->chbRTime4,   ui->rbServer,     ui->rbHub,       ui->rbAuto,
-                               ui->edtTalkID1,  ui->edtTalkID2,   ui->edtTalkID3,  ui->edtTalkID4,
-                               ui->btnSetID,    ui->cbBaudIn1,    ui->cbBaudIn2,   ui->cbBaudIn3,
-                               ui->cbBaudIn4,   ui->cbBaudOut2};
+  QWidget* const controls[] = {
+      ui->chbPriority, ui->chbChannelNo, ui->chbHDGXlate, ui->chbAIS,     ui->chbSeaTalk, ui->chbRTime1,
+      ui->chbRTime2,   ui->chbRTime3,    ui->chbRTime4,   ui->rbServer,   ui->rbHub,      ui->rbAuto,
+      ui->edtTalkID1,  ui->edtTalkID2,   ui->edtTalkID3,  ui->edtTalkID4, ui->btnSetID,   ui->cbBaudIn1,
+      ui->cbBaudIn2,   ui->cbBaudIn3,    ui->cbBaudIn4,   ui->cbBaudOut2};
   for (QWidget* w : controls) w->setEnabled(enabled);
   ui->rgMode->setEnabled(enabled);
 }

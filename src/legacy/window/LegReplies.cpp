@@ -88,7 +88,8 @@ void TLegMainForm::ApplyCf(const std::string& line) {
       continue;
     }
     for (int o = 0; o < kOptionCount; ++o)
-      if (QCheckBox* box = OptionBox(static_cast<Option>(o)); box && m_gen.cfField[o] == field && r.options[o])
+      if (QCheckBox* box = OptionBox(static_cast<Option>(o));
+          box && m_gen.cfField[o] == field && r.options[o])
         box->setChecked(*r.options[o]);
   }
   SetConfigControlsEnabled(true);

@@ -15,7 +15,8 @@ void WaitKeepingWindowsAlive(int ms) {
   const QDeadlineTimer deadline(ms);
   while (!deadline.hasExpired()) {
     KeepWindowsAlive();
-    QThread::msleep(static_cast<unsigned long>(qBound(qint64(0), deadline.remainingTime(), qint64(kWaitSliceMs))));
+    QThread::msleep(
+        static_cast<unsigned long>(qBound(qint64(0), deadline.remainingTime(), qint64(kWaitSliceMs))));
   }
 }
 

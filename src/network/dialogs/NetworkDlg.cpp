@@ -47,7 +47,8 @@ void TNetworkDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   m_ui->btnCancel->setFocus();
   m_port = std::make_unique<TXPort>(WindowsAliveHook());
-  for (QLineEdit* e : {m_ui->edtIP, m_ui->edtMask, m_ui->edtGatewayIP, m_ui->edtDestIP}) e->setText(kNoAddress);
+  for (QLineEdit* e : {m_ui->edtIP, m_ui->edtMask, m_ui->edtGatewayIP, m_ui->edtDestIP})
+    e->setText(kNoAddress);
   SetEditing(false);
   // After the dialog has painted: the read may take the whole connect limit.
   QMetaObject::invokeMethod(this, &TNetworkDlg::ReadSettings, Qt::QueuedConnection);
@@ -104,8 +105,8 @@ void TNetworkDlg::UpdateControls() {
 }
 
 NetForm TNetworkDlg::Form() const {
-  return {m_ui->edtIP->text(),         m_ui->edtMask->text(),  m_ui->edtGatewayIP->text(),
-          m_ui->edtDestIP->text(),     m_ui->rbUDP->isChecked(), m_ui->cbUDPMode->currentIndex()};
+  return {m_ui->edtIP->text(),     m_ui->edtMask->text(),    m_ui->edtGatewayIP->text(),
+          m_ui->edtDestIP->text(), m_ui->rbUDP->isChecked(), m_ui->cbUDPMode->currentIndex()};
 }
 
 void TNetworkDlg::SetControlsVisible(bool visible) {

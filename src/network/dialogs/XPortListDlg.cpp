@@ -18,7 +18,8 @@ constexpr int kResetLastStep = 20;  // steps 0..20 while the module restarts
 
 }  // namespace
 
-TXPortListDlg::TXPortListDlg(UserPrompts& prompts, NetProgress& progress, TAssignIPDlg& assign, QWidget* parent)
+TXPortListDlg::TXPortListDlg(UserPrompts& prompts, NetProgress& progress, TAssignIPDlg& assign,
+                             QWidget* parent)
     : QDialog(parent),
       m_ui(std::make_unique<Ui::XPortListDlg>()),
       m_prompts(prompts),

@@ -153,7 +153,7 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents,
   std::unique_ptr<SessionCore> m_core;
   std::unique_ptr<TComm> m_comm;
   TConfigPages* m_pages = nullptr;
-  TStats* m_stats = nullptr;  // a window of its own, owned by this one
+  TStats* m_stats = nullptr;        // a window of its own, owned by this one
   TProgress* m_progress = nullptr;  // the one progress window, owned by this one
   std::unique_ptr<FwUpdate> m_fw;
   // Deferred while the firmware is programmed, handled as soon as it ends.

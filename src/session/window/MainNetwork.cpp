@@ -55,7 +55,8 @@ void TMainForm::SearchLanClick() {
   ProgressForNetwork progress(*m_progress);
   TAssignIPDlg assign(m_prompts, progress, this);
   TXPortListDlg list(m_prompts, progress, assign, this);
-  if (list.exec() == QDialog::Accepted && !list.SelectedIP().isEmpty()) ui->edtMuxIP->setText(list.SelectedIP());
+  if (list.exec() == QDialog::Accepted && !list.SelectedIP().isEmpty())
+    ui->edtMuxIP->setText(list.SelectedIP());
 }
 
 void TMainForm::NetworkSetupClick() {

@@ -13,8 +13,8 @@
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
 #include "legacy/window/LegFilterGrid.h"
-#include "link/Comms.h"
 #include "legacy/window/LegMainForm.h"
+#include "link/Comms.h"
 #include "session/VersionCheck.h"
 #include "ui/AMAdvLed.h"
 
@@ -70,8 +70,8 @@ class LegacyHarness {
     window = std::make_unique<legacy::TLegMainForm4>(prompts);
     window->show();
     if (read)
-      return QTest::qWaitFor([this] { return Check("chbPriority")->isEnabled() && !Sent("$PQVXSPQ").isEmpty(); },
-                             5000);
+      return QTest::qWaitFor(
+          [this] { return Check("chbPriority")->isEnabled() && !Sent("$PQVXSPQ").isEmpty(); }, 5000);
     QTest::qWait(50);  // the start-up connection finds no port
     Combo("cbBaudHost")->setCurrentIndex(3);
     Choose("cbPort", port);
@@ -118,7 +118,9 @@ class LegacyHarness {
   QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
   QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
   legacy::TLegFilterGrid* Grid() const { return Find<legacy::TLegFilterGrid>("FilterGrid"); }
-  QString Panel(int i) const { return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text(); }
+  QString Panel(int i) const {
+    return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text();
+  }
   QAction* Action(const char* name) const { return Find<QAction>(name); }
   void Trigger(const char* action, const QString& file = {}) {
     if (!file.isEmpty()) prompts.fileAnswers.enqueue(file);

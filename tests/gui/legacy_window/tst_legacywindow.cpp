@@ -15,7 +15,8 @@ class LegacyWindowTest : public QObject {
     QVERIFY2(h.Start(), qPrintable(h.Why()));
     QCOMPARE(h.Sent("$PQVX").mid(0, 4),
              (QStringList{"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXIDQ*53", "$PQVXSPQ*5D"}));
-    QCOMPARE(h.window->windowTitle(), QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() + " (V3.13)");
+    QCOMPARE(h.window->windowTitle(),
+             QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() + " (V3.13)");
     QTRY_COMPARE(h.Panel(0), QStringLiteral("Device: HLX2000"));
     QCOMPARE(h.Panel(1), QStringLiteral("Version: 2.12.0"));
     QCOMPARE(h.Panel(2), QStringLiteral("Serial: 20261206"));
@@ -29,7 +30,8 @@ class LegacyWindowTest : public QObject {
       speeds << h.Combo(cb)->currentText();
     QCOMPARE(speeds, (QStringList{"4800", "4800", "9600", "38400", "9600"}));
     // Every box and the mode the reply changed went back to the device; nothing else did.
-    QTRY_COMPARE(h.SentSince(4), (QStringList{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,0100*0B", "$PQVXCF,,,,,,,1*17"}));
+    QTRY_COMPARE(h.SentSince(4),
+                 (QStringList{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,0100*0B", "$PQVXCF,,,,,,,1*17"}));
     QCOMPARE(h.Sent("$PQVXVER").size(), 1);
     QCOMPARE(h.restarts, 0);
   }
@@ -39,26 +41,28 @@ class LegacyWindowTest : public QObject {
     QTest::addColumn<QStringList>("wire");
     QTest::addColumn<QByteArray>("query");
     QTest::addColumn<QString>("held");
-    QTest::newRow("Priority") << "click chbPriority" << QStringList{"$PQVXCF,,,,1*3B"} << QByteArray("PQVXCFQ")
-                              << "$PQVXCF,3,0,0,1,0,0100,1,0";
+    QTest::newRow("Priority") << "click chbPriority" << QStringList{"$PQVXCF,,,,1*3B"}
+                              << QByteArray("PQVXCFQ") << "$PQVXCF,3,0,0,1,0,0100,1,0";
     QTest::newRow("SeaTalk") << "click chbSeaTalk" << QStringList{"$PQVXCF,,,1*17"} << QByteArray("PQVXCFQ")
                              << "$PQVXCF,3,0,1,0,0,0100,1,0";
     QTest::newRow("Channel Numbers") << "click chbChannelNo" << QStringList{"$PQVXCF,,,,,1*17"}
                                      << QByteArray("PQVXCFQ") << "$PQVXCF,3,0,0,0,1,0100,1,0";
-    QTest::newRow("HDG off") << "click chbHDGXlate" << QStringList{"$PQVXCF,,,,,,,0*16"} << QByteArray("PQVXCFQ")
-                             << "$PQVXCF,3,0,0,0,0,0100,0,0";
+    QTest::newRow("HDG off") << "click chbHDGXlate" << QStringList{"$PQVXCF,,,,,,,0*16"}
+                             << QByteArray("PQVXCFQ") << "$PQVXCF,3,0,0,0,0,0100,0,0";
     QTest::newRow("real-time In 1") << "click chbRTime1" << QStringList{"$PQVXCF,,,,,,1100*0A"}
                                     << QByteArray("PQVXCFQ") << "$PQVXCF,3,0,0,0,0,1100,1,0";
     QTest::newRow("mode Hub") << "click rbHub" << QStringList{"$PQVXCF,,1*3B"} << QByteArray("PQVXCFQ")
                               << "$PQVXCF,3,1,0,0,0,0100,1,0";
-    QTest::newRow("AIS sets In 1 to 38400") << "click chbAIS" << QStringList{"$PQVXCF,,,,,,,,1*3B", "$PQVXSP,3*13"}
-                                            << QByteArray("PQVXSPQ") << "$PQVXSP,3,0,1,3,1";
+    QTest::newRow("AIS sets In 1 to 38400")
+        << "click chbAIS" << QStringList{"$PQVXCF,,,,,,,,1*3B", "$PQVXSP,3*13"} << QByteArray("PQVXSPQ")
+        << "$PQVXSP,3,0,1,3,1";
     QTest::newRow("NMEA port speeds") << "choose cbBaudIn1 2" << QStringList{"$PQVXSP,2,0,1,3,1*11"}
                                       << QByteArray("PQVXSPQ") << "$PQVXSP,2,0,1,3,1";
     QTest::newRow("talker IDs") << "ids GP,,II," << QStringList{"$PQVXID,GP,,II,*15"} << QByteArray("PQVXIDQ")
                                 << "$PQVXID,GP,,II,";
-    QTest::newRow("host speed, and the link follows") << "choose cbBaudHost 1" << QStringList{"$PQVXCF,1*17"}
-                                                      << QByteArray("PQVXCFQ") << "$PQVXCF,1,0,0,0,0,0100,1,0";
+    QTest::newRow("host speed, and the link follows")
+        << "choose cbBaudHost 1" << QStringList{"$PQVXCF,1*17"} << QByteArray("PQVXCFQ")
+        << "$PQVXCF,1,0,0,0,0,0100,1,0";
   }
   void controlSendsItsCommandAndTheDeviceKeepsIt() {
     QFETCH(QString, action);
@@ -76,7 +80,8 @@ class LegacyWindowTest : public QObject {
     } else {
       const QStringList ids = a[1].split(u',');
       int i = 0;
-      for (const char* e : {"edtTalkID1", "edtTalkID2", "edtTalkID3", "edtTalkID4"}) h.Edit(e)->setText(ids[i++]);
+      for (const char* e : {"edtTalkID1", "edtTalkID2", "edtTalkID3", "edtTalkID4"})
+        h.Edit(e)->setText(ids[i++]);
       h.Click("btnSetID");
     }
     QTRY_COMPARE(h.SentSince(7), wire);
@@ -116,7 +121,8 @@ class LegacyWindowTest : public QObject {
     QTest::addColumn<int>("found");
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("device at 9600") << QStringList{"--host-speed", "1"} << 1 << QStringList{};
-    QTest::newRow("silent device") << QStringList{"--silent"} << 0 << QStringList{"Multiplexer does not respond"};
+    QTest::newRow("silent device") << QStringList{"--silent"} << 0
+                                   << QStringList{"Multiplexer does not respond"};
   }
   void speedSearch() {
     QFETCH(QStringList, args);
@@ -199,12 +205,13 @@ class LegacyWindowTest : public QObject {
     const QString name = h.files.filePath(QStringLiteral("boat.hlx"));
     h.Trigger("miSaveAs", name);
     QCOMPARE(h.Panel(3), QStringLiteral("Config file: ") + name);
-    QCOMPARE(ReadAll(name),
-             QByteArray("[Configuration]\r\nPriority=0\r\nChannel Numbers=0\r\nHDG Translation=1\r\nAIS Mode=0\r\n"
-                        "SeaTalk=0\r\nMode=0\r\nRealTime Ch.1=0\r\nRealTime Ch.2=1\r\nRealTime Ch.3=0\r\n"
-                        "RealTime Ch.4=0\r\nTalker ID1=\r\nTalker ID2=\r\nTalker ID3=II\r\nTalker ID4=\r\n"
-                        "Baud In1=0\r\nBaud In2=0\r\nBaud In3=1\r\nBaud In4/Out1=3\r\nBaud Out2=1\r\n"
-                        "[Filter]\r\nGPGGA=00000,\r\n"));
+    QCOMPARE(
+        ReadAll(name),
+        QByteArray("[Configuration]\r\nPriority=0\r\nChannel Numbers=0\r\nHDG Translation=1\r\nAIS Mode=0\r\n"
+                   "SeaTalk=0\r\nMode=0\r\nRealTime Ch.1=0\r\nRealTime Ch.2=1\r\nRealTime Ch.3=0\r\n"
+                   "RealTime Ch.4=0\r\nTalker ID1=\r\nTalker ID2=\r\nTalker ID3=II\r\nTalker ID4=\r\n"
+                   "Baud In1=0\r\nBaud In2=0\r\nBaud In3=1\r\nBaud In4/Out1=3\r\nBaud Out2=1\r\n"
+                   "[Filter]\r\nGPGGA=00000,\r\n"));
 
     h.Click("chbPriority");
     h.Choose("cbBaudIn1", 3);
@@ -227,7 +234,8 @@ class LegacyWindowTest : public QObject {
     QTest::addColumn<int>("hostSpeed");
     QTest::addColumn<bool>("warned");
     QTest::newRow("serial host port") << QStringList{"--caps", "8000"} << true << 3 << false;
-    QTest::newRow("USB host port: speed fixed, CF leaves it") << QStringList{"--caps", "8001"} << false << 4 << false;
+    QTest::newRow("USB host port: speed fixed, CF leaves it")
+        << QStringList{"--caps", "8001"} << false << 4 << false;
     QTest::newRow("bit 15 clear") << QStringList{"--caps", "0001"} << true << 3 << true;
     QTest::newRow("not hexadecimal") << QStringList{"--ver-garbage"} << true << 3 << true;
     QTest::newRow("five characters: not evaluated") << QStringList{"--caps", "80011"} << true << 3 << false;
@@ -242,9 +250,10 @@ class LegacyWindowTest : public QObject {
     QTRY_COMPARE(h.SentCount(), 7);
     QCOMPARE(h.Combo("cbBaudHost")->isEnabled(), hostSpeedEnabled);
     QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), hostSpeed);
-    QCOMPARE(h.Informed(), warned ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
-                                                "multiplexer. Please use a version below V3.00."}
-                                  : QStringList{});
+    QCOMPARE(h.Informed(), warned
+                               ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
+                                             "multiplexer. Please use a version below V3.00."}
+                               : QStringList{});
     if (warned) QCOMPARE(h.prompts.records.first().caption, QStringLiteral("HLXConfig"));
   }
 
@@ -268,7 +277,8 @@ class LegacyWindowTest : public QObject {
       h.Edit("edtFilter")->setText(QString::fromLatin1(text));
       QTest::keyClick(h.Edit("edtFilter"), Qt::Key_Return);
     }
-    QCOMPARE(h.Informed(), QStringList(2, "Filter sentence must be 5 characters. Use '-' as wildcard character"));
+    QCOMPARE(h.Informed(),
+             QStringList(2, "Filter sentence must be 5 characters. Use '-' as wildcard character"));
     QCOMPARE(h.Rows(), QStringList{"GPRMC 00000 "});
     // Div in place: up to two digits.
     legacy::TLegFilterGrid* g = h.Grid();
@@ -317,7 +327,8 @@ class LegacyWindowTest : public QObject {
     QCOMPARE(lines.size(), 5);  // four lines, each with its CR LF
     const QRegularExpression stamped(
         QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d: \\$PQVX(VER|CF|ID|SP),.*\\*[0-9A-F]{2}\\r$"));
-    for (int i = 0; i < 4; ++i) QVERIFY2(stamped.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
+    for (int i = 0; i < 4; ++i)
+      QVERIFY2(stamped.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
     QVERIFY2(lines[0].endsWith(": $PQVXVER,2.12.0,HLX2000,20261206,8000*1A\r"), lines[0].constData());
   }
 };

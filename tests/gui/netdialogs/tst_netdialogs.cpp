@@ -106,7 +106,8 @@ class NetDialogsTest : public QObject {
     auto* notFound = Child<QLabel>(dialog, "lblNotFound");
     QVERIFY(notFound->isVisible());
     QVERIFY(!Child<QListWidget>(dialog, "lbxIPList")->isVisible());
-    for (const char* b : {"btnOK", "btnReset", "btnChangeIP"}) QVERIFY(!Child<QPushButton>(dialog, b)->isEnabled());
+    for (const char* b : {"btnOK", "btnReset", "btnChangeIP"})
+      QVERIFY(!Child<QPushButton>(dialog, b)->isEnabled());
     QCOMPARE(dialog.SelectedIP(), QString());
   }
 
@@ -126,12 +127,14 @@ class NetDialogsTest : public QObject {
     ClickItem(list, row);
     QCOMPARE(dialog.SelectedIP(), kA);
     QCOMPARE(dialog.SelectedMAC(), kMacA);
-    for (const char* b : {"btnOK", "btnReset", "btnChangeIP"}) QVERIFY(Child<QPushButton>(dialog, b)->isEnabled());
+    for (const char* b : {"btnOK", "btnReset", "btnChangeIP"})
+      QVERIFY(Child<QPushButton>(dialog, b)->isEnabled());
 
     m_prompts.yesNoAnswers.enqueue(true);
     QTest::mouseClick(Child<QPushButton>(dialog, "btnReset"), Qt::LeftButton);
     QCOMPARE(m_prompts.records.value(0).text,
-             QStringLiteral("This restores the factory default network settings.\nDo you really want to proceed?"));
+             QStringLiteral(
+                 "This restores the factory default network settings.\nDo you really want to proceed?"));
     QCOMPARE(m_prompts.records.value(0).caption, QStringLiteral("HLX-Config"));
     QVERIFY(a->waitForLine("net written FD", 1, 3000));
     QCOMPARE(m_progress.calls, Steps("Restoring Default Network Settings... 0 20", 0, 20));

@@ -22,7 +22,8 @@ QString MakeContainer(const QTemporaryDir& dir, const QString& version, int size
   QProcess mkfw;
   mkfw.start(QStringLiteral(HLX_MKFW_PATH),
              {"--version", version, "--type", QString::number(type), image, "-o", out});
-  if (!mkfw.waitForFinished(10000) || mkfw.exitCode() != 0) qFatal("hlx-mkfw: %s", mkfw.readAllStandardError().data());
+  if (!mkfw.waitForFinished(10000) || mkfw.exitCode() != 0)
+    qFatal("hlx-mkfw: %s", mkfw.readAllStandardError().data());
   return out;
 }
 
@@ -103,17 +104,22 @@ class FirmwareTest : public QObject {
     };
     row("no bootloader", true, {"--loader-fault", "no-announce"}, "Bootloader: Initialisation failed");
     row("erase silent", false, {"--loader-fault", "no-reply:erase"}, "Bootloader: Erase command timeout");
-    row("erase wrong", true, {"--loader-fault", "bad-reply:erase"}, "Erase command: Invalid response from bootloader");
-    row("decryption silent", true, {"--loader-fault", "no-reply:decrypt"}, "Bootloader: Encryption command timeout");
+    row("erase wrong", true, {"--loader-fault", "bad-reply:erase"},
+        "Erase command: Invalid response from bootloader");
+    row("decryption silent", true, {"--loader-fault", "no-reply:decrypt"},
+        "Bootloader: Encryption command timeout");
     row("decryption wrong", false, {"--loader-fault", "bad-reply:decrypt"},
         "Enable Encryption: Invalid response from bootloader");
     row("block 2 silent", false, {"--loader-fault", "no-reply:block=2"}, "Bootloader: Programming timeout");
-    row("block 2 wrong", true, {"--loader-fault", "bad-reply:block=2"}, "Programming: Invalid response from bootloader");
+    row("block 2 wrong", true, {"--loader-fault", "bad-reply:block=2"},
+        "Programming: Invalid response from bootloader");
     row("CRC silent", true, {"--loader-fault", "no-reply:crc"}, "Bootloader: CRC command timeout");
     row("CRC wrong", false, {"--loader-fault", "bad-reply:crc"}, "CRC: Invalid response from bootloader");
     row("CRC mismatch", false, {"--loader-fault", "crc-mismatch"}, "Bootloader: CRC error\nFile CRC: ");
-    row("TCP gone at block 2", false, {"--loader-fault", "drop:block=2"}, "The connection to the multiplexer was closed.");
-    row("pty gone at block 2", true, {"--loader-fault", "drop:block=2"}, "The connection to the multiplexer was closed.");
+    row("TCP gone at block 2", false, {"--loader-fault", "drop:block=2"},
+        "The connection to the multiplexer was closed.");
+    row("pty gone at block 2", true, {"--loader-fault", "drop:block=2"},
+        "The connection to the multiplexer was closed.");
   }
   void everyFaultEndsWithItsOwnMessage() {
     QFETCH(bool, pty);
@@ -150,13 +156,15 @@ class FirmwareTest : public QObject {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("message");
-    QTest::newRow("serial model at 115200") << QStringList{"--caps", "8040", "--host-speed", "5"} << "pty"
-                                            << "The speed of the Halyx port must be\nset to 38400 baud before updating";
+    QTest::newRow("serial model at 115200")
+        << QStringList{"--caps", "8040", "--host-speed", "5"} << "pty"
+        << "The speed of the Halyx port must be\nset to 38400 baud before updating";
     QTest::newRow("Ethernet model over UDP") << QStringList{"--caps", "8042"} << "UDP"
                                              << "The Halyx must be set to TCP mode\nbefore updating";
-    QTest::newRow("downgrade declined") << QStringList{"--firmware", "3.35.0"} << "TCP"
-                                        << "The version of this firmware file is lower than the version\nof the "
-                                           "multiplexer. Do you really want to proceed?";
+    QTest::newRow("downgrade declined")
+        << QStringList{"--firmware", "3.35.0"} << "TCP"
+        << "The version of this firmware file is lower than the version\nof the "
+           "multiplexer. Do you really want to proceed?";
   }
   void checksBeforeTheUpdateSendNothing() {
     QFETCH(QStringList, args);
@@ -184,7 +192,8 @@ class FirmwareTest : public QObject {
   void bootloaderOnItsOwnRevealsTheUpdate() {
     QTemporaryDir dir;
     WindowHarness h;
-    QVERIFY2(h.Start({"--start-in-loader", "--loader-type", "26", "--host-speed", "3"}, true), qPrintable(h.Why()));
+    QVERIFY2(h.Start({"--start-in-loader", "--loader-type", "26", "--host-speed", "3"}, true),
+             qPrintable(h.Why()));
     h.Choose("cbBaudHost", kUpdateSpeedIndex);
     h.Click("btnConnect");  // the bootloader does not answer the version query, it announces itself
     QTRY_VERIFY(h.Action("miUpdateFirmware")->isVisible());

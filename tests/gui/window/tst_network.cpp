@@ -48,11 +48,11 @@ class NetworkMenuTest : public QObject {
     WhenReady<TXPortListDlg>(
         answer, [](TXPortListDlg& d) { return d.findChild<QListWidget*>("lbxIPList")->count() == 1; },
         [](TXPortListDlg& d) {
-      auto* list = d.findChild<QListWidget*>("lbxIPList");
-      list->setCurrentRow(0);
-      emit list->itemClicked(list->item(0));
-      QTest::mouseClick(d.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
-    });
+          auto* list = d.findChild<QListWidget*>("lbxIPList");
+          list->setCurrentRow(0);
+          emit list->itemClicked(list->item(0));
+          QTest::mouseClick(d.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
+        });
     h.Trigger("miSearchLAN");
     QCOMPARE(h.Find<QLineEdit>("edtMuxIP")->text(), kModule);
     h.Click("btnConnect");
@@ -69,11 +69,11 @@ class NetworkMenuTest : public QObject {
     WhenReady<TNetworkDlg>(
         answer, [](TNetworkDlg& d) { return d.findChild<QPushButton*>("btnOK")->isEnabled(); },
         [](TNetworkDlg& d) {
-      auto* ok = d.findChild<QPushButton*>("btnOK");
-      d.findChild<QRadioButton*>("rbUDP")->click();
-      d.findChild<QLineEdit*>("edtIP")->setText(kMoved);
-      QTest::mouseClick(ok, Qt::LeftButton);
-    });
+          auto* ok = d.findChild<QPushButton*>("btnOK");
+          d.findChild<QRadioButton*>("rbUDP")->click();
+          d.findChild<QLineEdit*>("edtIP")->setText(kMoved);
+          QTest::mouseClick(ok, Qt::LeftButton);
+        });
     h.Trigger("miNetworkSetup");
     QVERIFY(h.sim->waitForLine("net up " + kMoved.toLatin1(), 1, 10000));
     QVERIFY(!h.Connected());

@@ -30,7 +30,9 @@ const QString kMacA = QStringLiteral("02-00-00-0B-1C-2D");
 const QString kMacB = QStringLiteral("02-00-00-0B-1C-2E");
 constexpr int kRestartMs = 500;
 
-QString Entry(const QString& address, const QString& mac) { return address + QStringLiteral("  (") + mac + ')'; }
+QString Entry(const QString& address, const QString& mac) {
+  return address + QStringLiteral("  (") + mac + ')';
+}
 
 // "true", "false" or the message of the error a factory reset raised.
 QString ResetOutcome(TXPort& port, const QString& ip) {
@@ -90,7 +92,8 @@ class XportTest : public QObject {
     QFETCH(QStringList, found);
     if (startA) QVERIFY(startModule(kA, kMacA));
     if (!faultOfB.isEmpty())
-      QVERIFY(startModule(kB, kMacB, faultOfB == "none" ? QStringList() : QStringList{"--net-fault", faultOfB}));
+      QVERIFY(
+          startModule(kB, kMacB, faultOfB == "none" ? QStringList() : QStringList{"--net-fault", faultOfB}));
     QElapsedTimer clock;
     clock.start();
     const int n = m_port.Search();
@@ -182,12 +185,18 @@ class XportTest : public QObject {
   void faultyOrAbsentModulesFailWithinTheLimits_data() {
     QTest::addColumn<QString>("fault");  // "": no module at all
     QTest::addColumn<QString>("reset");
-    QTest::newRow("nobody") << "" << "Connection refused";
-    QTest::newRow("silent") << "silent" << "Read timed out";
-    QTest::newRow("short replies") << "short" << "Read timed out";
-    QTest::newRow("long replies") << "long" << "false";
-    QTest::newRow("wrong codes") << "code" << "false";
-    QTest::newRow("reset mid-reply") << "reset" << "Connection reset by peer";
+    QTest::newRow("nobody") << ""
+                            << "Connection refused";
+    QTest::newRow("silent") << "silent"
+                            << "Read timed out";
+    QTest::newRow("short replies") << "short"
+                                   << "Read timed out";
+    QTest::newRow("long replies") << "long"
+                                  << "false";
+    QTest::newRow("wrong codes") << "code"
+                                 << "false";
+    QTest::newRow("reset mid-reply") << "reset"
+                                     << "Connection reset by peer";
   }
   void faultyOrAbsentModulesFailWithinTheLimits() {
     QFETCH(QString, fault);
@@ -244,7 +253,8 @@ class XportTest : public QObject {
 
   // The host name resolves to 127.0.1.1 on many systems: loopback never counts.
   void localAddressesLeaveLoopbackOutUnlessListed() {
-    for (const QString& address : GetLocalAddresses()) QVERIFY2(!address.startsWith("127."), qPrintable(address));
+    for (const QString& address : GetLocalAddresses())
+      QVERIFY2(!address.startsWith("127."), qPrintable(address));
     qputenv(kHostAddressesVariable, "10.0.0.7:127.0.0.70");
     QCOMPARE(GetLocalAddresses(), (QStringList{"10.0.0.7", "127.0.0.70"}));
     qunsetenv(kHostAddressesVariable);

@@ -20,13 +20,14 @@ QByteArray Fill(QByteArray image) {
 }
 
 std::uint32_t Checksum(const QByteArray& area) {
-  return FirmwareChecksum(std::span(reinterpret_cast<const std::uint8_t*>(area.constData()), std::size_t(area.size())));
+  return FirmwareChecksum(
+      std::span(reinterpret_cast<const std::uint8_t*>(area.constData()), std::size_t(area.size())));
 }
 
 // A container as the maker writes one; `checksum` < 0 computes the right one.
 QByteArray Container(const QByteArray& image, std::uint8_t type = 0, qint64 checksum = -1, char format = 0) {
-  const std::uint32_t sum = checksum < 0 ? Checksum(Fill(image.left(qsizetype(kFwImageAreaSize))))
-                                         : std::uint32_t(checksum);
+  const std::uint32_t sum =
+      checksum < 0 ? Checksum(Fill(image.left(qsizetype(kFwImageAreaSize)))) : std::uint32_t(checksum);
   QByteArray c("HLX\0", 4);
   c += format;
   c += QByteArray("\x03\x01\x21", 3);  // 3.33.1: major, build, minor
@@ -61,14 +62,16 @@ class TestFirmware : public QObject {
     QTest::newRow("good") << Container(image) << QString() << 1000u;
     QTest::newRow("bytes beyond the area are ignored")
         << Container(QByteArray(300000, 'y')) << QString() << quint32(kFwImageAreaSize);
-    QTest::newRow("magic") << QByteArray("HLY").append('\0') + Container(image).mid(4) << "Not a valid firmware file" << 0u;
-    QTest::newRow("format 1, right checksum") << Container(image, 0, -1, 1) << "Unsupported firmware file version" << 0u;
+    QTest::newRow("magic") << QByteArray("HLY").append('\0') + Container(image).mid(4)
+                           << "Not a valid firmware file" << 0u;
+    QTest::newRow("format 1, right checksum")
+        << Container(image, 0, -1, 1) << "Unsupported firmware file version" << 0u;
     QTest::newRow("checksum") << Container(image, 0, 0x050005) << "Firmware file is corrupt" << 0u;
-    QTest::newRow("checksum top byte") << Container(image, 0, Checksum(Fill(image)) | 0x1000000)
-                                       << "Firmware file is corrupt" << 0u;
+    QTest::newRow("checksum top byte")
+        << Container(image, 0, Checksum(Fill(image)) | 0x1000000) << "Firmware file is corrupt" << 0u;
     QTest::newRow("no image") << Container({}) << "The firmware file contains no firmware image" << 0u;
-    QTest::newRow("shorter than a header") << QByteArray("HLX\0\0\3", 6)
-                                           << "The file is shorter than a firmware file header" << 0u;
+    QTest::newRow("shorter than a header")
+        << QByteArray("HLX\0\0\3", 6) << "The file is shorter than a firmware file header" << 0u;
   }
   void containerFilesAreCheckedBeforeUse() {
     QFETCH(QByteArray, file);
@@ -97,7 +100,8 @@ class TestFirmware : public QObject {
     foreign[0] = 'Z';
     ParseFirmware(Bytes(foreign), true, image);
     QCOMPARE(image.payloadLength, 3u);
-    for (const QByteArray& bad : {Container("abc", 0, 1), Container(QByteArray(qsizetype(kFwImageAreaSize) + 1, 'z'))}) {
+    for (const QByteArray& bad :
+         {Container("abc", 0, 1), Container(QByteArray(qsizetype(kFwImageAreaSize) + 1, 'z'))}) {
       try {
         ParseFirmware(Bytes(bad), true, image);
         QFAIL("accepted");
@@ -122,7 +126,8 @@ class TestFirmware : public QObject {
     QCOMPARE(BlockCount(0), 0u);
     const LoaderFrameRecord last = BlockFrame(image, 2);
     QCOMPARE(last.length, 515);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(last.data.data()), 5), QByteArray("\x03\x02\x00\x11\xFF", 5));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(last.data.data()), 5),
+             QByteArray("\x03\x02\x00\x11\xFF", 5));
     QVERIFY(std::all_of(last.data.begin() + 4, last.data.begin() + 515, [](auto b) { return b == 0xFF; }));
   }
 
@@ -156,8 +161,9 @@ class TestFirmware : public QObject {
     QTest::newRow("match") << QByteArray("\x05\x78\x56\x34\x12") << true << QString();
     QTest::newRow("0x85 is the same reply") << QByteArray("\x85\x78\x56\x34\x12") << true << QString();
     QTest::newRow("top byte differs") << QByteArray("\x05\x78\x56\x34\x13") << true << mismatch;
-    QTest::newRow("lower-case digits never") << QByteArray("\x05\xab\xcd\xef\x0a") << true
-                                             << "Bootloader: CRC error\rFile CRC: 12345678\rMult.CRC: 0AEFCDAB";
+    QTest::newRow("lower-case digits never")
+        << QByteArray("\x05\xab\xcd\xef\x0a") << true
+        << "Bootloader: CRC error\rFile CRC: 12345678\rMult.CRC: 0AEFCDAB";
     QTest::newRow("short") << QByteArray("\x05\x78\x56\x34") << false << QString();
     QTest::newRow("acknowledge") << QByteArray("\x80") << false << QString();
   }
@@ -178,7 +184,8 @@ class TestFirmware : public QObject {
     QTest::addColumn<int>("speed");
     QTest::addColumn<int>("channel");
     QTest::addColumn<QString>("error");
-    const QString speed = QStringLiteral("The speed of the Halyx port must be\rset to 38400 baud before updating");
+    const QString speed =
+        QStringLiteral("The speed of the Halyx port must be\rset to 38400 baud before updating");
     const QString tcp = QStringLiteral("The Halyx must be set to TCP mode\rbefore updating");
     QTest::newRow("serial at 38400") << 0 << 3 << int(ChSerial) << QString();
     QTest::newRow("serial at 115200") << 0 << 5 << int(ChSerial) << speed;
@@ -187,8 +194,10 @@ class TestFirmware : public QObject {
     QTest::newRow("Ethernet over UDP") << 2 << -1 << int(ChUdp) << tcp;
     QTest::newRow("not yet identified, TCP") << -1 << -1 << int(ChTcp) << QString();
     QTest::newRow("wireless over UDP")
-        << 3 << -1 << int(ChUdp) << "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
-    QTest::newRow("no link") << 1 << 3 << int(ChClosed) << "Connect to the Halyx before updating its firmware";
+        << 3 << -1 << int(ChUdp)
+        << "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
+    QTest::newRow("no link") << 1 << 3 << int(ChClosed)
+                             << "Connect to the Halyx before updating its firmware";
   }
   void updateStartsOnlyOnALinkThatCanCarryIt() {
     QFETCH(int, hostKind);
@@ -206,7 +215,8 @@ class TestFirmware : public QObject {
     FirmwareImage image;
     ParseFirmware(Bytes(Container("abc", 26)), false, image);
     QCOMPARE(TypeMismatch(image, 26), QString());
-    QCOMPARE(TypeMismatch(image, 10), QStringLiteral("Firmware file does not match with the multiplexer type"));
+    QCOMPARE(TypeMismatch(image, 10),
+             QStringLiteral("Firmware file does not match with the multiplexer type"));
     ParseFirmware(Bytes(Container("abc", 0)), false, image);
     QCOMPARE(TypeMismatch(image, 10), QString());
   }

@@ -67,7 +67,8 @@ class LegacyCoreTest : public QObject {
     QTest::newRow("mode without selection") << s(ModeCommand(-1)) << "";
     QTest::newRow("SeaTalk on") << s(OptionCommand(g, Option::SeaTalk, true)) << "PQVXCF,,,1";
     QTest::newRow("Priority off") << s(OptionCommand(g, Option::Priority, false)) << "PQVXCF,,,,0";
-    QTest::newRow("Channel Numbers on") << s(OptionCommand(g, Option::ChannelNumbers, true)) << "PQVXCF,,,,,1";
+    QTest::newRow("Channel Numbers on")
+        << s(OptionCommand(g, Option::ChannelNumbers, true)) << "PQVXCF,,,,,1";
     QTest::newRow("HDG off") << s(OptionCommand(g, Option::HdgToHdt, false)) << "PQVXCF,,,,,,,0";
     QTest::newRow("AIS on") << s(OptionCommand(g, Option::AisOnIn1, true)) << "PQVXCF,,,,,,,,1";
     QTest::newRow("no channel IDs in generation 4") << s(OptionCommand(g, Option::ChannelIds, true)) << "";
@@ -75,7 +76,8 @@ class LegacyCoreTest : public QObject {
         << s(OptionCommand(GenerationFor(2), Option::ChannelIds, true)) << "PQVXCF,,,,,,1";
     QTest::newRow("generation 1 priority in field 3")
         << s(OptionCommand(GenerationFor(1), Option::Priority, true)) << "PQVXCF,,,1";
-    QTest::newRow("real-time In 1 and In 3") << s(RealTimeCommand(g, {true, false, true, false})) << "PQVXCF,,,,,,1010";
+    QTest::newRow("real-time In 1 and In 3")
+        << s(RealTimeCommand(g, {true, false, true, false})) << "PQVXCF,,,,,,1010";
     QTest::newRow("generation 2 real-time in field 7")
         << s(RealTimeCommand(GenerationFor(2), {false, false, false, true})) << "PQVXCF,,,,,,,0001";
     QTest::newRow("speeds") << s(SpeedCommand({3, 0, 1, 2, 3})) << "PQVXSP,3,0,1,2,3";
@@ -97,11 +99,16 @@ class LegacyCoreTest : public QObject {
     QTest::addColumn<int>("generation");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("sets");  // host mode | SeaTalk Prio ChNo ChIDs HDG AIS | real-time
-    QTest::newRow("mixed fields") << 4 << "$PQVXCF,2,1,,1,0,1010,,1*00" << "21|-10--1|1010";
-    QTest::newRow("all set") << 4 << "$PQVXCF,0,2,1,0,1,0001,1,0" << "02|101-10|0001";
-    QTest::newRow("other characters leave boxes") << 4 << "$PQVXCF,9,7,x,2,,1x0" << "--|------|1-0-";
-    QTest::newRow("short sentence") << 4 << "$PQVXCF,1" << "1-|------|----";
-    QTest::newRow("generation 2 layout") << 2 << "$PQVXCF,1,0,1,0,1,1,0110,1" << "10|10111-|0110";
+    QTest::newRow("mixed fields") << 4 << "$PQVXCF,2,1,,1,0,1010,,1*00"
+                                  << "21|-10--1|1010";
+    QTest::newRow("all set") << 4 << "$PQVXCF,0,2,1,0,1,0001,1,0"
+                             << "02|101-10|0001";
+    QTest::newRow("other characters leave boxes") << 4 << "$PQVXCF,9,7,x,2,,1x0"
+                                                  << "--|------|1-0-";
+    QTest::newRow("short sentence") << 4 << "$PQVXCF,1"
+                                    << "1-|------|----";
+    QTest::newRow("generation 2 layout") << 2 << "$PQVXCF,1,0,1,0,1,1,0110,1"
+                                         << "10|10111-|0110";
   }
   void cfReply() {
     QFETCH(int, generation);
@@ -113,19 +120,32 @@ class LegacyCoreTest : public QObject {
   void otherReplies_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("sets");
-    QTest::newRow("SP partial") << "$PQVXSP,3,,1" << "3-1--";
-    QTest::newRow("SP out of range") << "$PQVXSP,4,0,1,2,3" << "-0123";
-    QTest::newRow("ID") << "$PQVXID,GP,,II,X*" << "[GP]-[II][X]";
-    QTest::newRow("ID with junk") << "$PQVXID,G$,ABC" << "[G][AB]--";
-    QTest::newRow("OV In 1 and In 3") << "$PQVXOV,5" << "ov5";
-    QTest::newRow("OV all as hex") << "$PQVXOV,F" << "ov15";
-    QTest::newRow("OV junk") << "$PQVXOV,:" << "ov-";
-    QTest::newRow("CN 2") << "$PQVXCN,2" << "cn2";
-    QTest::newRow("CN 5 names no input") << "$PQVXCN,5" << "cn-";
-    QTest::newRow("FL entry") << "$PQVXFL,GPRMC,01000,2" << "fl GPRMC 01000 2";
-    QTest::newRow("FL end") << "$PQVXFL," << "fl end";
-    QTest::newRow("VER with caps") << "$PQVXVER,2.12.0,HLX2000,1234,8001" << "2.12.0 HLX2000 1234 8001";
-    QTest::newRow("VER caps of five characters") << "$PQVXVER,2.12.0,HLX,1,80011" << "2.12.0 HLX 1 -";
+    QTest::newRow("SP partial") << "$PQVXSP,3,,1"
+                                << "3-1--";
+    QTest::newRow("SP out of range") << "$PQVXSP,4,0,1,2,3"
+                                     << "-0123";
+    QTest::newRow("ID") << "$PQVXID,GP,,II,X*"
+                        << "[GP]-[II][X]";
+    QTest::newRow("ID with junk") << "$PQVXID,G$,ABC"
+                                  << "[G][AB]--";
+    QTest::newRow("OV In 1 and In 3") << "$PQVXOV,5"
+                                      << "ov5";
+    QTest::newRow("OV all as hex") << "$PQVXOV,F"
+                                   << "ov15";
+    QTest::newRow("OV junk") << "$PQVXOV,:"
+                             << "ov-";
+    QTest::newRow("CN 2") << "$PQVXCN,2"
+                          << "cn2";
+    QTest::newRow("CN 5 names no input") << "$PQVXCN,5"
+                                         << "cn-";
+    QTest::newRow("FL entry") << "$PQVXFL,GPRMC,01000,2"
+                              << "fl GPRMC 01000 2";
+    QTest::newRow("FL end") << "$PQVXFL,"
+                            << "fl end";
+    QTest::newRow("VER with caps") << "$PQVXVER,2.12.0,HLX2000,1234,8001"
+                                   << "2.12.0 HLX2000 1234 8001";
+    QTest::newRow("VER caps of five characters") << "$PQVXVER,2.12.0,HLX,1,80011"
+                                                 << "2.12.0 HLX 1 -";
   }
   void otherReplies() {
     QFETCH(QString, line);
@@ -143,12 +163,14 @@ class LegacyCoreTest : public QObject {
       case ReplyKind::Cn: got = QStringLiteral("cn") + Opt(ParseCn(l)); break;
       case ReplyKind::Fl: {
         const FlReply r = ParseFl(l);
-        got = r.end ? QStringLiteral("fl end") : QStringLiteral("fl %1 %2 %3").arg(r.sentence, r.flags, r.divisor);
+        got = r.end ? QStringLiteral("fl end")
+                    : QStringLiteral("fl %1 %2 %3").arg(r.sentence, r.flags, r.divisor);
         break;
       }
       case ReplyKind::Ver: {
         const VerReply r = ParseVer(l);
-        got = QStringLiteral("%1 %2 %3 %4").arg(r.version, r.name, r.serial, r.caps.value_or(QStringLiteral("-")));
+        got = QStringLiteral("%1 %2 %3 %4")
+                  .arg(r.version, r.name, r.serial, r.caps.value_or(QStringLiteral("-")));
         break;
       }
       default: got = QStringLiteral("other");
@@ -159,13 +181,20 @@ class LegacyCoreTest : public QObject {
   void capabilities_data() {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("result");  // hex served hostKind word
-    QTest::newRow("serial") << "8000" << "1 1 0 32768";
-    QTest::newRow("USB") << "8001" << "1 1 1 32769";
-    QTest::newRow("network kinds") << "8003" << "1 1 2 32771";
-    QTest::newRow("bit 15 clear") << "0001" << "1 0 1 1";
-    QTest::newRow("lower case") << "c0fe" << "1 1 2 49406";
-    QTest::newRow("not hexadecimal") << "ZQ#X" << "0 0 0 0";
-    QTest::newRow("sign") << "+800" << "0 0 0 0";
+    QTest::newRow("serial") << "8000"
+                            << "1 1 0 32768";
+    QTest::newRow("USB") << "8001"
+                         << "1 1 1 32769";
+    QTest::newRow("network kinds") << "8003"
+                                   << "1 1 2 32771";
+    QTest::newRow("bit 15 clear") << "0001"
+                                  << "1 0 1 1";
+    QTest::newRow("lower case") << "c0fe"
+                                << "1 1 2 49406";
+    QTest::newRow("not hexadecimal") << "ZQ#X"
+                                     << "0 0 0 0";
+    QTest::newRow("sign") << "+800"
+                          << "0 0 0 0";
   }
   void capabilities() {
     QFETCH(QString, word);
@@ -184,14 +213,20 @@ class LegacyCoreTest : public QObject {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("results");
     QTest::addColumn<QString>("list");
-    QTest::newRow("upper-cased, blocked") << QStringList{"gprmc 00000 "} << "0" << "GPRMC 00000 ";
-    QTest::newRow("wrong length") << QStringList{"RMC 00000 "} << "-2" << "";
-    QTest::newRow("delimiter in a sentence") << QStringList{"GP,MC 00000 ", "GP*MC 1 "} << "-2 -2" << "";
-    QTest::newRow("wildcard") << QStringList{"--ALM 1 "} << "0" << "--ALM 10000 ";
+    QTest::newRow("upper-cased, blocked") << QStringList{"gprmc 00000 "} << "0"
+                                          << "GPRMC 00000 ";
+    QTest::newRow("wrong length") << QStringList{"RMC 00000 "} << "-2"
+                                  << "";
+    QTest::newRow("delimiter in a sentence") << QStringList{"GP,MC 00000 ", "GP*MC 1 "} << "-2 -2"
+                                             << "";
+    QTest::newRow("wildcard") << QStringList{"--ALM 1 "} << "0"
+                              << "--ALM 10000 ";
     QTest::newRow("merge keeps flags and divisor")
-        << QStringList{"GPRMC 00100 5", "GPRMC 01000 2", "GPRMC 00000 "} << "0 0 0" << "GPRMC 01100 5";
+        << QStringList{"GPRMC 00100 5", "GPRMC 01000 2", "GPRMC 00000 "} << "0 0 0"
+        << "GPRMC 01100 5";
     QTest::newRow("flags cleaned, bad divisor dropped")
-        << QStringList{"GPGGA 1x1,0 123", "GPGLL 01 ,"} << "0 0" << "GPGGA 10100 ;GPGLL 01000 ";
+        << QStringList{"GPGGA 1x1,0 123", "GPGLL 01 ,"} << "0 0"
+        << "GPGGA 10100 ;GPGLL 01000 ";
   }
   void addFilterEntry() {
     QFETCH(QStringList, steps);
@@ -210,7 +245,8 @@ class LegacyCoreTest : public QObject {
   void filterListIsLimitedToFiftyEvenForAMerge() {
     FilterList l(Gen4());
     for (int i = 0; i < kMaxFilterEntries; ++i)
-      QCOMPARE(l.AddFilterEntry(QStringLiteral("GP%1").arg(i, 3, 10, QLatin1Char('0')), "00000", {}), kFilterAdded);
+      QCOMPARE(l.AddFilterEntry(QStringLiteral("GP%1").arg(i, 3, 10, QLatin1Char('0')), "00000", {}),
+               kFilterAdded);
     QCOMPARE(l.AddFilterEntry("GP000", "11111", {}), kFilterFull);
     QCOMPARE(l.AddFilterEntry("RMC", "11111", {}), kFilterFull);  // the full list is reported first
     QCOMPARE(l.Entries().front().flags, QStringLiteral("00000"));
@@ -244,12 +280,11 @@ class LegacyCoreTest : public QObject {
     QTest::addColumn<int>("generation");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("list");
-    QTest::newRow("nothing before the first CN") << 4 << QStringList{"$GPRMC,1", "$PQVXCN,2", "$GPRMC,2"}
-                                                 << "GPRMC 00100 ";
-    QTest::newRow("second input merges") << 4
-                                         << QStringList{"$PQVXCN,2", "$GPRMC,1", "$PQVXCN,3", "$GPRMC,2",
-                                                        "$PQVXCN,5", "$GPGGA,3"}
-                                         << "GPRMC 00110 ;GPGGA 00010 ";
+    QTest::newRow("nothing before the first CN")
+        << 4 << QStringList{"$GPRMC,1", "$PQVXCN,2", "$GPRMC,2"} << "GPRMC 00100 ";
+    QTest::newRow("second input merges")
+        << 4 << QStringList{"$PQVXCN,2", "$GPRMC,1", "$PQVXCN,3", "$GPRMC,2", "$PQVXCN,5", "$GPGGA,3"}
+        << "GPRMC 00110 ;GPGGA 00010 ";
     QTest::newRow("device reports and short ids are not captured")
         << 4 << QStringList{"$PQVXCN,1", "$PQVXOV,1", "$GPA,1", "!AIVDM,1"} << "AIVDM 01000 ";
     QTest::newRow("generation 1 channel IDs")
@@ -272,21 +307,27 @@ class LegacyCoreTest : public QObject {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("settings");  // options in Option order, mode, real-time, IDs, speeds
     QTest::addColumn<QString>("list");      // "GPZDA 11111 " was in the list before
-    QTest::newRow("missing keys read as defaults")
-        << 4 << "[Configuration]\r\n" << "000000 m0 0000 [][][][] 00003" << "GPZDA 11111 ";
+    QTest::newRow("missing keys read as defaults") << 4 << "[Configuration]\r\n"
+                                                   << "000000 m0 0000 [][][][] 00003"
+                                                   << "GPZDA 11111 ";
     QTest::newRow("keys in other case, filter replaced")
         << 4
         << "[CONFIGURATION]\r\npriority=1\r\nseatalk=2\r\nMODE=2\r\nrealtime ch.3=1\r\ntalker id2=gp\r\n"
            "baud in1=3\r\nBAUD OUT2=1\r\n[filter]\r\nGPRMC=01000,2\r\nGGA=00100\r\ngpgga=10000\r\n"
-        << "110000 m2 0010 [][gp][][] 30001" << "GPRMC 01000 2;GPGGA 10000 ";
+        << "110000 m2 0010 [][gp][][] 30001"
+        << "GPRMC 01000 2;GPGGA 10000 ";
     QTest::newRow("out of range values read as defaults")
         << 4
         << "[Configuration]\r\nMode=3\r\nBaud In2=-1\r\nBaud Out2=x\r\nAIS Mode=yes\r\nTalker ID1=G,\x01\r\n"
            "Channel Numbers=99999999999999999999\r\n[Filter]\r\n"
-        << "000000 m0 0000 [G][][][] 00003" << "GPZDA 11111 ";
+        << "000000 m0 0000 [G][][][] 00003"
+        << "GPZDA 11111 ";
     QTest::newRow("generation 1 has no SeaTalk, AIS or speeds")
-        << 1 << "[Configuration]\r\nSeaTalk=1\r\nAIS Mode=1\r\nChannel IDs=1\r\nBaud In1=2\r\n[Filter]\r\nRMC=11000\r\n"
-        << "000100 m0 0000 [][][][] 00003" << "RMC 11000 ";
+        << 1
+        << "[Configuration]\r\nSeaTalk=1\r\nAIS Mode=1\r\nChannel IDs=1\r\nBaud "
+           "In1=2\r\n[Filter]\r\nRMC=11000\r\n"
+        << "000100 m0 0000 [][][][] 00003"
+        << "RMC 11000 ";
   }
   void fileMapping() {
     QFETCH(int, generation);

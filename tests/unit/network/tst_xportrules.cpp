@@ -15,9 +15,9 @@ Q_DECLARE_METATYPE(hlx::NetForm)
 namespace hlx {
 // Readable failures.
 char* toString(const NetForm& f) {
-  return QTest::toString(QStringList{f.ip, f.mask, f.gateway, f.destination, f.udp ? "UDP" : "TCP",
-                                     QString::number(f.udpMode)}
-                             .join(QLatin1Char(' ')));
+  return QTest::toString(
+      QStringList{f.ip, f.mask, f.gateway, f.destination, f.udp ? "UDP" : "TCP", QString::number(f.udpMode)}
+          .join(QLatin1Char(' ')));
 }
 }  // namespace hlx
 
@@ -38,8 +38,9 @@ SetupBlock Block(const QByteArray& head) {
 // A block as a module might send it, with bytes beyond the fields the
 // dialog edits that must survive a rewrite.
 SetupBlock ReadBlock() {
-  SetupBlock b = Block(Hex("000000F9 C0A80114 0000082D 00000000 C0A80101 4C0A0200 7E277E27 FFFFFFFF"
-                           "CC010000 0D0AF730"));
+  SetupBlock b =
+      Block(Hex("000000F9 C0A80114 0000082D 00000000 C0A80101 4C0A0200 7E277E27 FFFFFFFF"
+                "CC010000 0D0AF730"));
   b[50] = 0x55;
   b[123] = 0xAA;
   return b;
@@ -63,12 +64,12 @@ class XportRulesTest : public QObject {
     SetupBlock dirty = ReadBlock();
     dirty[0] = 0x11;
     dirty[2] = 0x22;
-    QTest::newRow("write, address kept") << WriteSetupPacket(dirty, false).left(8) << Hex("000000FA C0A80114");
+    QTest::newRow("write, address kept")
+        << WriteSetupPacket(dirty, false).left(8) << Hex("000000FA C0A80114");
     QTest::newRow("write, address changed") << WriteSetupPacket(dirty, true).left(4) << Hex("000000FD");
     QTest::newRow("write keeps the rest") << WriteSetupPacket(dirty, true).mid(4) << Bytes(dirty).mid(4);
-    QTest::newRow("assign by MAC")
-        << BuildAssignPacket("02-00-00-0B-1C-2D", "192.168.1.20").packet
-        << Hex("000000FC 49502D5345545550 0000 1C2D C0A80114");
+    QTest::newRow("assign by MAC") << BuildAssignPacket("02-00-00-0B-1C-2D", "192.168.1.20").packet
+                                   << Hex("000000FC 49502D5345545550 0000 1C2D C0A80114");
   }
   void buildsPacketsByteForByte() {
     QFETCH(QByteArray, built);
@@ -101,7 +102,8 @@ class XportRulesTest : public QObject {
     const QString entry = QStringLiteral("10.0.0.7  (02-00-00-0b-1c-2d)");
     QCOMPARE(EntryAddress(entry), QStringLiteral("10.0.0.7"));
     QCOMPARE(EntryMac(entry), QStringLiteral("02-00-00-0b-1c-2d"));
-    QCOMPARE(BuildAssignPacket(EntryMac(entry), "10.0.0.9").packet.mid(14).toHex(), QByteArray("1c2d0a000009"));
+    QCOMPARE(BuildAssignPacket(EntryMac(entry), "10.0.0.9").packet.mid(14).toHex(),
+             QByteArray("1c2d0a000009"));
     QCOMPARE(EntryMac(QString()), QString());
   }
 
@@ -162,21 +164,29 @@ class XportRulesTest : public QObject {
     QTest::addColumn<QString>("address");
     QTest::addColumn<AssignField>("failed");
     QTest::addColumn<QByteArray>("tail");  // bytes 14-19 of the packet
-    QTest::newRow("good") << "02-00-00-0B-1C-2D" << "192.168.1.20" << AssignField::None << Hex("1C2DC0A80114");
-    QTest::newRow("0.0.0.0") << "02-00-00-0B-1C-2D" << "0.0.0.0" << AssignField::None << Hex("1C2D00000000");
-    QTest::newRow("first octets not examined") << "zz-zz-zz-zz-ff-00" << "1.0.0.254" << AssignField::None
-                                               << Hex("FF00010000FE");
-    QTest::newRow("colons") << "02:00:00:0B:1C:2D" << "10.0.0.1" << AssignField::Mac << QByteArray();
-    QTest::newRow("16 characters") << "02-00-00-0B-1C-2" << "10.0.0.1" << AssignField::Mac << QByteArray();
-    QTest::newRow("18 characters") << "02-00-00-0B-1C-2D-" << "10.0.0.1" << AssignField::Mac << QByteArray();
-    QTest::newRow("fifth octet G1") << "02-00-00-0B-G1-2D" << "10.0.0.1" << AssignField::Mac << QByteArray();
-    QTest::newRow("last octet 255") << "02-00-00-0B-1C-2D" << "192.168.1.255" << AssignField::Address
-                                    << QByteArray();
-    QTest::newRow("first octet 0") << "02-00-00-0B-1C-2D" << "0.1.2.3" << AssignField::Address << QByteArray();
-    QTest::newRow("not an address") << "02-00-00-0B-1C-2D" << "192.168.1" << AssignField::Address << QByteArray();
+    QTest::newRow("good") << "02-00-00-0B-1C-2D"
+                          << "192.168.1.20" << AssignField::None << Hex("1C2DC0A80114");
+    QTest::newRow("0.0.0.0") << "02-00-00-0B-1C-2D"
+                             << "0.0.0.0" << AssignField::None << Hex("1C2D00000000");
+    QTest::newRow("first octets not examined") << "zz-zz-zz-zz-ff-00"
+                                               << "1.0.0.254" << AssignField::None << Hex("FF00010000FE");
+    QTest::newRow("colons") << "02:00:00:0B:1C:2D"
+                            << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("16 characters") << "02-00-00-0B-1C-2"
+                                   << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("18 characters") << "02-00-00-0B-1C-2D-"
+                                   << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("fifth octet G1") << "02-00-00-0B-G1-2D"
+                                    << "10.0.0.1" << AssignField::Mac << QByteArray();
+    QTest::newRow("last octet 255") << "02-00-00-0B-1C-2D"
+                                    << "192.168.1.255" << AssignField::Address << QByteArray();
+    QTest::newRow("first octet 0") << "02-00-00-0B-1C-2D"
+                                   << "0.1.2.3" << AssignField::Address << QByteArray();
+    QTest::newRow("not an address") << "02-00-00-0B-1C-2D"
+                                    << "192.168.1" << AssignField::Address << QByteArray();
     // The shape is checked first, then the address, then the digits of the MAC.
-    QTest::newRow("bad address before bad digits") << "02-00-00-0B-G1-2D" << "x" << AssignField::Address
-                                                   << QByteArray();
+    QTest::newRow("bad address before bad digits") << "02-00-00-0B-G1-2D"
+                                                   << "x" << AssignField::Address << QByteArray();
   }
   void checksMacAndAddressBeforeAssigning() {
     QFETCH(QString, mac);
@@ -195,8 +205,8 @@ class XportRulesTest : public QObject {
     QTest::addColumn<QByteArray>("head");  // bytes 0-39 of the block
     QTest::addColumn<NetForm>("form");
     QTest::newRow("UDP broadcast") << Bytes(ReadBlock()).left(40)
-                                   << NetForm{"192.168.1.20", "255.255.255.0", "192.168.1.1", "0.0.0.0", true,
-                                              kUdpModeBroadcast};
+                                   << NetForm{"192.168.1.20", "255.255.255.0",  "192.168.1.1", "0.0.0.0",
+                                              true,           kUdpModeBroadcast};
     QTest::newRow("UDP directed to a broadcast address")
         << Hex("000000F9 C0A80114 00000800 00000000 C0A80101 00000000 00000000 C0A801FF CC010000 00000030")
         << NetForm{"192.168.1.20", "255.255.255.0", "192.168.1.1", "192.168.1.255", true, kUdpModeDirected};
@@ -205,7 +215,8 @@ class XportRulesTest : public QObject {
         << NetForm{"0.0.0.0", "255.255.0.0", "0.0.0.0", "0.0.0.0", false, kUdpModeBroadcast};
     QTest::newRow("mask /8") << Hex("000000F9 0A000007 00001800 00000000 00000000 00000000 00000000"
                                     "00000000 C0000000 00000000")
-                             << NetForm{"10.0.0.7", "255.0.0.0", "0.0.0.0", "0.0.0.0", false, kUdpModeBroadcast};
+                             << NetForm{"10.0.0.7", "255.0.0.0", "0.0.0.0",
+                                        "0.0.0.0",  false,       kUdpModeBroadcast};
   }
   void fillsTheFormAndValidatesItBack() {
     QFETCH(QByteArray, head);
@@ -221,9 +232,9 @@ class XportRulesTest : public QObject {
   // Only both mode bits mean UDP; more than 32 host bits read as the empty mask.
   void fillReadsBothModeBitsAsUdpAndClampsTheMask() {
     for (auto [mode, hostBits, udp, mask] : {std::tuple{0xC4, 0, false, "255.255.255.255"},
-                                            {0xCC, 8, true, "255.255.255.0"},
-                                            {0xDC, 32, true, "0.0.0.0"},
-                                            {0xC8, 40, false, "0.0.0.0"}}) {
+                                             {0xCC, 8, true, "255.255.255.0"},
+                                             {0xDC, 32, true, "0.0.0.0"},
+                                             {0xC8, 40, false, "0.0.0.0"}}) {
       SetupBlock block{};
       block[kOffMode] = static_cast<std::uint8_t>(mode);
       block[kOffHostBits] = static_cast<std::uint8_t>(hostBits);
@@ -242,14 +253,16 @@ class XportRulesTest : public QObject {
                                 "C0000000 0D0AF700");
     NetForm udp = tcp;
     udp.udp = true;
-    QTest::newRow("UDP directed") << udp << NetField::None
-                                  << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 09090909"
-                                         "CC010000 0D0AF730");
+    QTest::newRow("UDP directed")
+        << udp << NetField::None
+        << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 09090909"
+               "CC010000 0D0AF730");
     udp.udpMode = kUdpModeBroadcast;
     udp.destination = "not looked at";
-    QTest::newRow("UDP broadcast") << udp << NetField::None
-                                   << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 FFFFFFFF"
-                                          "CC010000 0D0AF730");
+    QTest::newRow("UDP broadcast")
+        << udp << NetField::None
+        << Hex("000000F9 C0A80101 0000082D 00000000 C0A801FE 4C0A0200 7E277E27 FFFFFFFF"
+               "CC010000 0D0AF730");
     NetForm zero = tcp;
     zero.ip = "0.0.0.0";
     zero.mask = "255.255.0.0";

@@ -192,7 +192,8 @@ class DispatcherTest : public QObject {
                                                            "inform The firmware update was successful"}
                                    << false;
     QTest::newRow("failed run, VER") << false << ver
-                                     << loader + QStringList{"VER $PQVXVER,3.34.0,HLX2000,1,8041", "update"} << false;
+                                     << loader + QStringList{"VER $PQVXVER,3.34.0,HLX2000,1,8041", "update"}
+                                     << false;
     QTest::newRow("failed run, back in the bootloader")
         << false << QByteArray("$PQVXLDR,0\r\n") << loader + QStringList{"LDR $PQVXLDR,0", "update"} << false;
     QTest::newRow("good run, traffic waits") << true << QByteArray("$GPRMC,1\r\n") << loader << true;

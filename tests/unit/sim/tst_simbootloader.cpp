@@ -104,9 +104,8 @@ class SimBootloaderTest : public QObject {
     // CRC replies with escaped bytes.
     QTest::newRow("one block") << QByteArray("fw0") << 0 << true << true << -1
                                << QByteArray::fromHex("FE05594BB0FFFEFD") << "3.34.0";
-    QTest::newRow("one block, CRC with an end byte")
-        << QByteArray("fw11") << 0 << true << true << -1 << QByteArray::fromHex("FE05FFFDF75BEDFD")
-        << "3.34.0";
+    QTest::newRow("one block, CRC with an end byte") << QByteArray("fw11") << 0 << true << true << -1
+                                                     << QByteArray::fromHex("FE05FFFDF75BEDFD") << "3.34.0";
     QTest::newRow("three blocks, own type")
         << Ramp(1100) << 2 << true << true << -1 << QByteArray::fromHex("FE05642B533BFD") << "3.34.0";
     QTest::newRow("other type") << QByteArray("fw0") << 5 << true << true << -1
@@ -179,8 +178,8 @@ class SimBootloaderTest : public QObject {
     const bool garbage = fault == QLatin1String("garbage");
     Rig rig(s);
     const QByteArrayList commands = Commands(Container(Ramp(600), 0).mid(17));
-    const QByteArrayList normal{"$PQVXLDR,00*79\r\n", kAck,   kAck,
-                                kAck,                 kAck, QByteArray::fromHex("FE053E817307FD")};
+    const QByteArrayList normal{
+        "$PQVXLDR,00*79\r\n", kAck, kAck, kAck, kAck, QByteArray::fromHex("FE053E817307FD")};
     rig.Run(200);
     QCOMPARE(rig.Take(), step == 0 ? output : normal[0]);
     rig.Send(Frame(QByteArray::fromHex("F0F1F2F3")));
@@ -231,10 +230,12 @@ class SimBootloaderTest : public QObject {
   void faultOptions_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");  // "" when accepted
-    QTest::newRow("garbage") << "garbage" << "";
+    QTest::newRow("garbage") << "garbage"
+                             << "";
     QTest::newRow("block out of range") << "no-reply:block=512"
                                         << "no-reply needs :erase, :decrypt, :crc or :block=K with K 0..511";
-    QTest::newRow("drop without block") << "drop:erase" << "drop needs :block=K with K 0..511";
+    QTest::newRow("drop without block") << "drop:erase"
+                                        << "drop needs :block=K with K 0..511";
     QTest::newRow("unknown") << "slow"
                              << "unknown kind \"slow\" (one of no-announce, no-reply, bad-reply, "
                                 "crc-mismatch, drop, garbage)";
