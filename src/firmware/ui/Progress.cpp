@@ -13,7 +13,7 @@ TProgress::TProgress(QWidget* owner)
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
       ui(std::make_unique<Ui::Progress>()) {
   ui->setupUi(this);
-  setFixedSize(size());
+  setFixedSize(size().expandedTo(minimumSizeHint()));  // never narrower than its texts
   // Nothing else of the program may be used while an operation runs.
   setWindowModality(Qt::ApplicationModal);
 }

@@ -10,7 +10,7 @@ namespace hlx {
 TSelectNetworkDlg::TSelectNetworkDlg(QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::SelectNetworkDlg>()) {
   m_ui->setupUi(this);
-  setFixedSize(size());
+  setFixedSize(size().expandedTo(minimumSizeHint()));  // never narrower than its texts
   connect(m_ui->lbxNetList, &QListWidget::itemClicked, this,
           [this] { m_ui->btnOK->setEnabled(!SelectedAddress().isEmpty()); });
 }
