@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD_DIR=${BUILD_DIR:-build}
-cmake --build "$BUILD_DIR" --target hlx-config hlx-sim hlx-config_manpage hlx-sim_manpage
+cmake --build "$BUILD_DIR" --target hlx-config hlx-sim hlx-mkfw hlx-config_manpage hlx-sim_manpage hlx-mkfw_manpage
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
 deb=$(realpath "$(ls -t "$BUILD_DIR"/hlx-config_*.deb | head -n 1)")
 echo "Package: $deb"
@@ -16,7 +16,8 @@ echo "Package: $deb"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dpkg-deb -x "$deb" "$stage"
-for f in usr/bin/hlx-config usr/bin/hlx-sim usr/share/man/man1/hlx-config.1.gz usr/share/man/man1/hlx-sim.1.gz \
+for f in usr/bin/hlx-config usr/bin/hlx-sim usr/bin/hlx-mkfw usr/share/man/man1/hlx-config.1.gz \
+  usr/share/man/man1/hlx-sim.1.gz usr/share/man/man1/hlx-mkfw.1.gz \
   usr/share/applications/com.quorvane.HLXConfig.desktop usr/share/metainfo/com.quorvane.HLXConfig.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/com.quorvane.HLXConfig.svg; do
   [[ -e "$stage/$f" ]] || { echo "missing from the package: /$f" >&2; exit 1; }
@@ -42,7 +43,13 @@ if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 trap '$SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq hlx-config >/dev/null; rm -rf "$stage"' EXIT
 dpkg -s hlx-config | grep -q "install ok installed"
-if ldd /usr/bin/hlx-config /usr/bin/hlx-sim | grep "not found"; then exit 1; fi
+if ldd /usr/bin/hlx-config /usr/bin/hlx-sim /usr/bin/hlx-mkfw | grep "not found"; then exit 1; fi
+
+# The installed container maker writes a container: header, image record and body.
+fw=$(mktemp -d)
+/usr/bin/hlx-mkfw --version 1.2.3 --synthetic 1000 -o "$fw/test.hlx"
+[[ $(stat -c %s "$fw/test.hlx") -eq $((17 + 16 + 1000)) ]] || { echo "hlx-mkfw wrote a wrong container" >&2; exit 1; }
+rm -rf "$fw"
 
 # The installed simulator starts and reports its endpoints.
 sim_out=$(mktemp)
