@@ -32,12 +32,13 @@ constexpr int kFirmwareFilter = 1;  // "Halyx Firmware Image (*.hlx)" in the ope
 }  // namespace
 
 QString UpdatePrecondition(int hostKind, int hostSpeedIndex, std::uint8_t channelKind) {
+  // Nothing can be updated without a link (the window starts as if a serial
+  // model were connected, so this comes before the speed rule).
+  if (channelKind == ChClosed) return QString::fromLatin1(kNotConnected);
   if (hostKind == kHostSerial && hostSpeedIndex != kUpdateSpeedIndex)
     return QString::fromLatin1(kSpeedRequired);
   if (hostKind == kHostEthernet && channelKind != ChTcp) return QString::fromLatin1(kTcpRequired);
-  // The bootloader's frames have no UDP path, and nothing can be updated
-  // without a link: refuse before the multiplexer is told to restart.
-  if (channelKind == ChClosed) return QString::fromLatin1(kNotConnected);
+  // The bootloader's frames have no UDP path: refuse before the multiplexer is told to restart.
   if (channelKind == ChUdp) return QString::fromLatin1(kNoUdpUpdate);
   return {};
 }

@@ -196,8 +196,8 @@ class TestFirmware : public QObject {
     QTest::newRow("wireless over UDP")
         << 3 << -1 << int(ChUdp)
         << "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
-    QTest::newRow("no link") << 1 << 3 << int(ChClosed)
-                             << "Connect to the Halyx before updating its firmware";
+    QTest::newRow("no link, as the window starts")
+        << 0 << -1 << int(ChClosed) << "Connect to the Halyx before updating its firmware";
   }
   void updateStartsOnlyOnALinkThatCanCarryIt() {
     QFETCH(int, hostKind);
