@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "CurrentDialect.h"
 #include "SimDevice.h"
 #include "SimSentence.h"
 
@@ -89,16 +90,6 @@ void HandleFl(const Fields& f, SimConfig& c) {
 
 }  // namespace
 
-std::string Gen4VerReply(const SimDevice& device) {
-  const SimSettings& s = device.Settings();
-  std::string text = "PQVXVER," + s.firmware + "," + s.name + "," + s.serial;
-  if (s.faults.verGarbage)
-    text += ",ZQ#X";
-  else if (!s.faults.noCaps)
-    text += "," + s.caps;
-  return WireSentence(text);
-}
-
 std::string Gen4CfReply(const SimConfig& c) {
   std::string rt;
   for (std::size_t i = 0; i < kGen4Inputs; ++i) rt += Bit(c.realTime[i]);
@@ -156,7 +147,7 @@ void Gen4Dialect::HandleSentence(const std::string& line, SimDevice& device,
   const std::string& address = f[0];
   SimConfig& c = device.Config();
   if (address == "PQVXVER") {
-    if (f.size() == 1) replies.push_back(Gen4VerReply(device));
+    if (f.size() == 1) replies.push_back(VerReply(device));  // the same reply as the current firmware's
   } else if (address == "PQVXCFQ") {
     replies.push_back(Gen4CfReply(c));
   } else if (address == "PQVXSPQ") {

@@ -23,7 +23,6 @@ class Gen4Dialect : public SimDialect {
 };
 
 // Reply texts of generation 4 (wire text with checksum and CR LF).
-std::string Gen4VerReply(const SimDevice& device);
 std::string Gen4CfReply(const SimConfig& c);
 std::string Gen4SpReply(const SimConfig& c);
 std::string Gen4IdReply(const SimConfig& c);

@@ -12,6 +12,7 @@
 
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 #include "legacy/window/LegFilterGrid.h"
 #include "legacy/window/LegMainForm.h"
 #include "link/Comms.h"
@@ -19,18 +20,6 @@
 #include "ui/AMAdvLed.h"
 
 namespace hlx::test {
-
-// Settings in a folder of the test process's own, set before the first use.
-inline QSettings LegacySettings() {
-  static QTemporaryDir folder;
-  [[maybe_unused]] static const bool inFolder = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
-  return QSettings(kSettingsOrganization, kSettingsApplication);
-}
-
-inline QByteArray ReadAll(const QString& name) {
-  QFile f(name);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class LegacyHarness {
  public:
@@ -41,7 +30,7 @@ class LegacyHarness {
   int restarts = 0;
 
   LegacyHarness() {
-    QSettings s = LegacySettings();
+    QSettings s = Settings();
     s.clear();
     s.setValue("FormID", FormLegacy4);  // the window of the simulator's generation: no hand-over
     SetRestartAction([this] { ++restarts; });
@@ -63,7 +52,7 @@ class LegacyHarness {
     const int port = static_cast<int>(BuildPortList().indexOf(sim->ptyPath()));
     if (port < 0) return false;
     if (read) {
-      QSettings s = LegacySettings();
+      QSettings s = Settings();
       s.setValue("BaudRate", 3);  // the simulator's 38400
       s.setValue("Port", port + 2);
     }

@@ -113,7 +113,7 @@ class LegacyWindowTest : public QObject {
     h.Choose("cbPort", h.Combo("cbPort")->findText(gone));
     QCOMPARE(h.Informed(), QStringList{"Cannot open communication channel to multiplexer"});
     QCOMPARE(h.Combo("cbPort")->currentIndex(), -1);
-    QCOMPARE(LegacySettings().value("Port").toInt(), 1);  // no selection, stored as index + 2
+    QCOMPARE(Settings().value("Port").toInt(), 1);  // no selection, stored as index + 2
   }
 
   void speedSearch_data() {

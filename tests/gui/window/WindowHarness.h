@@ -11,6 +11,7 @@
 
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 #include "config/pages/FilterGrid.h"
 #include "session/ConnectionRules.h"
 #include "session/VersionCheck.h"
@@ -18,24 +19,6 @@
 #include "ui/AMAdvLed.h"
 
 namespace hlx::test {
-
-// Settings in a folder of the test process's own, set before the first use.
-inline QSettings Settings() {
-  static QTemporaryDir folder;
-  [[maybe_unused]] static const bool inFolder = qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
-  return QSettings(kSettingsOrganization, kSettingsApplication);
-}
-
-// Whole files: configuration files and logs.
-inline QByteArray ReadAll(const QString& name) {
-  QFile f(name);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-inline void WriteText(const QString& name, const QByteArray& text) {
-  QFile f(name);
-  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(text);
-}
 
 // What the window sends to identify a device and read its configuration.
 inline const QStringList kReadQueries{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")};
