@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "ControlHarness.h"
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
@@ -21,23 +22,18 @@
 
 namespace hlx::test {
 
-class LegacyHarness {
+class LegacyHarness : public ControlHarness<legacy::TLegMainForm4> {
  public:
-  ScriptedPrompts prompts;
-  std::unique_ptr<SimProcess> sim;
-  std::unique_ptr<legacy::TLegMainForm4> window;
   QTemporaryDir files;
-  int restarts = 0;
 
   LegacyHarness() {
     QSettings s = Settings();
     s.clear();
     s.setValue("FormID", FormLegacy4);  // the window of the simulator's generation: no hand-over
-    SetRestartAction([this] { ++restarts; });
   }
+  // Closed while `files` still exists: closing writes the settings and ends a log.
   ~LegacyHarness() {
-    if (window) window->close();
-    SetRestartAction({});
+    if (window && window->isVisible()) window->close();
   }
 
   // Starts the simulator (generation 4 unless `args` say otherwise) and
@@ -96,30 +92,8 @@ class LegacyHarness {
     return lines;
   }
 
-  template <class T>
-  T* Find(const char* name) const {
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no control %s", name);
-    return w;
-  }
-  QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
-  QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
-  QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
   QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
   legacy::TLegFilterGrid* Grid() const { return Find<legacy::TLegFilterGrid>("FilterGrid"); }
-  QString Panel(int i) const {
-    return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text();
-  }
-  QAction* Action(const char* name) const { return Find<QAction>(name); }
-  void Trigger(const char* action, const QString& file = {}) {
-    if (!file.isEmpty()) prompts.fileAnswers.enqueue(file);
-    Action(action)->trigger();
-  }
-  void Choose(const char* combo, int index) const {
-    QComboBox* cb = Combo(combo);
-    cb->setCurrentIndex(index);
-    emit cb->activated(index);
-  }
   void Click(const char* name) const {
     QWidget* w = window->findChild<QWidget*>(QString::fromLatin1(name));
     if (!w) qFatal("no control %s", name);

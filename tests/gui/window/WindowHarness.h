@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "ControlHarness.h"
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
@@ -23,21 +24,9 @@ namespace hlx::test {
 // What the window sends to identify a device and read its configuration.
 inline const QStringList kReadQueries{QStringLiteral("$PQVXVER*4E"), QStringLiteral("$PQVXCFQ*5B")};
 
-class WindowHarness {
+class WindowHarness : public ControlHarness<TMainForm> {
  public:
-  ScriptedPrompts prompts;
-  std::unique_ptr<SimProcess> sim;
-  std::unique_ptr<TMainForm> window;
-  int restarts = 0;
-
-  WindowHarness() {  // every test starts without saved settings
-    Settings().clear();
-    SetRestartAction([this] { ++restarts; });
-  }
-  ~WindowHarness() {
-    if (window) window->close();
-    SetRestartAction({});
-  }
+  WindowHarness() { Settings().clear(); }  // every test starts without saved settings
 
   // Creates the window; `extraPorts` become serial ports in its list.
   TMainForm& Create(const QStringList& extraPorts = {}) {
@@ -64,31 +53,6 @@ class WindowHarness {
   }
   QStringList Recorded() const { return sim->recordedLines(); }
 
-  template <class T>
-  T* Find(const char* name) const {
-    T* w = window->findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no control %s", name);
-    return w;
-  }
-  QComboBox* Combo(const char* name) const { return Find<QComboBox>(name); }
-  QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
-  QCheckBox* Check(const char* name) const { return Find<QCheckBox>(name); }
-  QString Panel(int i) const {
-    return Find<QLabel>(qPrintable(QStringLiteral("StatusPanel%1").arg(i)))->text();
-  }
-  QAction* Action(const char* name) const { return Find<QAction>(name); }
-  // Triggers a menu entry; its file dialog, if any, answers `file`.
-  void Trigger(const char* action, const QString& file = {}) {
-    if (!file.isEmpty()) prompts.fileAnswers.enqueue(file);
-    Action(action)->trigger();
-  }
-
-  // A user choice in a drop-down list (activated, as a click raises it).
-  void Choose(const char* combo, int index) const {
-    QComboBox* cb = Combo(combo);
-    cb->setCurrentIndex(index);
-    emit cb->activated(index);
-  }
   void ChoosePort(const QString& text) const {
     const int i = Combo("cbPort")->findText(text);
     if (i < 0) qFatal("port %s not listed", qPrintable(text));
