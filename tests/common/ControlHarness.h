@@ -22,7 +22,9 @@ class ControlHarness {
   std::unique_ptr<Window> window;
   int restarts = 0;
 
-  ControlHarness() { SetRestartAction([this] { ++restarts; }); }
+  ControlHarness() {
+    SetRestartAction([this] { ++restarts; });
+  }
   ~ControlHarness() {
     if (window && window->isVisible()) window->close();
     SetRestartAction({});
