@@ -6,8 +6,8 @@ namespace {
 
 constexpr int kKnownModels = 7;  // serial numbers starting with 0..6
 constexpr std::uint16_t kClasses[kKnownModels] = {1, 0, 2, 1, 3, 4, 5};
-constexpr std::uint16_t kFeatures[kKnownModels] = {kClassHdg,     kClassSeaTalk, kClassSeaTalk, kClassHdg,
-                                                   kClassHdg,     kClassSeaTalk, kClassHdg};
+constexpr std::uint16_t kFeatures[kKnownModels] = {kClassHdg, kClassSeaTalk, kClassSeaTalk, kClassHdg,
+                                                   kClassHdg, kClassSeaTalk, kClassHdg};
 constexpr int kFeatureVersion = 2;  // versions from 2 on have the model's feature
 
 constexpr int kHeightOneBox = 41;

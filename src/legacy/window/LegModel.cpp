@@ -18,8 +18,8 @@ void TLegMainForm::ApplyGenerationLayout() {
   ui->gbOptions->setObjectName(Text(m_gen.optionsGroup));
   ui->rbAuto->setText(Text(m_gen.autoModeCaption));
   ui->rbAIS->hide();
-  for (QCheckBox* box : {ui->chbSeaTalk, ui->chbPriority, ui->chbChannelNo, ui->chbChannelID,
-                         ui->chbHDGXlate, ui->chbAIS})
+  for (QCheckBox* box :
+       {ui->chbSeaTalk, ui->chbPriority, ui->chbChannelNo, ui->chbChannelID, ui->chbHDGXlate, ui->chbAIS})
     box->hide();
   for (int o = 0; o < kOptionCount; ++o)
     if (QCheckBox* box = OptionBox(static_cast<Option>(o))) box->show();

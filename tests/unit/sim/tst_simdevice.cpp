@@ -204,6 +204,71 @@ class SimDeviceTest : public QObject {
     }
   }
 
+  // The older generations' own CF orders, filter lists and options (replies to the last command).
+  void olderGenerationsAnswerInTheirLayout_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("caps");
+    QTest::addColumn<QString>("commands");
+    QTest::addColumn<QStringList>("replies");
+    QTest::newRow("1: no capability word") << 1 << ""
+                                           << "PQVXVER" << QStringList{"$PQVXVER,2.01,HLX2000,4026"};
+    QTest::newRow("1: priority 3, channel IDs 5")
+        << 1 << ""
+        << "PQVXCF,,,1;PQVXCF,,,,,0;PQVXCFQ" << QStringList{"$PQVXCF,3,0,1,0,0,0100,1"};
+    QTest::newRow("1: formatters, no divisor")
+        << 1 << ""
+        << "PQVXFL;PQVXFL,rmc,01000,2;PQVXFL,GPGGA,1;PQVXFLQ" << QStringList{"$PQVXFL,RMC,01000", "$PQVXFL,"};
+    QTest::newRow("2: channel IDs 6, no mode AIS without bit 7")
+        << 2 << "0038"
+        << "PQVXCF,,3;PQVXCF,,,,,,1;PQVXCFQ" << QStringList{"$PQVXCF,3,0,0,0,0,1,0100,1"};
+    QTest::newRow("2: mode AIS with bit 7")
+        << 2 << "00B8"
+        << "PQVXCF,,3;PQVXCFQ" << QStringList{"$PQVXCF,3,3,0,0,0,0,0100,1"};
+    QTest::newRow("2: no divisor without bit 5")
+        << 2 << "0008"
+        << "PQVXFLQ" << QStringList{"$PQVXFL,GPGSV,10000", "$PQVXFL,HCHDG,11100", "$PQVXFL,"};
+    QTest::newRow("3: no port speeds") << 3 << "8000"
+                                       << "PQVXSP,1;PQVXSPQ" << QStringList{};
+    QTest::newRow("3: real-time 6, HDG 7")
+        << 3 << "8000"
+        << "PQVXCF,,,,,,1001,0;PQVXCFQ" << QStringList{"$PQVXCF,3,0,0,0,0,1001,0"};
+  }
+  void olderGenerationsAnswerInTheirLayout() {
+    QFETCH(int, generation);
+    QFETCH(QString, caps);
+    QFETCH(QString, commands);
+    QFETCH(QStringList, replies);
+    SimSettings s;
+    s.generation = generation;
+    s.firmware = "2.01";
+    s.serial = "4026";
+    s.caps = caps.toStdString();
+    SimDevice d(s);
+    QCOMPARE(Send(d, commands), replies);
+  }
+
+  // Channel IDs (on from the factory) put the input into the identifier of generation-1 traffic.
+  void gen1NamesTheInputInTheIdentifierWhileChannelIdsAreOn() {
+    SimSettings s;
+    s.generation = 1;
+    s.trafficRate = 200;
+    s.overflowPeriodMs = 0;
+    SimDevice d(s);
+    std::string out;
+    d.Advance(0, out);
+    d.Advance(500, out);
+    const QRegularExpression named(QStringLiteral("^[$!]M[1-5][A-Z]{3},"));
+    QStringList lines = QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 20);
+    QCOMPARE(lines.filter(named), lines);
+    Send(d, QStringLiteral("PQVXCF,,,,,0"));
+    out.clear();
+    d.Advance(1000, out);
+    lines = QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 20);
+    QVERIFY(lines.filter(named).isEmpty());
+  }
+
   void wrongChecksumIsIgnoredAndCounted() {
     SimDevice d{SimSettings{}};
     QVERIFY(d.ReceiveLine("$PQVXOP,C,0000A041*00\r\n").empty());
