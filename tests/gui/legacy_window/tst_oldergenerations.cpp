@@ -14,10 +14,11 @@ QString Layout(const LegacyHarness& h) {
   QWidget* w = h.window.get();
   const auto* group = h.Find<QGroupBox>(h.generation <= 2 ? "gbConfig" : "gbOptions");
   QStringList boxes;
-  for (const char* name : {"chbPriority", "chbChannelNo", "chbChannelID", "chbHDGXlate", "chbSeaTalk", "chbAIS"})
+  for (const char* name :
+       {"chbPriority", "chbChannelNo", "chbChannelID", "chbHDGXlate", "chbSeaTalk", "chbAIS"})
     if (h.Check(name)->isVisibleTo(w)) boxes << h.Check(name)->text();
-  const QString height = group->maximumHeight() == QWIDGETSIZE_MAX ? QStringLiteral("free")
-                                                                   : QString::number(group->height());
+  const QString height =
+      group->maximumHeight() == QWIDGETSIZE_MAX ? QStringLiteral("free") : QString::number(group->height());
   QStringList groups;
   for (const char* name : {"gbRealTime", "gbTalkerID", "gbFilter"})
     if (h.Find<QGroupBox>(name)->isVisibleTo(w)) groups << QString::fromLatin1(name);
@@ -43,12 +44,14 @@ class OlderGenerationsTest : public QObject {
     QTest::addColumn<QString>("layout");
     QTest::addColumn<QStringList>("sentBack");
     QTest::addColumn<QStringList>("informed");
-    const QStringList gen1Back{"$PQVXCF,,0*3A", "$PQVXCF,,,,,1*17", "$PQVXCF,,,,,,0100*0B", "$PQVXCF,,,,,,,1*17"};
+    const QStringList gen1Back{"$PQVXCF,,0*3A", "$PQVXCF,,,,,1*17", "$PQVXCF,,,,,,0100*0B",
+                               "$PQVXCF,,,,,,,1*17"};
     const QStringList gen2Back{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,,0100*27", "$PQVXCF,,,,,,,,1*3B"};
     const QStringList gen3Back{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,0100*0B", "$PQVXCF,,,,,,,1*17"};
     QTest::newRow("1: serial 4, version 2: full with HDG")
         << 1 << QStringList{}
-        << "89: Priority, Channel Numbers, Channel ID's, HDG --> HDT | gbRealTime gbTalkerID gbFilter files | "
+        << "89: Priority, Channel Numbers, Channel ID's, HDG --> HDT | gbRealTime gbTalkerID gbFilter files "
+           "| "
            "Server, Hub, Automatic | grid 6 Sent."
         << gen1Back << QStringList{};
     QTest::newRow("1: serial 1, version 2: SeaTalk only")
@@ -56,25 +59,27 @@ class OlderGenerationsTest : public QObject {
         << "41: SeaTalk --> NMEA |  | Server, Hub, Automatic | grid 6 Sent." << gen1Back << QStringList{};
     QTest::newRow("2: 0038 full with SeaTalk and divisor")
         << 2 << QStringList{}
-        << "105: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA | gbRealTime gbTalkerID "
+        << "105: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA | gbRealTime "
+           "gbTalkerID "
            "gbFilter files | Server, Hub, Auto Server/Hub | grid 7 Sentence"
         << gen2Back << QStringList{};
     QTest::newRow("2: 0080 simple without options, mode AIS")
-        << 2 << QStringList{"--caps", "0080"} << "-:  |  | Server, Hub, Auto Server/Hub, AIS | grid 6 Sentence"
-        << gen2Back << QStringList{};
-    QTest::newRow("3: 8080 mode AIS")
-        << 3 << QStringList{"--caps", "8080"}
-        << "free: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | gbRealTime gbTalkerID gbFilter files | "
-           "Server, Hub, Auto Server/Hub, AIS | grid 7 Sentence"
-        << gen3Back << QStringList{};
-    QTest::newRow("3: 0080 not served")
-        << 3 << QStringList{"--caps", "0080"}
-        << "free: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | gbRealTime gbTalkerID gbFilter files | "
-           "Server, Hub, Auto Hub/Server | grid 7 Sentence"
-        << gen3Back
-        << QStringList{
-               "This version of HLXConfig is not suitable for the connected\nmultiplexer. Please use a version "
-               "below V3.00."};
+        << 2 << QStringList{"--caps", "0080"}
+        << "-:  |  | Server, Hub, Auto Server/Hub, AIS | grid 6 Sentence" << gen2Back << QStringList{};
+    QTest::newRow("3: 8080 mode AIS") << 3 << QStringList{"--caps", "8080"}
+                                      << "free: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | "
+                                         "gbRealTime gbTalkerID gbFilter files | "
+                                         "Server, Hub, Auto Server/Hub, AIS | grid 7 Sentence"
+                                      << gen3Back << QStringList{};
+    QTest::newRow("3: 0080 not served") << 3 << QStringList{"--caps", "0080"}
+                                        << "free: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | "
+                                           "gbRealTime gbTalkerID gbFilter files | "
+                                           "Server, Hub, Auto Hub/Server | grid 7 Sentence"
+                                        << gen3Back
+                                        << QStringList{
+                                               "This version of HLXConfig is not suitable for the "
+                                               "connected\nmultiplexer. Please use a version "
+                                               "below V3.00."};
   }
   void readingShowsTheModelAndSendsChangedBoxesBack() {
     QFETCH(int, generation);
@@ -84,13 +89,15 @@ class OlderGenerationsTest : public QObject {
     QFETCH(QStringList, informed);
     LegacyHarness h(generation);
     QVERIFY2(h.Start(simArgs), qPrintable(h.Why()));
-    QCOMPARE(h.window->windowTitle(), QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() +
-                                          QStringLiteral(" (V%1)").arg(generation == 3 ? "3.01" : "%1.42").arg(generation));
+    QCOMPARE(h.window->windowTitle(),
+             QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() +
+                 QStringLiteral(" (V%1)").arg(generation == 3 ? "3.01" : "%1.42").arg(generation));
     QTRY_COMPARE(h.SentSince(0), QStringList({"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXIDQ*53"}) + sentBack);
     QTRY_COMPARE(Layout(h), layout);
     QCOMPARE(h.Informed(), informed);
     QCOMPARE(h.restarts, 0);
-    QCOMPARE(h.Panel(3), layout.contains(QStringLiteral("files")) ? QStringLiteral("Config file:") : QString());
+    QCOMPARE(h.Panel(3),
+             layout.contains(QStringLiteral("files")) ? QStringLiteral("Config file:") : QString());
   }
 
   void captureAndStoreSendTheGenerationsSentences_data() {
@@ -112,12 +119,12 @@ class OlderGenerationsTest : public QObject {
         << QStringList{"$PQVXCF,,,,,,1*3B", "$PQVXCF,,,,,0*16"} << "GPRMC"
         << QStringList{"$PQVXFL*05", "$PQVXFL,GPRMC,00000,*52"};
     QTest::newRow("2: without divisor")
-        << 2 << QStringList{"--caps", "0008"} << 6 << "" << QStringList{"$PQVXCF,,,,,1,0*0B"} << "HCHDG 00100 -"
-        << QStringList{"$PQVXCF,,,,,,0*3A", "$PQVXCF,,,,,0*16"} << "GPRMC"
+        << 2 << QStringList{"--caps", "0008"} << 6 << "" << QStringList{"$PQVXCF,,,,,1,0*0B"}
+        << "HCHDG 00100 -" << QStringList{"$PQVXCF,,,,,,0*3A", "$PQVXCF,,,,,0*16"} << "GPRMC"
         << QStringList{"$PQVXFL*05", "$PQVXFL,GPRMC,00000*7E"};
-    QTest::newRow("3: channel numbers") << 3 << QStringList{} << 6 << "" << QStringList{"$PQVXCF,,,,,1*17"}
-                                        << "HCHDG 00100 " << QStringList{"$PQVXCF,,,,,0*16"} << "GPRMC"
-                                        << QStringList{"$PQVXFL*05", "$PQVXFL,GPRMC,00000,*52"};
+    QTest::newRow("3: channel numbers")
+        << 3 << QStringList{} << 6 << "" << QStringList{"$PQVXCF,,,,,1*17"} << "HCHDG 00100 "
+        << QStringList{"$PQVXCF,,,,,0*16"} << "GPRMC" << QStringList{"$PQVXFL*05", "$PQVXFL,GPRMC,00000,*52"};
   }
   void captureAndStoreSendTheGenerationsSentences() {
     QFETCH(int, generation);

@@ -32,6 +32,26 @@ QStringList Send(SimDevice& d, const QString& commands) {
   return replies;
 }
 
+// Live lines of an older generation's device with traffic: for half a second
+// from the start, and for half a second after `command`.
+std::pair<QStringList, QStringList> TrafficAround(int generation, const QString& command) {
+  SimSettings s;
+  s.generation = generation;
+  s.hostSpeed = 3;
+  s.trafficRate = 200;
+  s.overflowPeriodMs = 0;
+  SimDevice d(s);
+  std::string before, after;
+  d.Advance(0, before);
+  d.Advance(500, before);
+  Send(d, command);
+  d.Advance(1000, after);
+  const auto lines = [](const std::string& out) {
+    return QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  };
+  return {lines(before), lines(after)};
+}
+
 }  // namespace
 
 class SimDeviceTest : public QObject {
@@ -177,22 +197,10 @@ class SimDeviceTest : public QObject {
   }
 
   void gen4NamesTheInputOfTrafficWhileChannelNumbersAreOn() {
-    SimSettings s;
-    s.generation = 4;
-    s.hostSpeed = 3;
-    s.trafficRate = 200;
-    s.overflowPeriodMs = 0;
-    SimDevice d(s);
-    std::string out;
-    d.Advance(0, out);
-    d.Advance(500, out);
-    QVERIFY(!out.empty());
-    QVERIFY(out.find("PQVXCN") == std::string::npos);
-    Send(d, QStringLiteral("PQVXCF,,,,,1"));
-    out.clear();
-    d.Advance(1000, out);
+    const auto [before, lines] = TrafficAround(4, QStringLiteral("PQVXCF,,,,,1"));
+    QVERIFY(!before.isEmpty());
+    QVERIFY(before.filter(QStringLiteral("PQVXCN")).isEmpty());
     // Every sentence follows a CN line naming its input, and a CN line comes only on a change of input.
-    QStringList lines = QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QVERIFY(lines.size() > 20);
     QVERIFY2(lines.first().startsWith(QStringLiteral("$PQVXCN,")), qPrintable(lines.first()));
     QString previous;
@@ -249,24 +257,11 @@ class SimDeviceTest : public QObject {
 
   // Channel IDs (on from the factory) put the input into the identifier of generation-1 traffic.
   void gen1NamesTheInputInTheIdentifierWhileChannelIdsAreOn() {
-    SimSettings s;
-    s.generation = 1;
-    s.trafficRate = 200;
-    s.overflowPeriodMs = 0;
-    SimDevice d(s);
-    std::string out;
-    d.Advance(0, out);
-    d.Advance(500, out);
-    const QRegularExpression named(QStringLiteral("^[$!]M[1-5][A-Z]{3},"));
-    QStringList lines = QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QVERIFY(lines.size() > 20);
-    QCOMPARE(lines.filter(named), lines);
-    Send(d, QStringLiteral("PQVXCF,,,,,0"));
-    out.clear();
-    d.Advance(1000, out);
-    lines = QString::fromStdString(out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QVERIFY(lines.size() > 20);
-    QVERIFY(lines.filter(named).isEmpty());
+    const auto [named, plain] = TrafficAround(1, QStringLiteral("PQVXCF,,,,,0"));
+    const QRegularExpression input(QStringLiteral("^[$!]M[1-5][A-Z]{3},"));
+    QVERIFY(named.size() > 20 && plain.size() > 20);
+    QCOMPARE(named.filter(input), named);
+    QVERIFY(plain.filter(input).isEmpty());
   }
 
   void wrongChecksumIsIgnoredAndCounted() {
