@@ -4,6 +4,8 @@
 #include <QButtonGroup>
 #include <QMenu>
 
+#include <algorithm>
+
 #include "legacy/window/LegMainForm.h"
 #include "ui_LegMainForm.h"
 
@@ -72,7 +74,11 @@ void TLegMainForm::ApplyModelLayout(const ModelLayout& layout) {
                                                     : QStringLiteral("Priority"));
   m_storeDivisor = layout.divisorColumn;
   ui->FilterGrid->SetShape(m_gen.divisor && layout.divisorColumn, m_gen.compactGrid);
-  if (layout.optionsHeight > 0) ui->gbOptions->setFixedHeight(layout.optionsHeight);
+  // The height names how many boxes the model has; a style with taller boxes
+  // than that height allows gets the group its boxes need, not clipped boxes.
+  ui->optionsLayout->invalidate();
+  if (layout.optionsHeight > 0)
+    ui->gbOptions->setFixedHeight(std::max(layout.optionsHeight, ui->gbOptions->minimumSizeHint().height()));
   ui->gbOptions->setVisible(layout.optionsHeight > 0);
 }
 

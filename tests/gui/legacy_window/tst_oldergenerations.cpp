@@ -9,16 +9,22 @@ using namespace hlx::test;
 
 namespace {
 
-// "options height: boxes | groups | modes | grid columns and sentence header".
+// "options: boxes | groups | modes | grid columns and sentence header"; the
+// options group "fits" when each box it shows is whole inside it, else "clipped".
 QString Layout(const LegacyHarness& h) {
   QWidget* w = h.window.get();
   const auto* group = h.Find<QGroupBox>(h.generation <= 2 ? "gbConfig" : "gbOptions");
   QStringList boxes;
+  bool fits = true;
   for (const char* name :
-       {"chbPriority", "chbChannelNo", "chbChannelID", "chbHDGXlate", "chbSeaTalk", "chbAIS"})
-    if (h.Check(name)->isVisibleTo(w)) boxes << h.Check(name)->text();
-  const QString height =
-      group->maximumHeight() == QWIDGETSIZE_MAX ? QStringLiteral("free") : QString::number(group->height());
+       {"chbPriority", "chbChannelNo", "chbChannelID", "chbHDGXlate", "chbSeaTalk", "chbAIS"}) {
+    const QCheckBox* box = h.Check(name);
+    if (!box->isVisibleTo(w)) continue;
+    boxes << box->text();
+    fits = fits && group->contentsRect().contains(box->geometry()) &&
+           box->height() >= box->minimumSizeHint().height();
+  }
+  const QString height = fits ? QStringLiteral("fits") : QStringLiteral("clipped");
   QStringList groups;
   for (const char* name : {"gbRealTime", "gbTalkerID", "gbFilter"})
     if (h.Find<QGroupBox>(name)->isVisibleTo(w)) groups << QString::fromLatin1(name);
@@ -50,16 +56,17 @@ class OlderGenerationsTest : public QObject {
     const QStringList gen3Back{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,0100*0B", "$PQVXCF,,,,,,,1*17"};
     QTest::newRow("1: serial 4, version 2: full with HDG")
         << 1 << QStringList{}
-        << "89: Priority, Channel Numbers, Channel ID's, HDG --> HDT | gbRealTime gbTalkerID gbFilter files "
+        << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT | gbRealTime gbTalkerID gbFilter "
+           "files "
            "| "
            "Server, Hub, Automatic | grid 6 Sent."
         << gen1Back << QStringList{};
     QTest::newRow("1: serial 1, version 2: SeaTalk only")
         << 1 << QStringList{"--serial", "10017"}
-        << "41: SeaTalk --> NMEA |  | Server, Hub, Automatic | grid 6 Sent." << gen1Back << QStringList{};
+        << "fits: SeaTalk --> NMEA |  | Server, Hub, Automatic | grid 6 Sent." << gen1Back << QStringList{};
     QTest::newRow("2: 0038 full with SeaTalk and divisor")
         << 2 << QStringList{}
-        << "105: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA | gbRealTime "
+        << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA | gbRealTime "
            "gbTalkerID "
            "gbFilter files | Server, Hub, Auto Server/Hub | grid 7 Sentence"
         << gen2Back << QStringList{};
@@ -67,12 +74,12 @@ class OlderGenerationsTest : public QObject {
         << 2 << QStringList{"--caps", "0080"}
         << "-:  |  | Server, Hub, Auto Server/Hub, AIS | grid 6 Sentence" << gen2Back << QStringList{};
     QTest::newRow("3: 8080 mode AIS") << 3 << QStringList{"--caps", "8080"}
-                                      << "free: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | "
+                                      << "fits: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | "
                                          "gbRealTime gbTalkerID gbFilter files | "
                                          "Server, Hub, Auto Server/Hub, AIS | grid 7 Sentence"
                                       << gen3Back << QStringList{};
     QTest::newRow("3: 0080 not served") << 3 << QStringList{"--caps", "0080"}
-                                        << "free: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | "
+                                        << "fits: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA | "
                                            "gbRealTime gbTalkerID gbFilter files | "
                                            "Server, Hub, Auto Hub/Server | grid 7 Sentence"
                                         << gen3Back
