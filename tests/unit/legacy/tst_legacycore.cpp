@@ -445,6 +445,16 @@ class LegacyCoreTest : public QObject {
            "In1=2\r\n[Filter]\r\nRMC=11000\r\n"
         << "000100 m0 0000 [][][][] 00003"
         << "RMC 11000 ";
+    QTest::newRow("generation 2 keeps channel IDs and the mode AIS")
+        << 2
+        << "[Configuration]\r\nSeaTalk=1\r\nChannel IDs=1\r\nHDG Translation=1\r\nAIS Mode=1\r\nMode=3\r\n"
+           "Baud In1=2\r\n[Filter]\r\nGPRMC=01000,2\r\n"
+        << "100110 m3 0000 [][][][] 00003"
+        << "GPRMC 01000 2";
+    QTest::newRow("generation 3 has no channel IDs")
+        << 3 << "[Configuration]\r\nChannel IDs=1\r\nSeaTalk=1\r\n"
+        << "100000 m0 0000 [][][][] 00003"
+        << "GPZDA 11111 ";
   }
   void fileMapping() {
     QFETCH(int, generation);
