@@ -38,7 +38,7 @@ void TLegMainForm::ApplyGenerationLayout() {
                      static_cast<QWidget*>(ui->gbTalkerID), static_cast<QWidget*>(ui->gbFilter)})
     w->hide();
   for (QAction* a : FileMenuItems()) a->setVisible(false);
-  // Until then only the boxes every model of the generation has count as shown.
+  // Of the options, only what the layout names before any model is known.
   ui->chbChannelNo->hide();
   ui->chbChannelID->hide();
   ui->chbHDGXlate->hide();

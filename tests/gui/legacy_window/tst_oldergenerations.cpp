@@ -165,6 +165,28 @@ class OlderGenerationsTest : public QObject {
     for (const QString& l : store.mid(1)) held << l.left(l.indexOf(u'*'));
     QCOMPARE(h.Ask("PQVXFLQ", QStringLiteral("$PQVXFL,"), 2), held + QStringList{"$PQVXFL,"});
   }
+
+  // Generation 1's list holds formatters: three characters, no Div column, no
+  // edits in place, and an added row does not become the current one.
+  void generationOneListTakesFormattersOnly() {
+    LegacyHarness h(1);
+    QVERIFY2(h.Start(), qPrintable(h.Why()));
+    QTest::keyClicks(h.Edit("edtFilter"), "rm");
+    h.Click("btnAddFilter");
+    QCOMPARE(h.Informed(), QStringList{"Filter sentence must be 3 characters"});
+    h.Edit("edtFilter")->clear();
+    QTest::keyClicks(h.Edit("edtFilter"), "gprmc");
+    h.Click("btnAddFilter");
+    QCOMPARE(h.Rows(), QStringList{"GPR 00000 -"});
+    QVERIFY(h.Grid()->currentRow() != 1);
+    h.ClickCell(1, 5);
+    QVERIFY(h.Button("btnDelete")->isEnabled());
+    h.Grid()->editItem(h.Grid()->item(1, 5));
+    QVERIFY(!h.Grid()->viewport()->findChild<QLineEdit*>());  // no editor opened
+    h.ClickCell(1, 2);
+    QCOMPARE(h.Rows(), QStringList{"GPR 00100 -"});
+    QVERIFY(!h.Button("btnDelete")->isEnabled());
+  }
 };
 
 QTEST_MAIN(OlderGenerationsTest)
