@@ -65,12 +65,6 @@ QString Describe(const ModelLayout& l) {
       .arg(boxes, l.priorityAsSeaTalk ? "p" : "", l.divisorColumn ? "d" : "");
 }
 
-QStringList Texts(const std::vector<std::string>& v) {
-  QStringList out;
-  for (const std::string& s : v) out << QString::fromStdString(s);
-  return out;
-}
-
 }  // namespace
 
 class LegacyCoreTest : public QObject {
@@ -247,12 +241,6 @@ class LegacyCoreTest : public QObject {
                                                     << "1.42" << 0 << 3 << "full 73 PNI";
     QTest::newRow("1, version 2: SeaTalk only") << "10012"
                                                 << "2.01" << 0 << 8 << "simple 41 Pp";
-    QTest::newRow("2, version 1: no options") << "2"
-                                              << "1.42" << 19 << 2 << "simple 0 ";
-    QTest::newRow("6, version 2") << "6"
-                                  << "2.01" << 0 << 21 << "full 89 PNIH";
-    QTest::newRow("5, version 2") << "5"
-                                  << "2.01" << 0 << 12 << "simple 41 Pp";
     QTest::newRow("8 keeps the class") << "80012"
                                        << "2.01" << 19 << 19 << "full 89 PNIH";
     QTest::newRow("8 after creation") << "8"
@@ -261,8 +249,6 @@ class LegacyCoreTest : public QObject {
                                               << "2.01" << 3 << 3 << "full 73 PNI";
     QTest::newRow("upper-case A is model 0") << "A0"
                                              << "2.01" << 3 << 17 << "full 89 PNIH";
-    QTest::newRow("empty fields are model 0, version 0") << ""
-                                                         << "" << 8 << 1 << "full 73 PNI";
   }
   void modelClass() {
     QFETCH(QString, serial);
@@ -284,7 +270,6 @@ class LegacyCoreTest : public QObject {
     QTest::newRow("0008 full, no divisor") << 0x0008 << "full 89 PNIH" << 3;
     QTest::newRow("0080 simple, no options, AIS") << 0x0080 << "simple 0 " << 4;
     QTest::newRow("8010 simple with SeaTalk") << 0x8010 << "simple 41 S" << 3;
-    QTest::newRow("0028 full, divisor") << 0x0028 << "full 89 PNIHd" << 3;
   }
   void capabilityLayout() {
     QFETCH(int, word);
@@ -295,34 +280,6 @@ class LegacyCoreTest : public QObject {
     QCOMPARE(items.size(), modes);
     QCOMPARE(items.mid(2),
              modes == 4 ? QStringList({"Auto Server/Hub", "AIS"}) : QStringList{"Auto Server/Hub"});
-  }
-
-  void captureCommands_data() {
-    QTest::addColumn<int>("generation");
-    QTest::addColumn<bool>("numbersOn");
-    QTest::addColumn<bool>("idsOn");
-    QTest::addColumn<QStringList>("start");
-    QTest::addColumn<QStringList>("stop");
-    QTest::newRow("generation 4") << 4 << false << false << QStringList{"PQVXCF,,,,,1"}
-                                  << QStringList{"PQVXCF,,,,,0"};
-    QTest::newRow("generation 3, numbers were on")
-        << 3 << true << false << QStringList{"PQVXCF,,,,,1"} << QStringList{"PQVXCF,,,,,1"};
-    QTest::newRow("generation 2 restores IDs, then numbers")
-        << 2 << false << true << QStringList{"PQVXCF,,,,,1,0"}
-        << QStringList{"PQVXCF,,,,,,1", "PQVXCF,,,,,0"};
-    QTest::newRow("generation 1, IDs off")
-        << 1 << true << false << QStringList{"PQVXCF,,,,,1"} << QStringList{"PQVXCF,,,,,0"};
-    QTest::newRow("generation 1, IDs already on") << 1 << false << true << QStringList{} << QStringList{};
-  }
-  void captureCommands() {
-    QFETCH(int, generation);
-    QFETCH(bool, numbersOn);
-    QFETCH(bool, idsOn);
-    QFETCH(QStringList, start);
-    QFETCH(QStringList, stop);
-    const Generation& gen = GenerationFor(generation);
-    QCOMPARE(Texts(CaptureStartCommands(gen, {numbersOn, idsOn})), start);
-    QCOMPARE(Texts(CaptureStopCommands(gen, {numbersOn, idsOn})), stop);
   }
 
   // Each step is "sentence flags divisor" added in turn; results and the list after the last.
