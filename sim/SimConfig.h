@@ -33,6 +33,7 @@ struct LegacyOptions {
   bool seaTalk = false;
   bool priority = false;
   bool channelNumbers = false;
+  bool channelIds = false;
   bool hdgToHdt = false;
   bool aisOnIn1 = false;
   bool operator==(const LegacyOptions&) const = default;

@@ -84,6 +84,7 @@ void SimDevice::AppendLive(const GeneratedLine& line, std::string& out) {
   std::string body = line.body;
   const std::string& talker = m_config.talkerId[static_cast<std::size_t>(line.source - 1)];
   if (body[0] == '$' && talker.size() == 2) body.replace(1, 2, talker);
+  m_dialect->RewriteLiveLine(*this, line.source, body);
   m_dialect->BeforeLiveLine(*this, line.source, out);
   if (m_dialect->TagBlocksOn(*this)) {
     out += WireTagBlock("s:" + SourceName() + "-" + std::to_string(line.source));

@@ -1,15 +1,17 @@
 #include "SimDialect.h"
 
 #include "CurrentDialect.h"
-#include "Gen4Dialect.h"
+#include "LegacyDialect.h"
 
 namespace hlx::sim {
 
 std::unique_ptr<SimDialect> MakeDialect(int generation) {
   switch (generation) {
     case 0: return std::make_unique<CurrentDialect>();
-    case 4: return std::make_unique<Gen4Dialect>();
-    default: return nullptr;
+    default:
+      if (const LegacyGenerationTable* table = LegacyTable(generation))
+        return std::make_unique<LegacyDialect>(*table);
+      return nullptr;
   }
 }
 

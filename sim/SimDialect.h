@@ -26,6 +26,8 @@ class SimDialect {
   // Called before each live line from `source` (1..5) is sent; may put a line
   // of its own in front of it.
   virtual void BeforeLiveLine(const SimDevice& /*device*/, int /*source*/, std::string& /*out*/) {}
+  // May rewrite a live sentence from `source` (without checksum) before it is sent.
+  virtual void RewriteLiveLine(const SimDevice& /*device*/, int /*source*/, std::string& /*body*/) const {}
   // Turns the generation-neutral factory settings into this generation's.
   virtual void AdjustFactory(SimConfig& /*config*/) const {}
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "LegacyDialect.h"
 #include "SimServer.h"
 
 using namespace hlx::sim;
@@ -18,9 +19,7 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-constexpr char kGen4Firmware[] = "2.12.0";
-constexpr char kGen4Caps[] = "8000";  // bit 15: served by this program; host port kind 0: serial
-constexpr int kGen4HostSpeed = 3;     // 38400
+constexpr int kLegacyHostSpeed = 3;  // 38400, the fastest the older generations know
 
 // The signal number travels through the pipe to the event loop.
 void OnSignal(int signal) {
@@ -69,12 +68,13 @@ int main(int argc, char** argv) {
       {"address", "Loopback address to listen on.", "ADDR", "127.0.0.2"},
       {"port", "UDP and TCP port.", "PORT", "10110"},
       {"pty", "Create a pseudo-terminal and link PATH to it.", "PATH"},
-      {"generation",
-       "Firmware generation: 0 = current, 4 = the older dialect of firmware 2.10 and later 2.x.", "N", "0"},
+      {"generation", "Firmware generation: 0 = current, 1 to 4 = the older dialects of firmware 1.x and 2.x.",
+       "N", "0"},
       {"firmware", "Firmware version reported.", "VERSION", "3.33.1"},
       {"name", "Device name.", "NAME", "HLX2000"},
-      {"serial", "Serial number.", "NUMBER", "20261206"},
-      {"caps", "Capability word (four hex digits).", "HEX", "8041"},
+      {"serial", "Serial number (generation 1: its first digit and the version's pick the model).", "NUMBER",
+       "20261206"},
+      {"caps", "Capability word (four hex digits; generation 2: the model's parts).", "HEX", "8041"},
       {"host-speed", "Host speed index 0..6 (4800..230400).", "INDEX", "5"},
       {"traffic", "Live NMEA lines per second (0 = none).", "RATE", "0"},
       {"udp-peer", "Where UDP replies and traffic go.", "ADDR[:PORT]", "127.0.0.1:10110"},
@@ -120,19 +120,18 @@ int main(int argc, char** argv) {
 
   SimSettings dev;
   dev.generation = IntOption(p, "generation", 0, 4);
-  if (dev.generation != 0 && dev.generation != 4) Fail(QStringLiteral("--generation must be 0 or 4"));
   // An older generation gets defaults from its own range unless they are given.
-  const bool gen4 = dev.generation == 4;
-  const auto valueOr = [&p, gen4](const QString& name, const char* gen4Default) {
-    return gen4 && !p.isSet(name) ? QString::fromLatin1(gen4Default) : p.value(name);
+  const LegacyGenerationTable* older = LegacyTable(dev.generation);
+  const auto valueOr = [&p, older](const QString& name, const char* LegacyGenerationTable::*olderDefault) {
+    return older && !p.isSet(name) ? QString::fromLatin1(older->*olderDefault) : p.value(name);
   };
-  dev.firmware = valueOr("firmware", kGen4Firmware).toStdString();
+  dev.firmware = valueOr("firmware", &LegacyGenerationTable::firmware).toStdString();
   dev.name = p.value("name").toStdString();
-  dev.serial = p.value("serial").toStdString();
-  dev.caps = valueOr("caps", kGen4Caps).toStdString();
-  dev.hostSpeed = gen4 && !p.isSet("host-speed")
-                      ? kGen4HostSpeed
-                      : IntOption(p, "host-speed", 0, gen4 ? 3 : kHostSpeedCount - 1);
+  dev.serial = valueOr("serial", &LegacyGenerationTable::serial).toStdString();
+  dev.caps = valueOr("caps", &LegacyGenerationTable::caps).toStdString();
+  dev.hostSpeed = older && !p.isSet("host-speed")
+                      ? kLegacyHostSpeed
+                      : IntOption(p, "host-speed", 0, older ? kLegacyHostSpeed : kHostSpeedCount - 1);
   bool ok = false;
   dev.trafficRate = p.value("traffic").toDouble(&ok);
   if (!ok || dev.trafficRate < 0 || dev.trafficRate > 1e6) Fail(QStringLiteral("bad --traffic"));

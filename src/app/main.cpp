@@ -22,14 +22,16 @@ int main(int argc, char** argv) {
   // The multiplexer sits on the local network: never route to it through a proxy.
   QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
-  // Generations 1 to 3 open the generation-4 window until windows of their own exist.
   const int formId = hlx::WindowForFormId(hlx::ReadFormId());
   hlx::QtUserPrompts prompts;
   std::unique_ptr<QMainWindow> window;
-  if (formId == hlx::FormMain)
-    window = std::make_unique<hlx::TMainForm>(prompts);
-  else
-    window = std::make_unique<hlx::legacy::TLegMainForm4>(prompts);
+  switch (formId) {
+    case hlx::FormLegacy1: window = std::make_unique<hlx::legacy::TLegMainForm1>(prompts); break;
+    case hlx::FormLegacy2: window = std::make_unique<hlx::legacy::TLegMainForm2>(prompts); break;
+    case hlx::FormLegacy3: window = std::make_unique<hlx::legacy::TLegMainForm3>(prompts); break;
+    case hlx::FormLegacy4: window = std::make_unique<hlx::legacy::TLegMainForm4>(prompts); break;
+    default: window = std::make_unique<hlx::TMainForm>(prompts); break;
+  }
   window->show();
   return app.exec();
 }

@@ -51,7 +51,7 @@ FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, FilterLis
   FileSettings s;
   for (int o = 0; o < kOptionCount; ++o)
     if (gen.InFile(static_cast<Option>(o))) s.options[o] = ReadBool(p, Key(kOptionKeys[o]));
-  s.mode = ReadIndex(p, QStringLiteral("Mode"), kModeItems, 0);
+  s.mode = ReadIndex(p, QStringLiteral("Mode"), gen.aisMode ? kModeItemsWithAis : kModeItems, 0);
   for (int i = 0; i < kInputs; ++i) {
     s.realTime[i] = ReadBool(p, RealTimeKey(i));
     s.talkerIds[i] = CleanTalkerId(p.ReadString(kConfiguration, TalkerKey(i)));

@@ -60,11 +60,40 @@ std::string HostSpeedCommand(int index) {
 }
 
 std::string ModeCommand(int index) {
-  return index >= 0 && index < kModeItems ? CfFieldCommand(2, Digit(index)) : std::string();
+  return index >= 0 && index < kModeItemsWithAis ? CfFieldCommand(2, Digit(index)) : std::string();
 }
 
 std::string OptionCommand(const Generation& gen, Option option, bool on) {
   return gen.Has(option) ? CfFieldCommand(gen.Field(option), Bit(on)) : std::string();
+}
+
+std::vector<std::string> CaptureStartCommands(const Generation& gen, const CaptureNaming& before) {
+  switch (gen.capture) {
+    case CaptureKind::ChannelIds:
+      if (before.idsOn) return {};
+      return {OptionCommand(gen, Option::ChannelIds, true)};
+    case CaptureKind::ChannelNumbersNotIds: {
+      // One sentence: numbers on and IDs off, the fields next to each other.
+      const int gap = gen.Field(Option::ChannelIds) - gen.Field(Option::ChannelNumbers);
+      return {CfFieldCommand(gen.Field(Option::ChannelNumbers),
+                             "1" + std::string(static_cast<std::size_t>(gap), ',') + "0")};
+    }
+    case CaptureKind::ChannelNumbers: break;
+  }
+  return {OptionCommand(gen, Option::ChannelNumbers, true)};
+}
+
+std::vector<std::string> CaptureStopCommands(const Generation& gen, const CaptureNaming& before) {
+  switch (gen.capture) {
+    case CaptureKind::ChannelIds:
+      if (before.idsOn) return {};
+      return {OptionCommand(gen, Option::ChannelIds, false)};
+    case CaptureKind::ChannelNumbersNotIds:
+      return {OptionCommand(gen, Option::ChannelIds, before.idsOn),
+              OptionCommand(gen, Option::ChannelNumbers, before.numbersOn)};
+    case CaptureKind::ChannelNumbers: break;
+  }
+  return {OptionCommand(gen, Option::ChannelNumbers, before.numbersOn)};
 }
 
 std::string RealTimeCommand(const Generation& gen, const std::array<bool, kInputs>& on) {
@@ -124,7 +153,7 @@ VerReply ParseVer(std::string_view line) {
 CfReply ParseCf(const Generation& gen, std::string_view line) {
   CfReply r;
   r.hostSpeed = DigitField(line, 1, kSpeedItems - 1);
-  r.mode = DigitField(line, 2, kModeItems - 1);
+  r.mode = DigitField(line, 2, (gen.aisMode ? kModeItemsWithAis : kModeItems) - 1);
   for (int o = 0; o < kOptionCount; ++o) {
     if (gen.cfField[o] == 0) continue;
     if (const auto f = Field(line, gen.cfField[o]); f && !f->empty()) r.options[o] = FlagChar((*f)[0]);

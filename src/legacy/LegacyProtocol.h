@@ -20,6 +20,7 @@ namespace hlx::legacy {
 inline constexpr int kSpeedItems = 4;          // 4800, 9600, 19200, 38400
 inline constexpr int kHostSpeedAutomatic = 4;  // "Automatic", never sent
 inline constexpr int kModeItems = 3;
+inline constexpr int kModeItemsWithAis = 4;  // "AIS" after the three others, where the device offers it
 inline constexpr int kTalkerIdLength = 2;
 inline constexpr int kHostSpeedPauseMs = 100;  // between the CF command and switching the port's speed
 inline constexpr int kAisPauseMs = 100;        // between the AIS option and the In 1 speed
@@ -47,6 +48,15 @@ std::string SpeedCommand(const std::array<int, kPortSpeeds>& indexes);
 std::string InputOneSpeedCommand(int index);
 std::string TalkerIdCommand(const std::array<QString, kInputs>& ids);
 
+// A capture makes the device name the input of every sentence and restores
+// the naming afterwards; `numbersOn`/`idsOn` are the boxes before the start.
+struct CaptureNaming {
+  bool numbersOn = false;
+  bool idsOn = false;
+};
+std::vector<std::string> CaptureStartCommands(const Generation& gen, const CaptureNaming& before);
+std::vector<std::string> CaptureStopCommands(const Generation& gen, const CaptureNaming& before);
+
 // A talker ID as it may travel: at most two characters, letters and digits only.
 QString CleanTalkerId(const QString& text);
 
@@ -57,7 +67,7 @@ struct VerReply {
 };
 struct CfReply {
   std::optional<int> hostSpeed;  // 0..3
-  std::optional<int> mode;       // 0..2
+  std::optional<int> mode;       // 0..2, 3 ("AIS") where the generation may offer it
   std::array<std::optional<bool>, kOptionCount> options{};
   std::array<std::optional<bool>, kInputs> realTime{};
   bool operator==(const CfReply&) const = default;

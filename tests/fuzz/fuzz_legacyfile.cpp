@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FilterList list(gen);
   const FileSettings s = ReadLegacyConfig(profile, gen, list);
-  FUZZ_CHECK(s.mode >= 0 && s.mode < kModeItems);
+  FUZZ_CHECK(s.mode >= 0 && s.mode < (gen.aisMode ? kModeItemsWithAis : kModeItems));
   for (int v : s.speeds) FUZZ_CHECK(v >= 0 && v < kSpeedItems);
   FUZZ_CHECK(list.Count() <= kMaxFilterEntries);
   FUZZ_CHECK(IsPlainCommand(TalkerIdCommand(s.talkerIds)) && IsPlainCommand(SpeedCommand(s.speeds)) &&

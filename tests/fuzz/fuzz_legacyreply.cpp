@@ -1,17 +1,27 @@
 // Replies of the older generations from arbitrary bytes, one line at a time:
 // every value a reply sets is in range, the filter list a load or a capture
-// builds never exceeds 50 valid entries, and nothing built from those values
-// puts a delimiter or control character on the wire.
+// builds never exceeds 50 valid entries, a version reply only ever names a
+// layout the window has, and nothing built from those values puts a
+// delimiter or control character on the wire.
 
 #include <algorithm>
 
 #include "FuzzCheck.h"
 #include "legacy/LegacyFilterList.h"
+#include "legacy/LegacyModel.h"
 #include "legacy/LegacyProtocol.h"
 
 using namespace hlx::legacy;
 
 using hlx::fuzz::IsPlainCommand;
+
+namespace {
+bool KnownLayout(const ModelLayout& l) {
+  static constexpr int kHeights[] = {0, 41, 73, 89, 105};
+  return std::find(std::begin(kHeights), std::end(kHeights), l.optionsHeight) != std::end(kHeights) &&
+         (l.optionsHeight == 0) == std::none_of(l.shown.begin(), l.shown.end(), [](bool b) { return b; });
+}
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes = hlx::fuzz::View(data, size);
@@ -22,6 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   capture.Start();
   std::array<int, kPortSpeeds> speeds{-1, -1, -1, -1, -1};
   std::array<QString, kInputs> ids;
+  std::uint16_t modelClass = 0;
+  const int modes = gen.aisMode ? kModeItemsWithAis : kModeItems;
 
   std::size_t start = 0;
   while (start < bytes.size()) {
@@ -34,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case ReplyKind::Cf: {
         const CfReply r = ParseCf(gen, line);
         FUZZ_CHECK(!r.hostSpeed || (*r.hostSpeed >= 0 && *r.hostSpeed < kSpeedItems));
-        FUZZ_CHECK(!r.mode || (*r.mode >= 0 && *r.mode < kModeItems));
+        FUZZ_CHECK(!r.mode || (*r.mode >= 0 && *r.mode < modes));
         if (r.mode) FUZZ_CHECK(ModeCommand(*r.mode).size() == 9);
         for (int o = 0; o < kOptionCount; ++o)
           if (r.options[o])
@@ -66,7 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           FUZZ_CHECK(r.caps->size() == 4);
           const CapsCheck c = EvaluateCaps(*r.caps);
           FUZZ_CHECK(c.hexadecimal || c.word == 0);
+          FUZZ_CHECK(KnownLayout(LayoutForCaps(c.word)));
+          FUZZ_CHECK(ModeItems(c.word).size() == 3 + ((c.word & kCapsAisMode) != 0));
         }
+        modelClass = ModelClassFor(r.serial, r.version, modelClass);
+        FUZZ_CHECK((modelClass & ~(kClassHdg | kClassSeaTalk)) <= 5);
+        FUZZ_CHECK(KnownLayout(LayoutForModelClass(modelClass)));
         break;
       }
       case ReplyKind::Fl: {

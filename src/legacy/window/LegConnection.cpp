@@ -95,6 +95,14 @@ void TLegMainForm::VersionTimeout() {
 
 void TLegMainForm::CheckCapabilities(const QString& text) {
   const CapsCheck caps = EvaluateCaps(text);
+  if (m_gen.model == ModelCheck::CapabilityLayout) {
+    // The word describes the model; a word that is no number describes nothing.
+    if (!caps.hexadecimal) return;
+    m_deviceCaps = caps.word;
+    ApplyModelLayout(LayoutForCaps(caps.word));
+    SetModeItems(ModeItems(caps.word));
+    return;
+  }
   // A word that is no hexadecimal number cannot confirm that this program
   // serves the device: the same warning as for bit 15 clear.
   if (!caps.hexadecimal || !caps.served) {
@@ -103,6 +111,7 @@ void TLegMainForm::CheckCapabilities(const QString& text) {
     return;
   }
   m_deviceCaps = caps.word;
+  if (m_gen.aisMode) SetModeItems(ModeItems(caps.word));
   if (!m_gen.hostKindTest) return;
   m_usbHost = caps.hostKind == HostKind::Usb;
   if (caps.hostKind == HostKind::Serial) {

@@ -61,7 +61,7 @@ void TLegMainForm::LoadConfigFile(const QString& name) {
   for (int o = 0; o < kOptionCount; ++o)
     if (QCheckBox* box = OptionBox(static_cast<Option>(o)); box && m_gen.InFile(static_cast<Option>(o)))
       box->setChecked(s.options[static_cast<std::size_t>(o)]);
-  m_mode->button(s.mode)->setChecked(true);
+  SelectMode(s.mode);
   QCheckBox* const rt[kInputs] = {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4};
   QLineEdit* const ids[kInputs] = {ui->edtTalkID1, ui->edtTalkID2, ui->edtTalkID3, ui->edtTalkID4};
   for (int i = 0; i < kInputs; ++i) {

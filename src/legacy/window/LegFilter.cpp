@@ -27,13 +27,13 @@ void TLegMainForm::AddFilterClick() {
   } else if (result == kFilterFull) {
     m_prompts.Inform(QStringLiteral("Filter list is full"));
   }
-  // An appended row becomes the current one.
-  ui->FilterGrid->Refresh(m_filter.Count() > before ? m_filter.Count() - 1 : -1);
+  // An appended row becomes the current one, except in the compact grid.
+  ui->FilterGrid->Refresh(m_filter.Count() > before && !m_gen.compactGrid ? m_filter.Count() - 1 : -1);
 }
 
 void TLegMainForm::StoreClick() {
   WaitCursorScope busy(*this);
-  const std::vector<std::string> commands = m_filter.StoreCommands();
+  const std::vector<std::string> commands = m_filter.StoreCommands(m_storeDivisor);
   SendSentence(commands.front());
   Pause(kStorePauseMs);
   for (std::size_t i = 1; i < commands.size(); ++i) SendSentence(commands[i]);
@@ -88,18 +88,22 @@ void TLegMainForm::CaptureClick() {
   m_capture.Start();
   CaptureActive = true;
   SavedChannelNumbers = ui->chbChannelNo->isChecked();
-  // The device names the input of the traffic that follows while channel numbers are on.
-  SendSentence(OptionCommand(m_gen, Option::ChannelNumbers, true));
+  SavedChannelIds = ui->chbChannelID->isChecked();
+  // The device names the input of the traffic that follows.
+  for (const std::string& c : CaptureStartCommands(m_gen, {SavedChannelNumbers, SavedChannelIds}))
+    SendSentence(c);
   m_state = SessionState::Capture;
-  SetConfigControlsEnabled(false);
+  // Channel IDs change no setting that a box shows: the boxes stay usable then.
+  if (m_gen.capture != CaptureKind::ChannelIds) SetConfigControlsEnabled(false);
   RefreshControls();
 }
 
 void TLegMainForm::StopCapture() {
-  SendSentence(OptionCommand(m_gen, Option::ChannelNumbers, SavedChannelNumbers));
+  for (const std::string& c : CaptureStopCommands(m_gen, {SavedChannelNumbers, SavedChannelIds}))
+    SendSentence(c);
   CaptureActive = false;
   m_state = SessionState::Idle;
-  SetConfigControlsEnabled(true);
+  if (m_gen.capture != CaptureKind::ChannelIds) SetConfigControlsEnabled(true);
   RefreshControls();
 }
 

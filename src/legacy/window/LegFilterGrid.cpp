@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kColumns = 7;
 constexpr int kColumnWidths[kColumns] = {15, 15, 15, 15, 15, 57, 20};
+constexpr int kCompactSentenceWidth = 43;
 constexpr int kHeaderOffsets[kColumns] = {0, 4, 3, 3, 3, 3, 2};  // caption offset from the left edge
 const char* const kHeaders[kColumns] = {"PC", "1", "2", "3", "4", "Sentence", "Div"};
 constexpr int kGlyphSize = 11;
@@ -113,18 +114,25 @@ class GridDelegate : public QStyledItemDelegate {
 
 TLegFilterGrid::TLegFilterGrid(QWidget* parent)
     : QTableWidget(parent), m_pass(DrawGlyph(true)), m_block(DrawGlyph(false)) {
-  setColumnCount(kColumns);
   horizontalHeader()->hide();
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(18);
-  for (int c = 0; c < kColumns; ++c) setColumnWidth(c, kColumnWidths[c]);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
-  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                  QAbstractItemView::AnyKeyPressed);
   setItemDelegate(new GridDelegate(this));
   connect(this, &QTableWidget::currentCellChanged, this,
           [this](int row, int column) { emit cellSelected(row, column); });
+  SetShape(true, false);
+}
+
+void TLegFilterGrid::SetShape(bool divisorColumn, bool compact) {
+  m_compact = compact;
+  setColumnCount(divisorColumn ? kColumns : kDivColumn);
+  for (int c = 0; c < columnCount(); ++c) setColumnWidth(c, kColumnWidths[c]);
+  if (compact) setColumnWidth(kSentenceColumn, kCompactSentenceWidth);
+  setEditTriggers(compact ? QAbstractItemView::NoEditTriggers
+                          : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                QAbstractItemView::AnyKeyPressed);
   Refresh();
 }
 
@@ -146,12 +154,13 @@ void TLegFilterGrid::Refresh(int current) {
     item->setFlags(flags);
     setItem(row, column, item);
   };
-  for (int c = 0; c < kColumns; ++c) put(0, c, QString::fromLatin1(kHeaders[c]), false);
+  for (int c = 0; c < columnCount(); ++c) put(0, c, QString::fromLatin1(kHeaders[c]), false);
+  if (m_compact) item(0, kSentenceColumn)->setText(QStringLiteral("Sent."));
   for (int r = 0; r < static_cast<int>(entries.size()); ++r) {
     const FilterEntry& e = entries[static_cast<std::size_t>(r)];
     for (int c = 0; c < kFilterFlags; ++c) put(r + 1, c, e.flags.mid(c, 1), false);
-    put(r + 1, kSentenceColumn, e.sentence, true);
-    put(r + 1, kDivColumn, e.divisor, true);
+    put(r + 1, kSentenceColumn, e.sentence, !m_compact);
+    if (columnCount() > kDivColumn) put(r + 1, kDivColumn, e.divisor, true);
   }
   // The header row stays at the top once there are entries.
   const int row = current >= 0 ? current + 1 : std::min(keepRow, rowCount() - 1);

@@ -21,6 +21,9 @@ class TLegFilterGrid : public QTableWidget {
 
   // The list shown; must outlive the grid's use of it.
   void SetList(FilterList* list);
+  // With or without the "Div" column; the compact grid has a narrow "Sent."
+  // column and no edits in place.
+  void SetShape(bool divisorColumn, bool compact);
   // Rebuilds the rows from the list; `current` (entry index) becomes the current row when >= 0.
   void Refresh(int current = -1);
   // Current entry (row - 1), -1 on the header row or without a current cell.
@@ -39,6 +42,7 @@ class TLegFilterGrid : public QTableWidget {
 
  private:
   FilterList* m_list = nullptr;
+  bool m_compact = false;
   QPixmap m_pass;
   QPixmap m_block;
 };

@@ -28,6 +28,7 @@ TLegMainForm::TLegMainForm(const Generation& gen, UserPrompts& prompts, QWidget*
       m_filter(gen),
       m_capture(gen) {
   ui->setupUi(this);
+  ApplyGenerationLayout();
   FormCreate();
 }
 
@@ -60,6 +61,7 @@ void TLegMainForm::FormCreate() {
   m_mode->addButton(ui->rbServer, 0);
   m_mode->addButton(ui->rbHub, 1);
   m_mode->addButton(ui->rbAuto, 2);
+  m_mode->addButton(ui->rbAIS, 3);
 
   QFont mono(QStringLiteral("Courier"));
   mono.setStyleHint(QFont::TypeWriter);
@@ -71,7 +73,6 @@ void TLegMainForm::FormCreate() {
       2 * (ui->RXData->frameWidth() + static_cast<int>(ui->RXData->document()->documentMargin()));
   ui->RXData->setMinimumHeight(QFontMetrics(mono).lineSpacing() * m_gen.monitorLines + frame);
   if (!m_gen.portSpeeds) ui->GroupBox1->hide();
-  if (!m_gen.Has(Option::AisOnIn1)) ui->chbAIS->hide();
   if (!m_gen.timedLog) ui->miTimedLog->setVisible(false);
   CreateStatusPanels();
   CreateOverflowLeds();
@@ -84,7 +85,7 @@ void TLegMainForm::FormCreate() {
   ConnectSignals();
   ConnectFilter();
   ConnectMenus();
-  SetConfigControlsEnabled(true);
+  SetConfigControlsEnabled(m_gen.configEnabledAtStart);
   RefreshControls();
 }
 
@@ -113,7 +114,7 @@ void TLegMainForm::CreateOverflowLeds() {
     led->SetColorOn(Qt::red);
     led->SetColorOff(palette().color(QPalette::Button));
     column->addWidget(led, 0, Qt::AlignHCenter);
-    column->addWidget(new QLabel(QStringLiteral("In %1").arg(i + 1), ui->GroupBox5), 0, Qt::AlignHCenter);
+    column->addWidget(new QLabel(InputCaption(i), ui->GroupBox5), 0, Qt::AlignHCenter);
     ui->ledLayout->addLayout(column);
     m_overflowLeds[static_cast<std::size_t>(i)] = led;
   }
@@ -225,10 +226,10 @@ void TLegMainForm::RefreshControls() {
 
 void TLegMainForm::SetConfigControlsEnabled(bool enabled) {
   QWidget* const controls[] = {
-      ui->chbPriority, ui->chbChannelNo, ui->chbHDGXlate, ui->chbAIS,     ui->chbSeaTalk, ui->chbRTime1,
-      ui->chbRTime2,   ui->chbRTime3,    ui->chbRTime4,   ui->rbServer,   ui->rbHub,      ui->rbAuto,
-      ui->edtTalkID1,  ui->edtTalkID2,   ui->edtTalkID3,  ui->edtTalkID4, ui->btnSetID,   ui->cbBaudIn1,
-      ui->cbBaudIn2,   ui->cbBaudIn3,    ui->cbBaudIn4,   ui->cbBaudOut2};
+      ui->chbPriority, ui->chbChannelNo, ui->chbChannelID, ui->chbHDGXlate, ui->chbAIS,     ui->chbSeaTalk,
+      ui->chbRTime1,   ui->chbRTime2,    ui->chbRTime3,    ui->chbRTime4,   ui->rbServer,   ui->rbHub,
+      ui->rbAuto,      ui->rbAIS,        ui->edtTalkID1,   ui->edtTalkID2,  ui->edtTalkID3, ui->edtTalkID4,
+      ui->btnSetID,    ui->cbBaudIn1,    ui->cbBaudIn2,    ui->cbBaudIn3,   ui->cbBaudIn4,  ui->cbBaudOut2};
   for (QWidget* w : controls) w->setEnabled(enabled);
   ui->rgMode->setEnabled(enabled);
 }

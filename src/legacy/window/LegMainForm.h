@@ -1,13 +1,15 @@
 #pragma once
 // TLegMainForm: the main window of the older device generations, built from
-// a generation description. TLegMainForm4 is the generation-4 window.
+// a generation description. TLegMainForm1 to TLegMainForm4 are the windows
+// of generations 1 to 4.
 // Serial ports only, no firmware update. The decisions (commands, reply
 // values, filter list, files) are the pure legacy core's; this class wires
 // them to the controls. Its concerns live in separate files: LegMainForm.cpp
 // (creation, closing, events, control states), LegConnection.cpp (port,
 // speed search, identification), LegReplies.cpp (received lines and the
 // commands the settings controls send), LegFilter.cpp (filter list),
-// LegFiles.cpp (configuration files, log, About).
+// LegFiles.cpp (configuration files, log, About), LegModel.cpp (what the
+// generation and the connected model show of the layout).
 
 #include <QMainWindow>
 #include <QTimer>
@@ -21,10 +23,12 @@
 #include "legacy/LegacyFilterList.h"
 #include "legacy/LegacyGeneration.h"
 #include "legacy/LegacyLog.h"
+#include "legacy/LegacyModel.h"
 #include "legacy/LegacyProtocol.h"
 #include "session/SessionHost.h"
 #include "session/VersionCheck.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -95,6 +99,14 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   void CheckCapabilities(const QString& text);
   void SaveSettings(bool clear);
 
+  // LegModel.cpp
+  void ApplyGenerationLayout();
+  QString InputCaption(int input) const;
+  void ApplyModel(const QString& serial, const QString& version);
+  void ApplyModelLayout(const ModelLayout& layout);
+  void SetModeItems(const QStringList& items);
+  std::array<QAction*, 4> FileMenuItems() const;
+
   // LegReplies.cpp
   void Dispatch(const std::string& line);
   void ShowLine(const std::string& line);
@@ -105,6 +117,7 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   void ApplySp(const std::string& line);
   void OptionToggled(Option option, bool on);
   void ModeToggled(int index, bool checked);
+  void SelectMode(int index);
   void RealTimeToggled();
   void SpeedChanged();
   void SetIdClick();
@@ -161,6 +174,9 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   int AutoBaudIndex = -1;
   bool CaptureActive = false;
   bool SavedChannelNumbers = false;
+  bool SavedChannelIds = false;
+  std::uint16_t ModelClass = 0;
+  bool m_storeDivisor = true;  // generation 2 stores divisors only when the model has them
   std::uint16_t m_deviceCaps = 0;
   VersionNumbers m_versionNumbers;
   bool m_clearSettings = false;
@@ -171,11 +187,16 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   QString ConfigFileName;
 };
 
-class TLegMainForm4 : public TLegMainForm {
-  Q_OBJECT
+// One window per generation: the generation's description on the core.
+template <int Number>
+class TLegMainFormOf : public TLegMainForm {
  public:
-  explicit TLegMainForm4(UserPrompts& prompts, QWidget* parent = nullptr)
-      : TLegMainForm(GenerationFor(4), prompts, parent) {}
+  explicit TLegMainFormOf(UserPrompts& prompts, QWidget* parent = nullptr)
+      : TLegMainForm(GenerationFor(Number), prompts, parent) {}
 };
+using TLegMainForm1 = TLegMainFormOf<1>;
+using TLegMainForm2 = TLegMainFormOf<2>;
+using TLegMainForm3 = TLegMainFormOf<3>;
+using TLegMainForm4 = TLegMainFormOf<4>;
 
 }  // namespace hlx::legacy

@@ -59,12 +59,14 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   SetPanel(0, QStringLiteral("Device: ") + r.name);
   SetPanel(2, QStringLiteral("Serial: ") + r.serial);
   SetPanel(1, QStringLiteral("Version: ") + r.version);
+  // Before the generation check: this window shows the model even when it hands over.
+  if (m_gen.model == ModelCheck::SerialAndVersion) ApplyModel(r.serial, r.version);
   m_versionNumbers = ParseVersion(r.version.toStdString());
   // Restarts into the device's generation when it is another one; this
   // instance is ending then and asks nothing more.
   bool restarted = false;
   SelectFormId(m_versionNumbers, &restarted);
-  if (r.caps && !restarted) CheckCapabilities(*r.caps);
+  if (r.caps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(*r.caps);
 }
 
 void TLegMainForm::ApplyId(const std::string& line) {
@@ -79,7 +81,7 @@ void TLegMainForm::ApplyCf(const std::string& line) {
   if (r.hostSpeed && (!m_gen.hostKindTest || ui->cbBaudHost->isEnabled()))
     ui->cbBaudHost->setCurrentIndex(*r.hostSpeed);
   // Each change below runs the control's handler, which sends it back; in field order.
-  if (r.mode) m_mode->button(*r.mode)->setChecked(true);
+  if (r.mode) SelectMode(*r.mode);
   QCheckBox* const rt[kInputs] = {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4};
   for (int field = 3; field <= m_gen.cfFieldCount; ++field) {
     if (field == m_gen.realTimeField) {
@@ -110,7 +112,7 @@ QCheckBox* TLegMainForm::OptionBox(Option option) const {
     case Option::ChannelNumbers: return ui->chbChannelNo;
     case Option::HdgToHdt: return ui->chbHDGXlate;
     case Option::AisOnIn1: return ui->chbAIS;
-    case Option::ChannelIds: return nullptr;  // not in this layout yet
+    case Option::ChannelIds: return ui->chbChannelID;
   }
   return nullptr;
 }
@@ -126,6 +128,11 @@ void TLegMainForm::OptionToggled(Option option, bool on) {
   ui->cbBaudIn1->setCurrentIndex(on ? kAisOnSpeed : kAisOffSpeed);
   Pause(kAisPauseMs);
   SendSentence(InputOneSpeedCommand(ui->cbBaudIn1->currentIndex()));
+}
+
+void TLegMainForm::SelectMode(int index) {
+  // A mode the connected model does not offer is not shown, nor selected.
+  if (QAbstractButton* b = m_mode->button(index); b && !b->isHidden()) b->setChecked(true);
 }
 
 void TLegMainForm::ModeToggled(int index, bool checked) {

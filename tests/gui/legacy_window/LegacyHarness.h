@@ -1,8 +1,9 @@
 #pragma once
-// Drives the real generation-4 window in GUI tests against hlx-sim
-// --generation 4 on a pseudo-terminal: private settings, scripted prompts, a
-// recorded restart request, short-hands for the controls, what the
-// simulator received and what it holds now.
+// Drives the real window of one older generation (4 unless told otherwise)
+// in GUI tests against hlx-sim of the same generation on a pseudo-terminal:
+// private settings, scripted prompts, a recorded restart request,
+// short-hands for the controls, what the simulator received and what it
+// holds now.
 
 #include <QTcpSocket>
 #include <QtTest>
@@ -22,28 +23,30 @@
 
 namespace hlx::test {
 
-class LegacyHarness : public ControlHarness<legacy::TLegMainForm4> {
+class LegacyHarness : public ControlHarness<legacy::TLegMainForm> {
  public:
   QTemporaryDir files;
+  const int generation;
 
-  LegacyHarness() {
+  explicit LegacyHarness(int gen = 4) : generation(gen) {
     QSettings s = Settings();
     s.clear();
-    s.setValue("FormID", FormLegacy4);  // the window of the simulator's generation: no hand-over
+    s.setValue("FormID", generation);  // the window of the simulator's generation: no hand-over
   }
   // Closed while `files` still exists: closing writes the settings and ends a log.
   ~LegacyHarness() {
     if (window && window->isVisible()) window->close();
   }
 
-  // Starts the simulator (generation 4 unless `args` say otherwise) and
+  // Starts the simulator of the harness's generation and
   // creates the window with the simulator's terminal as its only extra port.
   // With `read` the port and 38400 are the stored choice, so the window
   // connects and reads the configuration by itself when it is first shown;
   // without, the port is chosen in the list after the window has started.
   bool Start(const QStringList& args = {}, bool read = true) {
     sim = std::make_unique<SimProcess>(true);
-    if (!sim->start(QStringList{QStringLiteral("--generation"), QStringLiteral("4")} + args)) return false;
+    if (!sim->start(QStringList{QStringLiteral("--generation"), QString::number(generation)} + args))
+      return false;
     qputenv("HLX_EXTRA_PORTS", sim->ptyPath().toLocal8Bit());
     const int port = static_cast<int>(BuildPortList().indexOf(sim->ptyPath()));
     if (port < 0) return false;
@@ -52,16 +55,24 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm4> {
       s.setValue("BaudRate", 3);  // the simulator's 38400
       s.setValue("Port", port + 2);
     }
-    window = std::make_unique<legacy::TLegMainForm4>(prompts);
+    switch (generation) {
+      case 1: window = std::make_unique<legacy::TLegMainForm1>(prompts); break;
+      case 2: window = std::make_unique<legacy::TLegMainForm2>(prompts); break;
+      case 3: window = std::make_unique<legacy::TLegMainForm3>(prompts); break;
+      default: window = std::make_unique<legacy::TLegMainForm4>(prompts); break;
+    }
     window->show();
+    // The last query of "Read Configuration".
+    const QString last = generation == 4 ? QStringLiteral("$PQVXSPQ") : QStringLiteral("$PQVXIDQ");
     if (read)
       return QTest::qWaitFor(
-          [this] { return Check("chbPriority")->isEnabled() && !Sent("$PQVXSPQ").isEmpty(); }, 5000);
+          [this, last] { return Check("chbPriority")->isEnabled() && !Sent(last).isEmpty(); }, 5000);
     QTest::qWait(50);  // the start-up connection finds no port
-    Combo("cbBaudHost")->setCurrentIndex(3);
+    Combo(HostList())->setCurrentIndex(3);
     Choose("cbPort", port);
     return window->ChannelOpen();
   }
+  const char* HostList() const { return generation == 4 ? "cbBaudHost" : "cbBaudRate"; }
   QString Why() const { return sim ? sim->errorText() : QStringLiteral("no simulator"); }
 
   // Lines the simulator received that start with `prefix`, with their checksums.
@@ -111,7 +122,8 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm4> {
     for (int r = 1; r < g->rowCount(); ++r) {
       QString flags;
       for (int c = 0; c < 5; ++c) flags += g->item(r, c)->text();
-      rows << g->item(r, 5)->text() + u' ' + flags + u' ' + g->item(r, 6)->text();
+      rows << g->item(r, 5)->text() + u' ' + flags + u' ' +
+                  (g->columnCount() > 6 ? g->item(r, 6)->text() : "-");
     }
     return rows;
   }

@@ -78,6 +78,18 @@ class HandOverTest : public QObject {
     QTest::newRow("older window, current device")
         << QStringList{"--host-speed", "3"} << 4
         << QStringList{"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D", "$PQVXVER*4E", "$PQVXCFQ*5B"} << 0 << 3;
+    // Round the older generations: only generation 4 reads port speeds.
+    const QStringList read{"$PQVXVER*4E", "$PQVXCFQ*5B"};
+    QTest::newRow("generation-4 window, generation-1 device")
+        << QStringList{"--generation", "1"} << 4 << QStringList{read + QStringList{"$PQVXSPQ*5D"} + read} << 1
+        << 2;
+    QTest::newRow("generation-1 window, generation-2 device")
+        << QStringList{"--generation", "2"} << 1 << QStringList{read + read} << 2 << 2;
+    QTest::newRow("generation-2 window, generation-3 device")
+        << QStringList{"--generation", "3"} << 2 << QStringList{read + read} << 3 << 2;
+    QTest::newRow("generation-3 window, generation-4 device")
+        << QStringList{"--generation", "4"} << 3 << QStringList{read + read + QStringList{"$PQVXSPQ*5D"}} << 4
+        << 2;
   }
   void deviceOfTheOtherGenerationRestartsIntoItsWindow() {
     QFETCH(QStringList, simArgs);

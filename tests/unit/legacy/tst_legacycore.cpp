@@ -1,12 +1,14 @@
 // The older generations' core without a window: commands built from control
 // values, replies split into what they set, the filter list, the capture,
-// the file mapping and the Port value at a hand-over, all as tables.
+// the file mapping, the model layouts and the Port value at a hand-over, all
+// as tables.
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "config/Profile.h"
 #include "legacy/LegacyConfigFile.h"
 #include "legacy/LegacyFilterList.h"
+#include "legacy/LegacyModel.h"
 #include "legacy/LegacyProtocol.h"
 #include "session/VersionCheck.h"
 
@@ -49,6 +51,18 @@ QString Describe(const FileSettings& s) {
   t += u' ';
   for (int v : s.speeds) t += QString::number(v);
   return t;
+}
+
+// "full|simple height boxes": boxes as letters in Option order (S P N I H A),
+// "p" when the priority box is the SeaTalk one, "d" with the divisor column.
+QString Describe(const ModelLayout& l) {
+  QString boxes;
+  for (int o = 0; o < kOptionCount; ++o)
+    if (l.shown[static_cast<std::size_t>(o)]) boxes += QStringLiteral("SPNIHA")[o];
+  return QStringLiteral("%1 %2 %3%4%5")
+      .arg(l.full ? "full" : "simple")
+      .arg(l.optionsHeight)
+      .arg(boxes, l.priorityAsSeaTalk ? "p" : "", l.divisorColumn ? "d" : "");
 }
 
 }  // namespace
@@ -109,6 +123,12 @@ class LegacyCoreTest : public QObject {
                                     << "1-|------|----";
     QTest::newRow("generation 2 layout") << 2 << "$PQVXCF,1,0,1,0,1,1,0110,1"
                                          << "10|10111-|0110";
+    QTest::newRow("generation 1 layout") << 1 << "$PQVXCF,2,1,1,0,1,1000,1"
+                                         << "21|-1011-|1000";
+    QTest::newRow("generation 3 layout, mode AIS") << 3 << "$PQVXCF,1,3,0,1,1,0011,1"
+                                                   << "13|011-1-|0011";
+    QTest::newRow("generation 4 has no mode AIS") << 4 << "$PQVXCF,1,3"
+                                                  << "1-|------|----";
   }
   void cfReply() {
     QFETCH(int, generation);
@@ -206,6 +226,60 @@ class LegacyCoreTest : public QObject {
                  .arg(int(c.hostKind))
                  .arg(c.word),
              result);
+  }
+
+  // Generation 1: serial number and version name the model class, which decides the layout.
+  void modelClass_data() {
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("previous");
+    QTest::addColumn<int>("modelClass");
+    QTest::addColumn<QString>("layout");
+    QTest::newRow("4, version 2: full with HDG") << "40012"
+                                                 << "2.01" << 0 << 19 << "full 89 PNIH";
+    QTest::newRow("4, version 1: full without HDG") << "40012"
+                                                    << "1.42" << 0 << 3 << "full 73 PNI";
+    QTest::newRow("1, version 2: SeaTalk only") << "10012"
+                                                << "2.01" << 0 << 8 << "simple 41 Pp";
+    QTest::newRow("8 keeps the class") << "80012"
+                                       << "2.01" << 19 << 19 << "full 89 PNIH";
+    QTest::newRow("8 after creation") << "8"
+                                      << "2.01" << 0 << 0 << "simple 0 ";
+    QTest::newRow("lower-case a is model 10") << "a0"
+                                              << "2.01" << 3 << 3 << "full 73 PNI";
+    QTest::newRow("upper-case A is model 0") << "A0"
+                                             << "2.01" << 3 << 17 << "full 89 PNIH";
+  }
+  void modelClass() {
+    QFETCH(QString, serial);
+    QFETCH(QString, version);
+    QFETCH(int, previous);
+    QFETCH(int, modelClass);
+    QFETCH(QString, layout);
+    const std::uint16_t c = ModelClassFor(serial, version, static_cast<std::uint16_t>(previous));
+    QCOMPARE(int(c), modelClass);
+    QCOMPARE(Describe(LayoutForModelClass(c)), layout);
+  }
+
+  // Generation 2: the capability word says which parts the model has; bit 7 adds the mode "AIS".
+  void capabilityLayout_data() {
+    QTest::addColumn<int>("word");
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("modes");
+    QTest::newRow("0038 full, SeaTalk, divisor") << 0x0038 << "full 105 SPNIHd" << 3;
+    QTest::newRow("0008 full, no divisor") << 0x0008 << "full 89 PNIH" << 3;
+    QTest::newRow("0080 simple, no options, AIS") << 0x0080 << "simple 0 " << 4;
+    QTest::newRow("8010 simple with SeaTalk") << 0x8010 << "simple 41 S" << 3;
+  }
+  void capabilityLayout() {
+    QFETCH(int, word);
+    QFETCH(QString, layout);
+    QFETCH(int, modes);
+    QCOMPARE(Describe(LayoutForCaps(static_cast<std::uint16_t>(word))), layout);
+    const QStringList items = ModeItems(static_cast<std::uint16_t>(word));
+    QCOMPARE(items.size(), modes);
+    QCOMPARE(items.mid(2),
+             modes == 4 ? QStringList({"Auto Server/Hub", "AIS"}) : QStringList{"Auto Server/Hub"});
   }
 
   // Each step is "sentence flags divisor" added in turn; results and the list after the last.
@@ -328,6 +402,16 @@ class LegacyCoreTest : public QObject {
            "In1=2\r\n[Filter]\r\nRMC=11000\r\n"
         << "000100 m0 0000 [][][][] 00003"
         << "RMC 11000 ";
+    QTest::newRow("generation 2 keeps channel IDs and the mode AIS")
+        << 2
+        << "[Configuration]\r\nSeaTalk=1\r\nChannel IDs=1\r\nHDG Translation=1\r\nAIS Mode=1\r\nMode=3\r\n"
+           "Baud In1=2\r\n[Filter]\r\nGPRMC=01000,2\r\n"
+        << "100110 m3 0000 [][][][] 00003"
+        << "GPRMC 01000 2";
+    QTest::newRow("generation 3 has no channel IDs")
+        << 3 << "[Configuration]\r\nChannel IDs=1\r\nSeaTalk=1\r\n"
+        << "100000 m0 0000 [][][][] 00003"
+        << "GPZDA 11111 ";
   }
   void fileMapping() {
     QFETCH(int, generation);

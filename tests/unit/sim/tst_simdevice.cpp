@@ -204,6 +204,33 @@ class SimDeviceTest : public QObject {
     }
   }
 
+  // Replies to the last command: the older generations' mode "AIS" (capability bit 7), no port speeds.
+  void olderGenerationsAnswerInTheirLayout_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("caps");
+    QTest::addColumn<QString>("commands");
+    QTest::addColumn<QStringList>("replies");
+    QTest::newRow("2: no mode AIS without bit 7")
+        << 2 << "0038"
+        << "PQVXCF,,3;PQVXCFQ" << QStringList{"$PQVXCF,3,0,0,0,0,0,0100,1"};
+    QTest::newRow("2: mode AIS with bit 7")
+        << 2 << "00B8"
+        << "PQVXCF,,3;PQVXCFQ" << QStringList{"$PQVXCF,3,3,0,0,0,0,0100,1"};
+    QTest::newRow("3: no port speeds") << 3 << "8080"
+                                       << "PQVXSP,1;PQVXSPQ" << QStringList{};
+  }
+  void olderGenerationsAnswerInTheirLayout() {
+    QFETCH(int, generation);
+    QFETCH(QString, caps);
+    QFETCH(QString, commands);
+    QFETCH(QStringList, replies);
+    SimSettings s;
+    s.generation = generation;
+    s.caps = caps.toStdString();
+    SimDevice d(s);
+    QCOMPARE(Send(d, commands), replies);
+  }
+
   void wrongChecksumIsIgnoredAndCounted() {
     SimDevice d{SimSettings{}};
     QVERIFY(d.ReceiveLine("$PQVXOP,C,0000A041*00\r\n").empty());
