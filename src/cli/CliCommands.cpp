@@ -46,7 +46,9 @@ void Print(const QString& text) {
   std::fflush(stdout);
 }
 
-void PrintJson(const QJsonObject& o) { Print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)).trimmed()); }
+void PrintJson(const QJsonObject& o) {
+  Print(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)).trimmed());
+}
 
 int UsageError(const QString& text) {
   PrintError(text + QStringLiteral("\n(hlx-cli --help lists the commands)"));
@@ -239,11 +241,12 @@ int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts
   if (cmd.name == QLatin1String("identify")) {
     p.setApplicationDescription(QStringLiteral("Identifies the multiplexer and names its generation."));
   } else if (cmd.name == QLatin1String("dump")) {
-    p.setApplicationDescription(
-        QStringLiteral("Reads the configuration and the filter list into a configuration file of hlx-config."));
+    p.setApplicationDescription(QStringLiteral(
+        "Reads the configuration and the filter list into a configuration file of hlx-config."));
     p.addOption({{"o", "output"}, "Write to FILE instead of standard output.", "FILE"});
   } else if (cmd.name == QLatin1String("diff")) {
-    p.setApplicationDescription(QStringLiteral("Shows what applying FILE would change. Exit code 1: changes."));
+    p.setApplicationDescription(
+        QStringLiteral("Shows what applying FILE would change. Exit code 1: changes."));
     p.addPositionalArgument("FILE", "Configuration file.");
   } else if (cmd.name == QLatin1String("apply")) {
     p.setApplicationDescription(

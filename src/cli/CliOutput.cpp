@@ -42,7 +42,8 @@ QString HostKindName(int hostKind) {
 
 QString GenerationText(const FormChoice& form) {
   if (form.formId != FormMain)
-    return QStringLiteral("legacy generation %1 (served by the legacy window %1 of hlx-config)").arg(form.formId);
+    return QStringLiteral("legacy generation %1 (served by the legacy window %1 of hlx-config)")
+        .arg(form.formId);
   if (!form.supported) return QStringLiteral("current, firmware update required (hlx-cli flash)");
   return QStringLiteral("current (served by hlx-config's main window and hlx-cli)");
 }

@@ -105,7 +105,8 @@ int CliSession::Open(const ConnectOptions& options) {
       if (m_comm->Open(ChSerial, options.address, options.speedIndex) == ChClosed) {
         const int error = m_comm->LastOpenErrno();
         m_prompts.Inform(QString::fromLatin1(kOpenFailedText));
-        if (!m_comm->LastOpenError().isEmpty()) m_prompts.Inform(m_comm->LastOpenError(), {}, PromptIcon::Error);
+        if (!m_comm->LastOpenError().isEmpty())
+          m_prompts.Inform(m_comm->LastOpenError(), {}, PromptIcon::Error);
         const QString advice = SerialOpenAdvice(options.address, error);
         if (!advice.isEmpty()) m_prompts.Inform(advice, {}, PromptIcon::Warning);
         return ExitConnection;
@@ -166,7 +167,8 @@ void CliSession::HandleVerReply(const std::string& line) {
   m_verSeen = true;
   if (m_identity.ver.hasCaps) {
     if (!m_identity.caps.supported)
-      m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QStringLiteral("HLXConfig"), PromptIcon::Warning);
+      m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QStringLiteral("HLXConfig"),
+                       PromptIcon::Warning);
     else
       m_core->HostKind = m_identity.caps.hostKind;
   }
@@ -189,7 +191,8 @@ int CliSession::ReadConfiguration() {
   m_readAfterVer = false;
   if (identified != ExitOk) return identified;
   if (m_identity.form.formId != FormMain) {
-    m_prompts.Inform(QString::fromLatin1(kOtherGeneration).arg(m_identity.ver.version), {}, PromptIcon::Error);
+    m_prompts.Inform(QString::fromLatin1(kOtherGeneration).arg(m_identity.ver.version), {},
+                     PromptIcon::Error);
     return ExitGeneration;
   }
   if (!m_identity.form.supported) {

@@ -16,10 +16,10 @@
 #include "config/DeviceConfig.h"
 #include "config/FilterList.h"
 #include "firmware/FwUpdate.h"
+#include "link/Comms.h"
 #include "session/ConnectionRules.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
-#include "link/Comms.h"
 #include "session/VersionCheck.h"
 
 namespace hlx {
@@ -43,7 +43,7 @@ enum ExitCode : int {
 
 struct ConnectOptions {
   enum Kind { None, Serial, Tcp, Udp } kind = None;
-  QString address;  // port name or host
+  QString address;                      // port name or host
   int speedIndex = kDefaultSpeedIndex;  // index of the host speed list; kBaudAutomatic searches
 };
 
@@ -106,7 +106,9 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
 
   // Every line the dispatcher shows (the traffic view's feed).
   void SetLineSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
-  void SetProgressSink(std::function<void(int position, int maximum)> sink) { m_progressSink = std::move(sink); }
+  void SetProgressSink(std::function<void(int position, int maximum)> sink) {
+    m_progressSink = std::move(sink);
+  }
 
  protected:
   bool event(QEvent* event) override;

@@ -16,7 +16,8 @@ void ConsolePrompts::Inform(const QString& text, const QString&, PromptIcon icon
 
 bool ConsolePrompts::AskYesNo(const QString& text, const QString&, PromptIcon) {
   PrintError(text);
-  PrintError(m_yes ? QStringLiteral("Answered yes (--yes).") : QStringLiteral("Answered no (--yes answers yes)."));
+  PrintError(m_yes ? QStringLiteral("Answered yes (--yes).")
+                   : QStringLiteral("Answered no (--yes answers yes)."));
   return m_yes;
 }
 

@@ -20,8 +20,11 @@ class ConsolePrompts : public UserPrompts {
   void Inform(const QString& text, const QString& caption = {},
               PromptIcon icon = PromptIcon::Information) override;
   bool AskYesNo(const QString& text, const QString& caption, PromptIcon icon = PromptIcon::Warning) override;
-  QString OpenFile(const QString&, const QStringList&, int = 0, const QString& = {}) override { return m_file; }
-  QString SaveFile(const QString&, const QStringList&, int = 0, const QString& = {}, const QString& = {}) override {
+  QString OpenFile(const QString&, const QStringList&, int = 0, const QString& = {}) override {
+    return m_file;
+  }
+  QString SaveFile(const QString&, const QStringList&, int = 0, const QString& = {},
+                   const QString& = {}) override {
     return m_file;
   }
 

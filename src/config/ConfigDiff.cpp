@@ -14,7 +14,8 @@ const QStringList kInputModeNames = {"NMEA",         "NMEA (ERR)", "NMEA (CR/LF)
                                      "Text to PTXT", "Plain Text", "SeaTalk"};
 const QStringList kHostDataNames = {"No", "Yes", "Override"};
 const QStringList kPrioTimeoutNames = {"1 sec.", "2 sec.", "3 sec.", "5 sec.", "10 sec.", "30 sec."};
-const QStringList kSpeedSlots = {"In 1 speed", "In 2 speed", "In 3 speed", "In 4 / Out 1 speed", "Out 2 speed"};
+const QStringList kSpeedSlots = {"In 1 speed", "In 2 speed", "In 3 speed", "In 4 / Out 1 speed",
+                                 "Out 2 speed"};
 const QStringList kChannelNames = {"In 1", "In 2", "In 3", "In 4", "NMEA Conversions"};
 const QStringList kSourceNames = {"H", "In1", "In2", "In3", "In4", "Conv"};
 const QStringList kOutputNames = {"Out1", "Out2", "PC", "W"};
@@ -44,6 +45,11 @@ constexpr OptionName kOptionNames[] = {
 
 QString ListName(const QStringList& names, int index) {
   return index >= 0 && index < names.size() ? names[index] : QStringLiteral("(item %1)").arg(index);
+}
+
+// As the talker edits show it: "-" for none.
+QString TalkerText(const std::string& id) {
+  return id.empty() ? QStringLiteral("-") : QString::fromStdString(id);
 }
 
 QString OnOff(bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); }
@@ -85,8 +91,7 @@ std::vector<ConfigChange> DiffConfiguration(const DeviceConfig& from, const Filt
         ListName(kInputModeNames, to.InputMode[i]));
   for (int i = 0; i < kChannelCount; ++i) {
     const QString channel = kChannelNames[i];
-    add(channel + QStringLiteral(" talker ID"), QString::fromStdString(from.TalkerId[i]),
-        QString::fromStdString(to.TalkerId[i]));
+    add(channel + QStringLiteral(" talker ID"), TalkerText(from.TalkerId[i]), TalkerText(to.TalkerId[i]));
     add(channel + QStringLiteral(" real time"), OnOff(from.RealTime[i]), OnOff(to.RealTime[i]));
     add(channel + QStringLiteral(" to Out 1"), OnOff(from.RouteOut1[i]), OnOff(to.RouteOut1[i]));
     add(channel + QStringLiteral(" to Out 2"), OnOff(from.RouteOut2[i]), OnOff(to.RouteOut2[i]));
