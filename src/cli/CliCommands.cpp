@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -275,7 +276,10 @@ int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts
   rest[0] = QStringLiteral("hlx-cli ") + cmd.name;
   if (!p.parse(rest)) return UsageError(p.errorText());
   if (p.isSet("help")) {
-    Print(p.helpText());
+    // The parser names the program by its path; the command belongs there too.
+    QString help = p.helpText();
+    help.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("hlx-cli ") + cmd.name);
+    Print(help.trimmed());
     return ExitOk;
   }
   if (ports) {

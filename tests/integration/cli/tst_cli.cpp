@@ -34,12 +34,14 @@ Result RunCli(const QStringList& args, int interruptAfterMs = -1) {
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
   }
   if (!p.waitForFinished(90000)) p.kill();
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromLocal8Bit(p.readAllStandardOutput()),
           QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 QStringList Channel(const SimProcess& sim, const QString& kind) {
-  return kind == QLatin1String("pty") ? QStringList{"--port", sim.ptyPath()} : QStringList{"--tcp", sim.address()};
+  return kind == QLatin1String("pty") ? QStringList{"--port", sim.ptyPath()}
+                                      : QStringList{"--tcp", sim.address()};
 }
 
 // The model as the simulator reports it, read by the window's own read-back table.
@@ -55,8 +57,9 @@ void EditFile(const QString& name, const QStringList& edits) {
   QString text = QString::fromLatin1(hlx::test::ReadAll(name));
   for (const QString& edit : edits) {
     const QString key = edit.section(QLatin1Char('='), 0, 0);
-    const QRegularExpression line(QStringLiteral("^") + QRegularExpression::escape(key) + QStringLiteral("=[^\r\n]*"),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression line(
+        QStringLiteral("^") + QRegularExpression::escape(key) + QStringLiteral("=[^\r\n]*"),
+        QRegularExpression::MultilineOption);
     QVERIFY2(text.contains(line), qPrintable(key));
     text.replace(line, edit);
   }
@@ -87,32 +90,41 @@ void TestCli::identifyAndRefusals_data() {
   QTest::addColumn<QStringList>("cliArgs");
   QTest::addColumn<int>("code");
   QTest::addColumn<QStringList>("texts");  // each in standard output or error
+  QTest::addColumn<int>("interruptAfterMs");
 
-  QTest::newRow("pty: identify as JSON") << "pty" << QStringList{} << QStringList{"identify", "--json"} << 0
-                                         << QStringList{"\"name\": \"HLX2000\"", "\"version\": \"3.33.1\"",
-                                                        "\"serial\": \"20261206\"", "\"capabilities\": \"8041\"",
-                                                        "\"hostKind\": \"USB\"", "\"generation\": 0"};
+  QTest::newRow("pty: identify as JSON")
+      << "pty" << QStringList{} << QStringList{"identify", "--json"} << 0
+      << QStringList{"\"name\": \"HLX2000\"",      "\"version\": \"3.33.1\"", "\"serial\": \"20261206\"",
+                     "\"capabilities\": \"8041\"", "\"hostKind\": \"USB\"",   "\"generation\": 0"}
+      << -1;
   QTest::newRow("tcp: identify an Ethernet model")
       << "tcp" << QStringList{"--name", "HLX4000", "--caps", "8042"} << QStringList{"identify"} << 0
-      << QStringList{"Name:          HLX4000", "Host port:     Ethernet", "Generation:    current"};
+      << QStringList{"Name:          HLX4000", "Host port:     Ethernet", "Generation:    current"} << -1;
   QTest::newRow("pty: the speed search finds 19200")
-      << "pty" << QStringList{"--host-speed", "2", "--pace"} << QStringList{"identify", "--speed", "auto"} << 0
-      << QStringList{"Name:          HLX2000"};
+      << "pty" << QStringList{"--host-speed", "2", "--pace"} << QStringList{"identify", "--speed", "auto"}
+      << 0 << QStringList{"Name:          HLX2000"} << -1;
   QTest::newRow("pty: a legacy device is identified")
-      << "pty" << QStringList{"--generation", "4"} << QStringList{"identify", "--json", "--speed", "38400"} << 0
-      << QStringList{"\"generation\": 4", "\"current\": false", "\"version\": \"2.12.0\""};
+      << "pty" << QStringList{"--generation", "4"} << QStringList{"identify", "--json", "--speed", "38400"}
+      << 0 << QStringList{"\"generation\": 4", "\"current\": false", "\"version\": \"2.12.0\""} << -1;
   QTest::newRow("pty: a legacy device is not dumped")
       << "pty" << QStringList{"--generation", "4"} << QStringList{"dump", "--speed", "38400"} << 4
-      << QStringList{"firmware 2.12.0 of an older generation"};
+      << QStringList{"firmware 2.12.0 of an older generation"} << -1;
   QTest::newRow("tcp: firmware too old to be configured")
       << "tcp" << QStringList{"--firmware", "3.20.0"} << QStringList{"dump"} << 4
-      << QStringList{"must be updated"};
+      << QStringList{"must be updated"} << -1;
   QTest::newRow("tcp: no answer") << "tcp" << QStringList{"--silent"} << QStringList{"identify"} << 3
-                                  << QStringList{"Multiplexer does not respond"};
-  QTest::newRow("pty: a list without its end") << "pty" << QStringList{"--no-list-end"} << QStringList{"dump"} << 3
-                                               << QStringList{"did not finish sending its configuration"};
-  QTest::newRow("two channels at once") << "tcp" << QStringList{} << QStringList{"identify", "--port", "ttyS0"}
-                                        << 2 << QStringList{"exactly one of --port, --tcp and --udp"};
+                                  << QStringList{"Multiplexer does not respond"} << -1;
+  QTest::newRow("pty: a list without its end")
+      << "pty" << QStringList{"--no-list-end"} << QStringList{"dump"} << 3
+      << QStringList{"did not finish sending its configuration"} << -1;
+  QTest::newRow("two channels at once")
+      << "tcp" << QStringList{} << QStringList{"identify", "--port", "ttyS0"} << 2
+      << QStringList{"exactly one of --port, --tcp and --udp"} << -1;
+  QTest::newRow("apply: an unreadable file")
+      << "tcp" << QStringList{} << QStringList{"apply", "/nonexistent/boat.ini"} << 7
+      << QStringList{"Unable to read /nonexistent/boat.ini"} << -1;
+  QTest::newRow("Ctrl-C while the device stays silent")
+      << "pty" << QStringList{"--silent"} << QStringList{"identify"} << 130 << QStringList{} << 500;
 }
 
 void TestCli::identifyAndRefusals() {
@@ -121,9 +133,10 @@ void TestCli::identifyAndRefusals() {
   QFETCH(QStringList, cliArgs);
   QFETCH(int, code);
   QFETCH(QStringList, texts);
+  QFETCH(int, interruptAfterMs);
   SimProcess sim;
   QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
-  const Result r = RunCli(cliArgs + Channel(sim, channel));
+  const Result r = RunCli(cliArgs + Channel(sim, channel), interruptAfterMs);
   QCOMPARE(r.code, code);
   for (const QString& text : texts) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
 }
@@ -178,8 +191,9 @@ void TestCli::diffApplyAndReadBack_data() {
       << QStringList{} << 0 << "$PQVXSP,R,0,2,1,3,5*";
   QTest::newRow("tcp: an option and a removed rule")
       << "tcp" << QStringList{} << QStringList{"Options=00000040", "HCHDG=", "AIVDO="}
-      << QStringList{"Option TAG Blocks: on -> off", "Filter rule 3: remove AIVDO from H, In1, In2, In3, In4, Conv to "
-                                                     "Out1, Out2, PC, W",
+      << QStringList{"Option TAG Blocks: on -> off",
+                     "Filter rule 3: remove AIVDO from H, In1, In2, In3, In4, Conv to "
+                     "Out1, Out2, PC, W",
                      "Filter rule 4: remove HCHDG from H, In2 to Out1, Out2, PC, Div 2"}
       << QStringList{} << 0 << "$PQVXOP,R,00000040*";
   QTest::newRow("pty: dry run sends nothing") << "pty" << QStringList{} << QStringList{"Mode Out1=2"}
@@ -214,7 +228,8 @@ void TestCli::diffApplyAndReadBack() {
   const Result applied = RunCli(QStringList{"apply", file} + applyArgs + link);
   QCOMPARE(applied.code, applyCode);
   QCOMPARE(applied.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), diff);
-  if (applyCode != 0) QVERIFY2(applied.err.contains(QStringLiteral("does not hold")), qPrintable(applied.err));
+  if (applyCode != 0)
+    QVERIFY2(applied.err.contains(QStringLiteral("does not hold")), qPrintable(applied.err));
   QVERIFY2(sim.queryConfig().join(QLatin1Char('\n')).contains(deviceHolds), qPrintable(deviceHolds));
   // After a checked apply nothing is left to change.
   if (applyCode == 0 && applyArgs.isEmpty()) QCOMPARE(RunCli(QStringList{"diff", file} + link).code, 0);
@@ -228,8 +243,8 @@ void TestCli::monitor_data() {
 
   QTest::newRow("pty: every sentence") << "pty" << QStringList{"--duration", "2"} << "^[$!]\\w{5}," << -1;
   QTest::newRow("tcp: one address, TAG blocks kept")
-      << "tcp" << QStringList{"--duration", "2", "--filter", "--HDG", "--tag"} << "^\\\\s:[^\\\\]*\\\\\\$HCHDG,"
-      << -1;
+      << "tcp" << QStringList{"--duration", "2", "--filter", "--HDG", "--tag"}
+      << "^\\\\s:[^\\\\]*\\\\\\$HCHDG," << -1;
   QTest::newRow("pty: rates") << "pty" << QStringList{"--rates", "--duration", "2.5"}
                               << "^[A-Z]{5} +\\d+\\.\\d/s$" << -1;
   QTest::newRow("tcp: input filter until Ctrl-C") << "tcp" << QStringList{"--input", "2"} << "^[$!]" << 2000;
@@ -241,7 +256,8 @@ void TestCli::monitor() {
   QFETCH(QString, everyLine);
   QFETCH(int, interruptAfterMs);
   SimProcess sim;
-  QVERIFY2(sim.start({"--traffic", "20", "--udp-peer", SimProcess::quietUdpPeer()}), qPrintable(sim.errorText()));
+  QVERIFY2(sim.start({"--traffic", "20", "--udp-peer", SimProcess::quietUdpPeer()}),
+           qPrintable(sim.errorText()));
   const Result r = RunCli(QStringList{"monitor"} + cliArgs + Channel(sim, channel), interruptAfterMs);
   QCOMPARE(r.code, 0);
   const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -260,10 +276,17 @@ void TestCli::flash_data() {
   QTest::addColumn<QStringList>("simArgs");
   QTest::addColumn<int>("code");
   QTest::addColumn<QString>("message");
+  QTest::addColumn<QString>("fileVersion");  // a container of this version instead of the built-in image
 
-  QTest::newRow("pty: built-in image") << "pty" << QStringList{} << 0 << "The firmware update was successful";
+  QTest::newRow("pty: built-in image") << "pty" << QStringList{} << 0 << "The firmware update was successful"
+                                       << "";
   QTest::newRow("tcp: the image CRC does not match")
-      << "tcp" << QStringList{"--loader-fault", "crc-mismatch"} << 6 << "Bootloader: CRC error\nFile CRC: ";
+      << "tcp" << QStringList{"--loader-fault", "crc-mismatch"} << 6 << "Bootloader: CRC error\nFile CRC: "
+      << "";
+  QTest::newRow("tcp: an older file, and no --yes")
+      << "tcp" << QStringList{} << 6
+      << "The version of this firmware file is lower than the version\nof the multiplexer"
+      << "3.0.0";
 }
 
 void TestCli::flash() {
@@ -271,12 +294,22 @@ void TestCli::flash() {
   QFETCH(QStringList, simArgs);
   QFETCH(int, code);
   QFETCH(QString, message);
+  QFETCH(QString, fileVersion);
   SimProcess sim;
   QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
-  const Result r = RunCli(QStringList{"flash", "--builtin"} + Channel(sim, channel));
+  QTemporaryDir dir;
+  QStringList image{"--builtin"};
+  if (!fileVersion.isEmpty()) {
+    image = QStringList{dir.filePath(QStringLiteral("fw.hlx"))};
+    QCOMPARE(QProcess::execute(QStringLiteral(HLX_MKFW_PATH),
+                               {"--version", fileVersion, "--synthetic", "1000", "-o", image[0]}),
+             0);
+  }
+  const Result r = RunCli(QStringList{"flash"} + image + Channel(sim, channel));
   QCOMPARE(r.code, code);
   QVERIFY2(r.err.contains(message), qPrintable(r.err));
-  QVERIFY(r.err.contains(QStringLiteral("Updating Firmware... 0 %")));
+  // Programming begins only once every check has passed.
+  QCOMPARE(r.err.contains(QStringLiteral("Updating Firmware... 0 %")), fileVersion.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
