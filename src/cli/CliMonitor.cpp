@@ -68,7 +68,7 @@ int Monitor(CliSession& s, const QCommandLineParser& p) {
     }
     std::fputs(qPrintable(*text), stdout);
     std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (std::fflush(stdout) == EOF) s.Interrupt();  // the reader is gone (`| head`): end as on Ctrl-C
   });
   if (input > 0) s.SetViewFilter(input);
 
@@ -82,7 +82,7 @@ int Monitor(CliSession& s, const QCommandLineParser& p) {
       for (const auto& [address, count] : counts)
         std::printf("%-10s %8.1f/s\n", qPrintable(address), count / seconds);
       std::printf("\n");
-      std::fflush(stdout);
+      if (std::fflush(stdout) == EOF) s.Interrupt();
       counts.clear();
     });
     ratesTimer.start();

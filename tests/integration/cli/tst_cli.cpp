@@ -80,6 +80,7 @@ class TestCli : public QObject {
   void diffApplyAndReadBack();
   void monitor_data();
   void monitor();
+  void monitorEndsWhenItsReaderGoes();
   void flash_data();
   void flash();
 };
@@ -269,6 +270,23 @@ void TestCli::monitor() {
     const QStringList options = sim.recordedLines().filter(QStringLiteral("$PQVXOP,C,"));
     QCOMPARE(options, (QStringList{"$PQVXOP,C,12,1*4D", "$PQVXOP,C,00001040*56"}));
   }
+}
+
+void TestCli::monitorEndsWhenItsReaderGoes() {
+  SimProcess sim;
+  QVERIFY2(sim.start({"--traffic", "20", "--udp-peer", SimProcess::quietUdpPeer()}),
+           qPrintable(sim.errorText()));
+  QProcess cli, head;
+  cli.setStandardOutputProcess(&head);
+  head.start(QStringLiteral("head"), {"-n", "3"});
+  cli.start(QStringLiteral(HLX_CLI_PATH), {"monitor", "--input", "1", "--port", sim.ptyPath()});
+  QVERIFY(head.waitForFinished(20000));
+  QVERIFY(cli.waitForFinished(20000));
+  QCOMPARE(cli.exitCode(), 0);
+  QCOMPARE(head.readAllStandardOutput().count('\n'), 3);
+  // It ended as on Ctrl-C: the device has its own option word back.
+  QCOMPARE(sim.recordedLines().filter(QStringLiteral("$PQVXOP,C,")).last(),
+           QStringLiteral("$PQVXOP,C,00001040*56"));
 }
 
 void TestCli::flash_data() {
