@@ -1,21 +1,18 @@
 #include "cli/CliCommands.h"
 
-#include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "cli/ConsolePrompts.h"
 #include "config/ConfigDiff.h"
 #include "config/ConfigFile.h"
 #include "link/Comms.h"
-#include "link/Nmeadefs.h"
-#include "session/TrafficView.h"
 
 namespace hlx::cli {
 

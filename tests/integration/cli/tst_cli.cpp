@@ -72,6 +72,7 @@ class TestCli : public QObject {
   Q_OBJECT
 
  private slots:
+  void portsSayWhatStandsInTheWay();
   void identifyAndRefusals_data();
   void identifyAndRefusals();
   void dumpLoadsAsTheDevicesModel_data();
@@ -84,6 +85,24 @@ class TestCli : public QObject {
   void flash_data();
   void flash();
 };
+
+void TestCli::portsSayWhatStandsInTheWay() {
+  SimProcess sim;
+  QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+  QFile held(sim.ptyPath());
+  QVERIFY(held.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+  qputenv("HLX_EXTRA_PORTS", (sim.ptyPath() + QStringLiteral(":/nonexistent/ttyHLX")).toLocal8Bit());
+  const Result r = RunCli({"ports"});
+  qunsetenv("HLX_EXTRA_PORTS");
+  QCOMPARE(r.code, 0);
+  const QStringList lines = r.out.split(QLatin1Char('\n'));
+  QVERIFY2(lines.contains(QStringLiteral("/nonexistent/ttyHLX\tmissing")), qPrintable(r.out));
+  QVERIFY2(lines.filter(sim.ptyPath() + QStringLiteral("\tbusy: in use by "))
+                   .filter(QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid()))
+                   .size() == 1,
+           qPrintable(r.out));
+  QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^(tcp|udp)\t"))).size() == 2);
+}
 
 void TestCli::identifyAndRefusals_data() {
   QTest::addColumn<QString>("channel");
