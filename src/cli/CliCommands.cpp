@@ -211,9 +211,6 @@ int DiffOrApply(CliSession& s, const Command& cmd, bool apply) {
 
 }  // namespace
 
-int Monitor(CliSession& s, const QCommandLineParser& p);
-int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p);
-
 int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts) {
   if (args.size() < 2 || args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h") ||
       args[1] == QLatin1String("help")) {

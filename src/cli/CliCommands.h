@@ -9,6 +9,8 @@
 
 #include "cli/CliSession.h"
 
+class QCommandLineParser;
+
 namespace hlx::cli {
 
 class ConsolePrompts;
@@ -16,6 +18,10 @@ class ConsolePrompts;
 // Runs the command line `args` (program name first). `session` is made by
 // the caller so that a signal handler can interrupt it.
 int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts);
+
+// The two commands that run until stopped (CliMonitor.cpp), on an open session.
+int Monitor(CliSession& s, const QCommandLineParser& p);
+int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p);
 
 // Output helpers (CliOutput.cpp).
 QString HostKindName(int hostKind);

@@ -9,7 +9,6 @@
 
 #include "cli/CliCommands.h"
 #include "cli/ConsolePrompts.h"
-#include "link/Nmeadefs.h"
 #include "session/TrafficView.h"
 
 namespace hlx::cli {

@@ -1,6 +1,5 @@
 #include "cli/CliSession.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
