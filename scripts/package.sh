@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD_DIR=${BUILD_DIR:-build}
-cmake --build "$BUILD_DIR" --target hlx-config hlx-sim hlx-mkfw hlx-config_manpage hlx-sim_manpage hlx-mkfw_manpage
+cmake --build "$BUILD_DIR" --target hlx-config hlx-sim hlx-mkfw hlx-cli hlx-config_manpage hlx-sim_manpage hlx-mkfw_manpage \
+  hlx-cli_manpage
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
 deb=$(realpath "$(ls -t "$BUILD_DIR"/hlx-config_*.deb | head -n 1)")
 echo "Package: $deb"
@@ -16,8 +17,8 @@ echo "Package: $deb"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dpkg-deb -x "$deb" "$stage"
-for f in usr/bin/hlx-config usr/bin/hlx-sim usr/bin/hlx-mkfw usr/share/man/man1/hlx-config.1.gz \
-  usr/share/man/man1/hlx-sim.1.gz usr/share/man/man1/hlx-mkfw.1.gz \
+for f in usr/bin/hlx-config usr/bin/hlx-sim usr/bin/hlx-mkfw usr/bin/hlx-cli usr/share/man/man1/hlx-config.1.gz \
+  usr/share/man/man1/hlx-sim.1.gz usr/share/man/man1/hlx-mkfw.1.gz usr/share/man/man1/hlx-cli.1.gz \
   usr/share/applications/com.quorvane.HLXConfig.desktop usr/share/metainfo/com.quorvane.HLXConfig.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/com.quorvane.HLXConfig.svg; do
   [[ -e "$stage/$f" ]] || { echo "missing from the package: /$f" >&2; exit 1; }
@@ -43,7 +44,7 @@ if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 trap '$SUDO env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq hlx-config >/dev/null; rm -rf "$stage"' EXIT
 dpkg -s hlx-config | grep -q "install ok installed"
-if ldd /usr/bin/hlx-config /usr/bin/hlx-sim /usr/bin/hlx-mkfw | grep "not found"; then exit 1; fi
+if ldd /usr/bin/hlx-config /usr/bin/hlx-sim /usr/bin/hlx-mkfw /usr/bin/hlx-cli | grep "not found"; then exit 1; fi
 
 # The installed container maker writes a container: header, image record and body.
 fw=$(mktemp -d)
@@ -60,6 +61,9 @@ kill "$sim_pid" 2>/dev/null || true
 wait "$sim_pid" 2>/dev/null || true
 grep -q '^ready' "$sim_out" || { cat "$sim_out" >&2; exit 1; }
 rm -f "$sim_out"
+
+# The installed command-line program lists the ports and the network channels.
+/usr/bin/hlx-cli ports | grep -q '^tcp' || { echo "hlx-cli ports failed" >&2; exit 1; }
 
 # The installed program opens its window and keeps running until stopped.
 cfg=$(mktemp -d)

@@ -202,6 +202,7 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
   SimConfig& c = device.Config();
   const bool command = f.At(1) && *f.At(1) == "C";
   const bool answer = !device.Settings().faults.quietCommands;
+  const bool ignored = address == device.Settings().faults.ignoredCommand;
 
   if (address == "PQVXVER") {
     if (!f.At(1) || *f.At(1) != "R") replies.push_back(VerReply(device));
@@ -219,7 +220,7 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
       device.FactoryReset();
   } else if (command) {
     if (address == "PQVXFL") {
-      HandleFl(f, c);  // the list is confirmed by a query, not per rule
+      if (!ignored) HandleFl(f, c);  // the list is confirmed by a query, not per rule
       return;
     }
     static const struct {
@@ -231,7 +232,7 @@ void CurrentDialect::HandleSentence(const std::string& line, SimDevice& device,
                    {"PQVXIN", &HandleIn, &InReply}, {"PQVXOP", &HandleOp, &OpReply}};
     for (const auto& group : kGroups) {
       if (address != group.address) continue;
-      group.apply(f, c);
+      if (!ignored) group.apply(f, c);
       if (answer) replies.push_back(group.reply(c));
       return;
     }

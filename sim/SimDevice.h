@@ -25,6 +25,7 @@ struct SimFaults {
   bool verGarbage = false;     // capability word that is not hexadecimal
   bool noListEnd = false;      // configuration reply without the closing FL
   bool quietCommands = false;  // settings commands are not answered with their reply
+  std::string ignoredCommand;  // commands with this address are answered but change nothing
 };
 
 struct SimSettings {

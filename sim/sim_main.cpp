@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
       {"net-restart", "Milliseconds the network module stays away when it restarts after a change.", "MS",
        "3000"},
       {"net-fault", "Network module fault: silent, short, long, code or reset.", "FAULT"},
+      {"ignore-command",
+       "Answer settings commands with this address (PQVXID, PQVXFL, ...) as usual but change nothing.",
+       "ADDRESS"},
   };
   p.addOptions(valued);
   p.addOptions({
@@ -144,6 +147,7 @@ int main(int argc, char** argv) {
   dev.faults.verGarbage = p.isSet("ver-garbage");
   dev.faults.noListEnd = p.isSet("no-list-end");
   dev.faults.quietCommands = p.isSet("quiet-commands");
+  dev.faults.ignoredCommand = p.value("ignore-command").toStdString();
 
   ServerSettings net;
   if (!net.address.setAddress(p.value("address")) || !net.address.isLoopback())

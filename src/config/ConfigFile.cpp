@@ -7,6 +7,7 @@
 
 #include "config/Profile.h"
 #include "link/Nmeadefs.h"
+#include "session/SessionHost.h"
 
 namespace hlx {
 
@@ -279,6 +280,13 @@ std::vector<PacedSentence> ApplyConfigurationSequence(const DeviceConfig& config
   steps.push_back({OptionWordCommand(config.Options), kApplyPauseMs});
   for (PacedSentence& step : filters.StoreSequence()) steps.push_back(std::move(step));
   return steps;
+}
+
+void ApplyConfiguration(SessionHost& host, const DeviceConfig& config, const FilterList& filters) {
+  for (const PacedSentence& step : ApplyConfigurationSequence(config, filters)) {
+    host.SendSentence(step.Text);
+    host.Pause(step.PauseMs);
+  }
 }
 
 }  // namespace hlx

@@ -14,6 +14,7 @@
 namespace hlx {
 
 class Profile;
+class SessionHost;
 
 inline constexpr int kApplyPauseMs = 50;
 
@@ -63,5 +64,7 @@ QString SaveConfigFile(const QString& fileName, const ConfigFileHeader& header, 
 // ApplyConfiguration: every sentence with the pause after it, in order
 // CF, SP, IN, ID, DR, OP, then the filter list's store sequence.
 std::vector<PacedSentence> ApplyConfigurationSequence(const DeviceConfig& config, const FilterList& filters);
+// Sends that sequence through `host`, pausing after each sentence.
+void ApplyConfiguration(SessionHost& host, const DeviceConfig& config, const FilterList& filters);
 
 }  // namespace hlx

@@ -195,4 +195,8 @@ std::string HostSpeedCommand(int index) {
          (index < 0 ? std::string() : IndexField(static_cast<std::uint8_t>(index), kHostSpeedItems));
 }
 
+std::string OptionRestoreCommand(const DeviceConfig& config, bool known) {
+  return known ? OptionWordCommand(config.Options) : OptionBitCommand(OptChanTag, false);
+}
+
 }  // namespace hlx

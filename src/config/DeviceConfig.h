@@ -89,6 +89,10 @@ std::string OptionBitCommand(int bit, bool value);            // PQVXOP,C,n,1
 std::string OptionWordCommand(std::uint32_t options);         // PQVXOP,C,XXXXXXXX
 // Host port speed (the CF sentence's first field): PQVXCF,C,n.
 std::string HostSpeedCommand(int index);
+// What gives the device its own TAG setting back after a view filter or a
+// capture: the whole word when it was read (`known`), else only the TAG bit
+// switched off (a word that was never read would wipe every option).
+std::string OptionRestoreCommand(const DeviceConfig& config, bool known);
 inline constexpr std::string_view kFactoryResetCommand = "PQVXRESET,1";
 inline constexpr std::string_view kConfigQuery = "PQVXCFQ";
 

@@ -29,6 +29,13 @@ inline constexpr int kHostUsb = 1;
 inline constexpr int kHostEthernet = 2;
 inline constexpr int kHostWireless = 3;
 
+// Messages of the connection, shared by every front end.
+inline constexpr const char* kNoResponseText = "Multiplexer does not respond";
+inline constexpr const char* kOpenFailedText = "Unable to open communication channel";
+inline constexpr const char* kNotSupportedText =
+    "This version of HLXConfig does not support\rthe connected multiplexer.";
+inline constexpr const char* kChannelLostText = "The connection to the multiplexer was closed.";
+
 struct VerReply {
   QString version;       // field 1
   QString name;          // field 2

@@ -83,6 +83,8 @@ class SessionCore : public QObject {
   void StartTimeout(const QString& message);
   void StopTimeout() { m_timeOutTimer.stop(); }
   bool TimeoutRunning() const { return m_timeOutTimer.isActive(); }
+  // Whether the last programming run succeeded.
+  bool Programmed() const { return m_programmed; }
 
   // Dispatches every line the port has queued.
   void DrainRxQueue(TComm* comm);

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -26,6 +27,8 @@ struct VersionNumbers {
 };
 
 VersionNumbers ParseVersion(std::string_view text);
+// major x 65,536 + minor x 256 + release, as firmware containers give their version.
+inline std::uint32_t VersionWord(const VersionNumbers& v) { return v.major << 16 | v.minor << 8 | v.release; }
 
 // Window generation for a firmware version, and whether that firmware is
 // recent enough for the window (false: it must be updated first).

@@ -66,7 +66,7 @@ void TConfigPages::LoadConfiguration(const DeviceConfig& config, const FilterLis
 }
 
 std::string TConfigPages::OptionRestoreCommand() const {
-  return m_optionsKnown ? OptionWordCommand(m_config.Options) : OptionBitCommand(OptChanTag, false);
+  return hlx::OptionRestoreCommand(m_config, m_optionsKnown);
 }
 
 void TConfigPages::CaptureClick() {

@@ -51,9 +51,7 @@ class TConfigPages : public QObject {
   void LoadConfiguration(const DeviceConfig& config, const FilterList& rules);
   // A new device (or none): its option word is unknown until it is read.
   void ForgetOptionWord() { m_optionsKnown = false; }
-  // What gives the device its own TAG setting back after a view filter: the
-  // whole word when it was read, else only the TAG bit switched off (a word
-  // that was never read would wipe every option of the device).
+  // What gives the device its own TAG setting back after a view filter.
   std::string OptionRestoreCommand() const;
 
   // Model -> controls with all dependent-control rules, run with Updating set.

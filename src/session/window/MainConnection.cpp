@@ -16,10 +16,6 @@
 namespace hlx {
 
 namespace {
-const char* const kNoResponse = "Multiplexer does not respond";
-const char* const kOpenFailed = "Unable to open communication channel";
-const char* const kChannelLost = "The connection to the multiplexer was closed.";
-const char* const kNotSupported = "This version of HLXConfig does not support\rthe connected multiplexer.";
 const char* const kUpdateQuestion =
     "This version of HLX-Config requires that you update\rthe firmware in your Halyx.\r\r"
     "Would you like to perform an automatic update now?";
@@ -51,7 +47,7 @@ void TMainForm::Connect() {
         ui->cbPort->setCurrentIndex(-1);
         UpdateControls();  // nothing selected: nothing to connect
         cursor.Restore();
-        m_prompts.Inform(QString::fromLatin1(kOpenFailed));
+        m_prompts.Inform(QString::fromLatin1(kOpenFailedText));
         // Beyond the bare failure, say what to do when the fix is known.
         const QString advice = SerialOpenAdvice(portName, error);
         if (!advice.isEmpty()) m_prompts.Inform(advice, {}, PromptIcon::Warning);
@@ -110,7 +106,7 @@ void TMainForm::ChannelLost() {
   m_pages->DropCapture();
   m_core->ViewFilter = 0;
   EndSession();
-  m_prompts.Inform(QString::fromLatin1(kChannelLost), {}, PromptIcon::Warning);
+  m_prompts.Inform(QString::fromLatin1(kChannelLostText), {}, PromptIcon::Warning);
 }
 
 void TMainForm::ReadConfiguration() {
@@ -121,7 +117,7 @@ void TMainForm::ReadConfiguration() {
   SetUpdating(true);
   m_pages->ClearFilterList();
   RefreshControls(false);
-  m_core->StartTimeout(QString::fromLatin1(kNoResponse));
+  m_core->StartTimeout(QString::fromLatin1(kNoResponseText));
   SendSentence(kVersionQuery);
 }
 
@@ -223,7 +219,8 @@ void TMainForm::CheckCapabilities(const QString& text) {
   const Capabilities caps = ParseCapabilities(text);
   if (caps.valid) m_pages->SetDeviceCaps(caps.word);
   if (!caps.supported) {
-    m_prompts.Inform(QString::fromLatin1(kNotSupported), QStringLiteral("HLXConfig"), PromptIcon::Warning);
+    m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QStringLiteral("HLXConfig"),
+                     PromptIcon::Warning);
     return;
   }
   ui->miSep2->setVisible(caps.updatable);

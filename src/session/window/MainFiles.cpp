@@ -73,12 +73,7 @@ void TMainForm::SaveConfigFile(const QString& name) {
   if (!error.isEmpty()) m_prompts.Inform(error, {}, PromptIcon::Error);
 }
 
-void TMainForm::ApplyConfiguration() {
-  for (const PacedSentence& step : ApplyConfigurationSequence(m_pages->Model(), m_pages->Rules())) {
-    SendSentence(step.Text);
-    Pause(step.PauseMs);
-  }
-}
+void TMainForm::ApplyConfiguration() { hlx::ApplyConfiguration(*this, m_pages->Model(), m_pages->Rules()); }
 
 void TMainForm::StatsClick() {
   const StatsToggleAction action = ToggleStats(m_statsOn);

@@ -33,9 +33,7 @@ void TMainForm::AfterProgramming() {
 
 int TMainForm::HostSpeedIndex() const { return ui->cbBaudHost->currentIndex(); }
 
-std::uint32_t TMainForm::DeviceVersion() const {
-  return m_versionNumbers.major << 16 | m_versionNumbers.minor << 8 | m_versionNumbers.release;
-}
+std::uint32_t TMainForm::DeviceVersion() const { return VersionWord(m_versionNumbers); }
 
 void TMainForm::SetControlsForUpdate(bool enabled) {
   RefreshControls(enabled);

@@ -1,0 +1,264 @@
+#include "cli/CliSession.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "config/ConfigFile.h"
+#include "config/ReadBack.h"
+#include "link/Comms.h"
+#include "link/Nmeadefs.h"
+
+namespace hlx::cli {
+
+namespace {
+constexpr int kPollMs = 20;
+const char* const kReadBackUnfinished = "The multiplexer did not finish sending its configuration";
+const char* const kOtherGeneration =
+    "The multiplexer runs firmware %1 of an older generation; this command serves the current "
+    "generation (firmware 3.33 and later) only";
+const char* const kTooOld =
+    "The multiplexer runs firmware %1, which must be updated before it can be configured (hlx-cli flash)";
+
+qint64 NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+}  // namespace
+
+CliSession::CliSession(UserPrompts& prompts, QObject* parent) : QObject(parent), m_prompts(prompts) {
+  m_core = std::make_unique<SessionCore>(static_cast<SessionEvents&>(*this), m_prompts);
+  m_comm = std::make_unique<TComm>(this);
+  m_core->SetReadBackHandler([this](int id, std::string_view line) {
+    m_lastReadBackMs = NowMs();
+    const ReadBackResult result = ApplyReadBackReply(id, line, m_config, m_rules);
+    if (id == SidOP && result == ReadBackResult::Applied) m_optionsKnown = true;
+    return result == ReadBackResult::ListEnded;
+  });
+  m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
+  connect(m_core.get(), &SessionCore::stateChanged, this, [this] {
+    if (m_wake) m_wake();
+  });
+}
+
+CliSession::~CliSession() {
+  if (m_comm) m_comm->Close();
+}
+
+bool CliSession::ChannelOpen() const { return m_comm && m_comm->ChannelKind() != ChClosed; }
+
+void CliSession::Pause(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool CliSession::event(QEvent* e) {
+  if (e->type() == WM_RXDATA) {
+    m_core->DrainRxQueue(m_comm.get());
+    if (m_wake) m_wake();
+    return true;
+  }
+  if (e->type() == WM_CHANNELLOST) {
+    // Programming notices the loss itself and ends with its own message.
+    if (!m_fw->Programming() && ChannelOpen()) {
+      m_channelLost = true;
+      EndSession();
+      m_prompts.Inform(QString::fromLatin1(kChannelLostText), {}, PromptIcon::Warning);
+    }
+    if (m_wake) m_wake();
+    return true;
+  }
+  return QObject::event(e);
+}
+
+bool CliSession::WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  const qint64 deadline = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(kPollMs);
+  const auto check = [&] {
+    if (done() || m_interrupted || m_channelLost || (deadline >= 0 && NowMs() >= deadline)) loop.quit();
+  };
+  connect(&poll, &QTimer::timeout, &loop, check);
+  const std::function<void()> outer = m_wake;
+  m_wake = [&] { QTimer::singleShot(0, &loop, check); };
+  poll.start();
+  if (!(done() || m_interrupted || m_channelLost)) loop.exec();
+  m_wake = outer;
+  return done();
+}
+
+void CliSession::Interrupt() {
+  m_interrupted = true;
+  // The update stops after the block under way, never in the middle of one.
+  if (m_fw->Programming()) m_fw->Cancel();
+  if (m_wake) m_wake();
+}
+
+int CliSession::Open(const ConnectOptions& options) {
+  try {
+    if (options.kind == ConnectOptions::Tcp) {
+      m_comm->Open(ChTcp, options.address, 0);
+    } else if (options.kind == ConnectOptions::Udp) {
+      m_comm->Open(ChUdp, options.address, 1);
+    } else if (options.kind == ConnectOptions::Serial) {
+      m_speedIndex = options.speedIndex;
+      if (m_comm->Open(ChSerial, options.address, options.speedIndex) == ChClosed) {
+        const int error = m_comm->LastOpenErrno();
+        m_prompts.Inform(QString::fromLatin1(kOpenFailedText));
+        if (!m_comm->LastOpenError().isEmpty())
+          m_prompts.Inform(m_comm->LastOpenError(), {}, PromptIcon::Error);
+        const QString advice = SerialOpenAdvice(options.address, error);
+        if (!advice.isEmpty()) m_prompts.Inform(advice, {}, PromptIcon::Warning);
+        return ExitConnection;
+      }
+      if (options.speedIndex == kBaudAutomatic) {
+        // The window's speed search: one speed per step, each asked for the version.
+        SetState(SessionState::AutoBaud);
+        m_core->AutoBaudIndex = options.speedIndex;
+        QTimer step;
+        step.setInterval(kAutoBaudStepMs);
+        connect(&step, &QTimer::timeout, this, [this] {
+          const int next = NextAutoBaudIndex(m_core->AutoBaudIndex);
+          if (next < 0) {
+            m_core->AutoBaudIndex = -1;
+            SetState(SessionState::Idle);
+            return;
+          }
+          m_core->AutoBaudIndex = next;
+          m_comm->SetSpeed(next);
+          m_speedIndex = next;
+          SendSentence(kVersionQuery);
+        });
+        step.start();
+        WaitFor([this] { return State() != SessionState::AutoBaud; }, -1);
+        if (m_interrupted) return ExitInterrupted;
+      }
+    }
+  } catch (const std::exception& e) {
+    m_prompts.Inform(QString::fromLocal8Bit(e.what()), {}, PromptIcon::Error);
+    return ExitConnection;
+  }
+  return ChannelOpen() ? ExitOk : ExitConnection;
+}
+
+void CliSession::EndAutoBaud(int autoBaudIndex) {
+  if (autoBaudIndex >= 0) m_speedIndex = autoBaudIndex;
+}
+
+int CliSession::Identify() {
+  if (!ChannelOpen()) return ExitConnection;
+  m_verSeen = false;
+  m_core->HostKind = -1;
+  SetState(SessionState::Identify);
+  m_core->StartTimeout(QString::fromLatin1(kNoResponseText));
+  SendSentence(kVersionQuery);
+  WaitFor([this] { return State() != SessionState::Identify; }, -1);
+  if (m_interrupted) return ExitInterrupted;
+  return m_verSeen ? ExitOk : ExitConnection;
+}
+
+void CliSession::HandleVerReply(const std::string& line) {
+  m_core->StopTimeout();
+  m_identity.ver = ParseVerReply(line);
+  m_identity.version = ParseVersion(m_identity.ver.version.toStdString());
+  m_identity.form = FormChoiceFor(m_identity.version);
+  m_identity.caps = m_identity.ver.hasCaps ? ParseCapabilities(m_identity.ver.caps) : Capabilities{};
+  m_identified = true;
+  m_verSeen = true;
+  if (m_identity.ver.hasCaps) {
+    if (!m_identity.caps.supported)
+      m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QStringLiteral("HLXConfig"),
+                       PromptIcon::Warning);
+    else
+      m_core->HostKind = m_identity.caps.hostKind;
+  }
+  if (State() == SessionState::Identify && m_readAfterVer && m_identity.form.formId == FormMain &&
+      m_identity.form.supported) {
+    m_lastReadBackMs = NowMs();
+    SetState(SessionState::ReadConfig);
+    SendSentence(kConfigQuery);
+  } else {
+    SetState(SessionState::Idle);
+  }
+}
+
+int CliSession::ReadConfiguration() {
+  if (!ChannelOpen()) return ExitConnection;
+  m_rules.Clear();
+  m_readAfterVer = true;
+  SetUpdating(true);
+  const int identified = Identify();
+  m_readAfterVer = false;
+  if (identified != ExitOk) return identified;
+  if (m_identity.form.formId != FormMain) {
+    m_prompts.Inform(QString::fromLatin1(kOtherGeneration).arg(m_identity.ver.version), {},
+                     PromptIcon::Error);
+    return ExitGeneration;
+  }
+  if (!m_identity.form.supported) {
+    m_prompts.Inform(QString::fromLatin1(kTooOld).arg(m_identity.ver.version), {}, PromptIcon::Error);
+    return ExitGeneration;
+  }
+  // The window waits for the end of the list as long as it takes; a script
+  // cannot, so a list that stops coming counts as no answer.
+  WaitFor(
+      [this] { return State() != SessionState::ReadConfig || NowMs() - m_lastReadBackMs > kReplyTimeoutMs; },
+      -1);
+  if (m_interrupted) return ExitInterrupted;
+  if (State() == SessionState::ReadConfig) {
+    SetState(SessionState::Idle);
+    m_prompts.Inform(QString::fromLatin1(kReadBackUnfinished), {}, PromptIcon::Error);
+    return ExitConnection;
+  }
+  return m_channelLost ? ExitConnection : ExitOk;
+}
+
+void CliSession::Apply(const DeviceConfig& config, const FilterList& rules) {
+  hlx::ApplyConfiguration(*this, config, rules);
+}
+
+void CliSession::SetViewFilter(int input) {
+  m_core->ViewFilter = input;
+  if (input == 0)
+    SendSentence(OptionRestoreCommand(m_config, m_optionsKnown));
+  else
+    SendSentence(OptionBitCommand(OptChanTag, true));
+}
+
+void CliSession::Disconnect() {
+  if (!ChannelOpen()) return;
+  if (m_core->ViewFilter > 0) {
+    SendSentence(OptionRestoreCommand(m_config, m_optionsKnown));
+    m_core->ViewFilter = 0;
+  }
+  EndSession();
+}
+
+void CliSession::EndSession() {
+  m_fw->SessionEnded();
+  m_comm->Close();
+  m_core->StopTimeout();
+  m_core->AutoBaudIndex = -1;
+  SetState(SessionState::Idle);
+  m_core->HostKind = -1;
+}
+
+void CliSession::ShowLine(const std::string& line) {
+  if (m_sink) m_sink(line);
+}
+
+void CliSession::Transmit(std::string_view text) {
+  m_comm->Send(text);
+  if (ChannelOpen() && !m_comm->LastSendError().isEmpty())
+    m_prompts.Inform(m_comm->LastSendError(), {}, PromptIcon::Warning);
+}
+
+int CliSession::Flash(bool builtIn) {
+  m_verSeen = false;
+  m_fw->Start(builtIn);
+  if (State() != SessionState::FwLoader) return m_interrupted ? ExitInterrupted : ExitFirmware;
+  WaitFor([this] { return State() == SessionState::Idle; }, -1);
+  if (m_interrupted) return ExitInterrupted;
+  return m_core->Programmed() && m_verSeen ? ExitOk : ExitFirmware;
+}
+
+}  // namespace hlx::cli
