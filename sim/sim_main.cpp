@@ -21,6 +21,7 @@ int g_signalPipe[2] = {-1, -1};
 constexpr char kGen4Firmware[] = "2.12.0";
 constexpr char kGen4Caps[] = "8000";  // bit 15: served by this program; host port kind 0: serial
 constexpr int kGen4HostSpeed = 3;     // 38400
+constexpr char kWifiCaps[] = "8043";  // served by this program, updatable, host port kind 3: wireless
 
 // The signal number travels through the pipe to the event loop.
 void OnSignal(int signal) {
@@ -104,6 +105,11 @@ int main(int argc, char** argv) {
       {"net-restart", "Milliseconds the network module stays away when it restarts after a change.", "MS",
        "3000"},
       {"net-fault", "Network module fault: silent, short, long, code or reset.", "FAULT"},
+      {"wifi-ftp-port",
+       "Port of the host's FTP server that the wireless module fetches its update from (needs "
+       "--wifi-module).",
+       "PORT", "21"},
+      {"wifi-store", "Folder where the wireless module keeps a fetched update (needs --wifi-module).", "DIR"},
   };
   p.addOptions(valued);
   p.addOptions({
@@ -115,6 +121,10 @@ int main(int argc, char** argv) {
       {"verbose", "Print every received line on stderr."},
       {"start-in-loader", "Start in the bootloader, as after a failed update."},
       {"pace", "Move bytes on the pseudo-terminal no faster than a wire at the speed set on it."},
+      {"wifi-module",
+       "Be the WiFi model (host port kind 3 in the default capability word, 8043): on "
+       "$PQVXWI,U,<file>,<host> "
+       "the wireless module fetches the file by FTP and then sends $PQVXWI,RDY. Prints \"wifi <event>\"."},
   });
   p.process(app);
 
@@ -130,6 +140,7 @@ int main(int argc, char** argv) {
   dev.name = p.value("name").toStdString();
   dev.serial = p.value("serial").toStdString();
   dev.caps = valueOr("caps", kGen4Caps).toStdString();
+  if (p.isSet("wifi-module") && !p.isSet("caps")) dev.caps = kWifiCaps;
   dev.hostSpeed = gen4 && !p.isSet("host-speed")
                       ? kGen4HostSpeed
                       : IntOption(p, "host-speed", 0, gen4 ? 3 : kHostSpeedCount - 1);
@@ -182,6 +193,15 @@ int main(int argc, char** argv) {
     Fail(QStringLiteral("--net-restart and --net-fault need --net-module"));
   }
 
+  if (p.isSet("wifi-module")) {
+    WirelessSettings wireless;
+    wireless.ftpPort = static_cast<quint16>(IntOption(p, "wifi-ftp-port", 1, 65535));
+    wireless.storeDir = p.value("wifi-store");
+    net.wireless = wireless;
+  } else if (p.isSet("wifi-ftp-port") || p.isSet("wifi-store")) {
+    Fail(QStringLiteral("--wifi-ftp-port and --wifi-store need --wifi-module"));
+  }
+
   if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
@@ -223,6 +243,10 @@ int main(int argc, char** argv) {
   });
   QObject::connect(server.get(), &SimServer::netEvent, [](const QString& text) {
     std::printf("net %s\n", qPrintable(text));
+    std::fflush(stdout);
+  });
+  QObject::connect(server.get(), &SimServer::wifiEvent, [](const QString& text) {
+    std::printf("wifi %s\n", qPrintable(text));
     std::fflush(stdout);
   });
   for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));

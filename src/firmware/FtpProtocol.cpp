@@ -45,9 +45,8 @@ FtpCommand ParseFtpCommand(const QByteArray& line) {
 }
 
 bool IsFtpWriteVerb(const QByteArray& verb) {
-  static const std::array<const char*, 13> kWriteVerbs = {"STOR", "STOU", "APPE", "DELE", "RMD",
-                                                          "XRMD", "MKD",  "XMKD", "RNFR", "RNTO",
-                                                          "SITE", "ALLO", "SMNT"};
+  static const std::array<const char*, 13> kWriteVerbs = {
+      "STOR", "STOU", "APPE", "DELE", "RMD", "XRMD", "MKD", "XMKD", "RNFR", "RNTO", "SITE", "ALLO", "SMNT"};
   for (const char* v : kWriteVerbs)
     if (verb == v) return true;
   return false;
@@ -99,8 +98,7 @@ std::optional<FtpHostPort> ParseEprtArgument(const QByteArray& argument) {
   if (delimiter < 33 || delimiter > 126) return std::nullopt;
   const QList<QByteArray> parts = argument.split(delimiter);
   // "|1|a.b.c.d|port|" splits into "", "1", address, port, "".
-  if (parts.size() != 5 || !parts[0].isEmpty() || !parts[4].isEmpty() || parts[1] != "1")
-    return std::nullopt;
+  if (parts.size() != 5 || !parts[0].isEmpty() || !parts[4].isEmpty() || parts[1] != "1") return std::nullopt;
   const std::optional<QHostAddress> address = DottedAddress(parts[2].split('.'));
   const std::optional<uint> port = Decimal(parts[3], 5, 65535);
   if (!address || !port) return std::nullopt;

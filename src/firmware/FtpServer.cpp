@@ -38,7 +38,10 @@ class Session : public QObject {
   Session(QTcpSocket* control, const FtpLimits& limits, std::shared_ptr<FtpRootFolder> root,
           std::function<void(Session*)> finished, QObject* parent)
       : QObject(parent),
-        m_control(control), m_limits(limits), m_root(std::move(root)), m_finished(std::move(finished)) {
+        m_control(control),
+        m_limits(limits),
+        m_root(std::move(root)),
+        m_finished(std::move(finished)) {
     m_control->setParent(this);
     m_idle.setSingleShot(true);
     m_idle.setInterval(m_limits.idleMs);
@@ -120,9 +123,9 @@ class Session : public QObject {
       return Reply("230 User logged in, proceed.");
     }
     if (v == "SYST") return Reply("215 WIN32");
-    static const std::set<QByteArray> kKnown = {"TYPE", "MODE", "STRU", "PWD",  "XPWD", "CWD",
-                                                "XCWD", "CDUP", "XCUP", "PASV", "EPSV", "PORT",
-                                                "EPRT", "SIZE", "RETR"};
+    static const std::set<QByteArray> kKnown = {"TYPE", "MODE", "STRU", "PWD",  "XPWD",
+                                                "CWD",  "XCWD", "CDUP", "XCUP", "PASV",
+                                                "EPSV", "PORT", "EPRT", "SIZE", "RETR"};
     if (!kKnown.count(v)) return Reply(kUnknown);
     if (!m_loggedIn) return Reply(kNotLoggedIn);
     const QByteArray arg = c.argument.toUpper();
@@ -132,11 +135,11 @@ class Session : public QObject {
       return Reply("504 Command not implemented for that parameter.");
     }
     if (v == "MODE") return Reply(arg == "S" ? "200 Mode set to S." : "504 Only stream mode is supported.");
-    if (v == "STRU") return Reply(arg == "F" ? "200 Structure set to F." : "504 Only file structure is supported.");
+    if (v == "STRU")
+      return Reply(arg == "F" ? "200 Structure set to F." : "504 Only file structure is supported.");
     if (v == "PWD" || v == "XPWD") return Reply("257 \"/\" is the current directory.");
     // Every directory is the one folder: the client stays at "/" and may go on.
-    if (v == "CWD" || v == "XCWD" || v == "CDUP" || v == "XCUP")
-      return Reply("250 Directory changed to /.");
+    if (v == "CWD" || v == "XCWD" || v == "CDUP" || v == "XCUP") return Reply("250 Directory changed to /.");
     if (v == "PASV") return Passive(false, arg);
     if (v == "EPSV") return Passive(true, arg);
     if (v == "PORT" || v == "EPRT") return Active(v == "EPRT", c.argument);
@@ -150,7 +153,8 @@ class Session : public QObject {
 
   void Passive(bool extended, const QByteArray& arg) {
     if (extended && arg == "ALL") return Reply("200 EPSV ALL ok.");
-    if (extended && !arg.isEmpty() && arg != "1") return Reply("522 Network protocol not supported, use (1).");
+    if (extended && !arg.isEmpty() && arg != "1")
+      return Reply("522 Network protocol not supported, use (1).");
     EndData();
     m_passive = new QTcpServer(this);
     m_passive->setMaxPendingConnections(1);
@@ -188,7 +192,8 @@ class Session : public QObject {
   }
 
   void Active(bool extended, const QByteArray& argument) {
-    const std::optional<FtpHostPort> target = extended ? ParseEprtArgument(argument) : ParsePortArgument(argument);
+    const std::optional<FtpHostPort> target =
+        extended ? ParseEprtArgument(argument) : ParsePortArgument(argument);
     if (!target) return Reply(kBadArguments);
     // No data sent to a third host, nor to a privileged port of the client.
     if (target->address != m_control->peerAddress() || target->port < kLowestActivePort)
@@ -296,7 +301,8 @@ class Session : public QObject {
 
 class FtpServer::Engine : public QObject {
  public:
-  Engine(const FtpLimits& limits, std::shared_ptr<FtpRootFolder> root) : m_limits(limits), m_root(std::move(root)) {}
+  Engine(const FtpLimits& limits, std::shared_ptr<FtpRootFolder> root)
+      : m_limits(limits), m_root(std::move(root)) {}
 
   bool Listen(const QHostAddress& address, quint16 port, QAbstractSocket::SocketError& error, QString& text,
               quint16& bound) {
@@ -331,9 +337,12 @@ class FtpServer::Engine : public QObject {
         QTimer::singleShot(kCloseGraceMs, socket, [socket] { socket->abort(); });
         continue;
       }
-      m_sessions.insert(new Session(socket, m_limits, m_root, [this](Session* s) {
-        if (m_sessions.erase(s)) s->deleteLater();
-      }, this));
+      m_sessions.insert(new Session(
+          socket, m_limits, m_root,
+          [this](Session* s) {
+            if (m_sessions.erase(s)) s->deleteLater();
+          },
+          this));
     }
   }
 
@@ -378,7 +387,9 @@ bool FtpServer::Start(const QHostAddress& address, quint16 port, QAbstractSocket
 
 void FtpServer::Stop() {
   if (!m_thread) return;
-  if (m_engine) QMetaObject::invokeMethod(m_engine, [engine = m_engine] { engine->Close(); }, Qt::BlockingQueuedConnection);
+  if (m_engine)
+    QMetaObject::invokeMethod(
+        m_engine, [engine = m_engine] { engine->Close(); }, Qt::BlockingQueuedConnection);
   m_engine = nullptr;
   m_thread->quit();
   m_thread->wait();

@@ -63,7 +63,8 @@ void CheckAddress(const QByteArray& argument) {
   }
   if (const std::optional<FtpHostPort> e = ParseEprtArgument(argument)) {
     FUZZ_CHECK(e->address.protocol() == QAbstractSocket::IPv4Protocol);
-    const QByteArray text = "|1|" + e->address.toString().toLatin1() + '|' + QByteArray::number(e->port) + '|';
+    const QByteArray text =
+        "|1|" + e->address.toString().toLatin1() + '|' + QByteArray::number(e->port) + '|';
     const std::optional<FtpHostPort> again = ParseEprtArgument(text);
     FUZZ_CHECK(again && again->address == e->address && again->port == e->port);
   }

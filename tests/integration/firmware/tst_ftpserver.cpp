@@ -42,7 +42,8 @@ struct Client {
 
 QByteArray ReadUntilClosed(QTcpSocket& data) {
   QByteArray all;
-  while (data.state() == QAbstractSocket::ConnectedState && data.waitForReadyRead(5000)) all += data.readAll();
+  while (data.state() == QAbstractSocket::ConnectedState && data.waitForReadyRead(5000))
+    all += data.readAll();
   return all + data.readAll();
 }
 
@@ -110,10 +111,12 @@ class FtpServerTest : public QObject {
       const QRegularExpression pasv(QStringLiteral("^227 .*\\((\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)\\)"));
       const QRegularExpressionMatch m = pasv.match(QString::fromLatin1(reply));
       QVERIFY2(m.hasMatch(), reply);
-      QCOMPARE(m.captured(1) + '.' + m.captured(2) + '.' + m.captured(3) + '.' + m.captured(4), kHost.toString());
+      QCOMPARE(m.captured(1) + '.' + m.captured(2) + '.' + m.captured(3) + '.' + m.captured(4),
+               kHost.toString());
       data.connectToHost(kHost, static_cast<quint16>(m.captured(5).toUInt() * 256 + m.captured(6).toUInt()));
     } else if (setup == "EPSV") {
-      const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^229 .*\\(\\|\\|\\|(\\d+)\\|\\)")).match(QString::fromLatin1(reply));
+      const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^229 .*\\(\\|\\|\\|(\\d+)\\|\\)"))
+                                            .match(QString::fromLatin1(reply));
       QVERIFY2(m.hasMatch(), reply);
       data.connectToHost(kHost, static_cast<quint16>(m.captured(1).toUInt()));
     } else {
@@ -121,8 +124,8 @@ class FtpServerTest : public QObject {
       QVERIFY(listener.listen(c.control.localAddress()));
       const quint16 p = listener.serverPort();
       const QByteArray a = c.control.localAddress().toString().toLatin1();
-      QCOMPARE(setup == "PORT" ? c.Do("PORT " + QByteArray(a).replace('.', ',') + ',' + QByteArray::number(p >> 8) + ',' +
-                                      QByteArray::number(p & 0xFF))
+      QCOMPARE(setup == "PORT" ? c.Do("PORT " + QByteArray(a).replace('.', ',') + ',' +
+                                      QByteArray::number(p >> 8) + ',' + QByteArray::number(p & 0xFF))
                                : c.Do("EPRT |1|" + a + '|' + QByteArray::number(p) + '|'),
                "200 " + setup + " command successful.");
     }
@@ -152,15 +155,17 @@ class FtpServerTest : public QObject {
                           "RETR ..\\secret.txt", "RETR \xC0\xAE\xC0\xAE/secret.txt", "RETR //etc/passwd",
                           "RETR out.img", "RETR sub", "RETR missing.img", "RETR wifi.img\x01", "RETR "})
       QTest::newRow(c) << QByteArray(c) << noFile;
-    QTest::newRow("SIZE through a link out") << QByteArray("SIZE out.img") << QByteArray("550 Could not get file size.");
+    QTest::newRow("SIZE through a link out")
+        << QByteArray("SIZE out.img") << QByteArray("550 Could not get file size.");
     QTest::newRow("unknown") << QByteArray("LIST") << QByteArray("500 Syntax error, command unrecognized.");
     QTest::newRow("PORT to a third host")
         << QByteArray("PORT 127,0,0,71,200,1") << QByteArray("500 Illegal PORT command.");
-    QTest::newRow("PORT to a privileged port") << QByteArray("PORT 127,0,0,1,0,21")
-                                               << QByteArray("500 Illegal PORT command.");
+    QTest::newRow("PORT to a privileged port")
+        << QByteArray("PORT 127,0,0,1,0,21") << QByteArray("500 Illegal PORT command.");
     QTest::newRow("EPRT IPv6") << QByteArray("EPRT |2|::1|5000|")
                                << QByteArray("501 Syntax error in parameters or arguments.");
-    QTest::newRow("TYPE E") << QByteArray("TYPE E") << QByteArray("504 Command not implemented for that parameter.");
+    QTest::newRow("TYPE E") << QByteArray("TYPE E")
+                            << QByteArray("504 Command not implemented for that parameter.");
   }
   void refusesWritesEscapesAndUnknownCommands() {
     QFETCH(QByteArray, command);
@@ -189,7 +194,8 @@ class FtpServerTest : public QObject {
     QVERIFY(second.Login());
     // A data connection from another address is refused; the client's own still works.
     const QByteArray reply = second.Do("EPSV");
-    const quint16 port = static_cast<quint16>(reply.mid(reply.indexOf("|||") + 3).split('|').first().toUInt());
+    const quint16 port =
+        static_cast<quint16>(reply.mid(reply.indexOf("|||") + 3).split('|').first().toUInt());
     QTcpSocket stranger;
     stranger.bind(kStranger);
     stranger.connectToHost(kHost, port);
