@@ -30,7 +30,8 @@ WirelessModule::~WirelessModule() = default;
 
 bool WirelessModule::HandleLine(const std::string& line) {
   const std::vector<std::string> f = SentenceFields(line);
-  if (!ChecksumAcceptable(line) || f.size() < 2 || f[0] != kUpdateAddress || f[1] != kUpdateOrder) return false;
+  if (!ChecksumAcceptable(line) || f.size() < 2 || f[0] != kUpdateAddress || f[1] != kUpdateOrder)
+    return false;
   if (m_busy) {
     emit event(QStringLiteral("busy, order ignored"));
     return true;

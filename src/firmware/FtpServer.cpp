@@ -130,8 +130,11 @@ class Session : public QObject {
     if (!m_loggedIn) return Reply(kNotLoggedIn);
     const QByteArray arg = c.argument.toUpper();
     if (v == "TYPE") {
-      if (arg == "I" || arg == "L 8") return Reply("200 Type set to I.");
+      // Either way the bytes go out unchanged: an image must arrive as it is.
+      m_binary = arg == "I" || arg == "L 8";
+      if (m_binary) return Reply("200 Type set to I.");
       if (arg == "A" || arg == "A N") return Reply("200 Type set to A.");
+      m_binary = true;
       return Reply("504 Command not implemented for that parameter.");
     }
     if (v == "MODE") return Reply(arg == "S" ? "200 Mode set to S." : "504 Only stream mode is supported.");
@@ -213,7 +216,8 @@ class Session : public QObject {
     }
     m_transferring = true;
     m_eof = false;
-    Reply("150 Opening BINARY mode data connection (" + QByteArray::number(m_file.size()) + " bytes).");
+    Reply(QByteArray("150 Opening ") + (m_binary ? "BINARY" : "ASCII") + " mode data connection (" +
+          QByteArray::number(m_file.size()) + " bytes).");
     if (m_activeTarget) {
       auto* socket = new QTcpSocket(this);
       socket->bind(m_control->localAddress());
@@ -254,7 +258,8 @@ class Session : public QObject {
   }
 
   void DataClosed() {
-    if (!m_transferring) return;
+    // A connection that went before its RETR is of no use to one.
+    if (!m_transferring) return EndData();
     const bool complete = m_eof && m_data && m_data->bytesToWrite() == 0;
     m_transferring = false;
     EndData();
@@ -287,6 +292,7 @@ class Session : public QObject {
   QByteArray m_in;
   bool m_userGiven = false;
   bool m_loggedIn = false;
+  bool m_binary = false;  // RFC 959: ASCII until TYPE says otherwise
   bool m_closing = false;
   bool m_done = false;
   QTcpServer* m_passive = nullptr;

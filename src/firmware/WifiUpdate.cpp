@@ -41,10 +41,12 @@ QString WifiFileNameProblem(const QString& fileName, const QString& hostAddress)
   bool plain = !fileName.isEmpty();
   for (QChar c : fileName)
     if (c.unicode() < 0x20 || c.unicode() > 0x7E || QStringLiteral(",*$!\\").contains(c)) plain = false;
-  const qsizetype room = kMaxLine - kLineOverhead - qsizetype(std::strlen(kUpdateOrder)) - 1 - hostAddress.size();
+  const qsizetype room =
+      kMaxLine - kLineOverhead - qsizetype(std::strlen(kUpdateOrder)) - 1 - hostAddress.size();
   if (plain && fileName.size() <= room) return {};
-  return QStringLiteral("The name of the file \"%1\" cannot be sent to the multiplexer.\r"
-                        "Rename it: at most %2 plain ASCII characters, without , * $ ! or \\.")
+  return QStringLiteral(
+             "The name of the file \"%1\" cannot be sent to the multiplexer.\r"
+             "Rename it: at most %2 plain ASCII characters, without , * $ ! or \\.")
       .arg(fileName)
       .arg(room);
 }
@@ -54,7 +56,8 @@ bool WifiModuleReady(std::string_view line) {
   return ExtractField(line, 1, field) >= 0 && field == kReady;
 }
 
-WifiUpdate::WifiUpdate(SessionHost& host, SessionCore& core, WifiWindow& window) : m_host(host), m_window(window) {
+WifiUpdate::WifiUpdate(SessionHost& host, SessionCore& core, WifiWindow& window)
+    : m_host(host), m_window(window) {
   core.OnSentence(SidWI, [this](const std::string& line) {
     if (WifiModuleReady(line)) Stop();
   });
@@ -62,7 +65,8 @@ WifiUpdate::WifiUpdate(SessionHost& host, SessionCore& core, WifiWindow& window)
 
 void WifiUpdate::Start() {
   UserPrompts& prompts = m_host.Prompts();
-  if (!m_host.ChannelOpen()) return prompts.Inform(QString::fromLatin1(kNotConnected), {}, PromptIcon::Warning);
+  if (!m_host.ChannelOpen())
+    return prompts.Inform(QString::fromLatin1(kNotConnected), {}, PromptIcon::Warning);
   const QStringList addresses = m_window.LocalAddresses();
   if (addresses.isEmpty()) return prompts.Inform(QString::fromLatin1(kNoAddress), {}, PromptIcon::Error);
   const QString hostAddress = addresses.size() < 2 ? addresses.first() : m_window.PickHostAddress(addresses);

@@ -38,8 +38,8 @@ class WifiUpdateTest : public QObject {
   // simulator still says it is one, but never fetches nor reports.
   static bool StartWifiModel(WindowHarness& h, quint16 ftpPort, const QString& store, bool module = true) {
     qputenv("HLX_FTP_PORT", QByteArray::number(ftpPort));
-    const QStringList args = module ? QStringList{"--wifi-module", "--wifi-ftp-port", QString::number(ftpPort),
-                                                  "--wifi-store", store}
+    const QStringList args = module ? QStringList{"--wifi-module", "--wifi-ftp-port",
+                                                  QString::number(ftpPort), "--wifi-store", store}
                                     : QStringList{"--caps", "8043"};
     return h.Start(args) && h.ConnectTcp() && h.Action("miUpdateWiFi")->isVisible() &&
            h.Action("miUpdateWiFi")->isEnabled();
@@ -49,7 +49,8 @@ class WifiUpdateTest : public QObject {
   void initTestCase() {
     QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/images/store")));
     for (int i = 0; i < 200000; ++i) m_image += static_cast<char>((i * 13 + i / 251) & 0xFF);
-    for (const char* name : {"/images/Module v2.img", "/images/wifi.img"}) WriteText(m_dir.path() + name, m_image);
+    for (const char* name : {"/images/Module v2.img", "/images/wifi.img"})
+      WriteText(m_dir.path() + name, m_image);
   }
 
   void moduleFetchesTheChosenImage_data() {
@@ -57,12 +58,14 @@ class WifiUpdateTest : public QObject {
     QTest::addColumn<int>("pick");  // row chosen in the host address dialog, -1: cancelled
     QTest::addColumn<QString>("image");
     QTest::addColumn<QString>("order");
-    QTest::newRow("one address: no dialog, a name with spaces")
-        << kHostA << -1 << "Module v2.img" << "$PQVXWI,U,Module v2.img,127.0.0.61*66";
+    QTest::newRow("one address: no dialog, a name with spaces") << kHostA << -1 << "Module v2.img"
+                                                                << "$PQVXWI,U,Module v2.img,127.0.0.61*66";
     QTest::newRow("two addresses: the chosen one") << kHostA + ':' + kHostB << 1 << "wifi.img"
                                                    << "$PQVXWI,U,wifi.img,127.0.0.71*28";
-    QTest::newRow("two addresses, dialog cancelled") << kHostA + ':' + kHostB << -1 << "wifi.img" << "";
-    QTest::newRow("image not chosen") << kHostA << -1 << "" << "";
+    QTest::newRow("two addresses, dialog cancelled") << kHostA + ':' + kHostB << -1 << "wifi.img"
+                                                     << "";
+    QTest::newRow("image not chosen") << kHostA << -1 << ""
+                                      << "";
   }
   void moduleFetchesTheChosenImage() {
     QFETCH(QString, hosts);
@@ -103,7 +106,8 @@ class WifiUpdateTest : public QObject {
       return;
     }
     const QString host = order.section(',', 3).section('*', 0, 0);
-    QVERIFY(h.sim->waitForLine(QStringLiteral("wifi received 200000 bytes, kept %1/%2").arg(store, image).toUtf8(), 1, 15000));
+    QVERIFY(h.sim->waitForLine(
+        QStringLiteral("wifi received 200000 bytes, kept %1/%2").arg(store, image).toUtf8(), 1, 15000));
     QCOMPARE(h.Sent("$PQVXWI"), QStringList{order});
     QCOMPARE(ReadAll(store + '/' + image), m_image);
     // $PQVXWI,RDY ends the serving.

@@ -18,7 +18,8 @@ class TestWifiRules : public QObject {
              std::string("PQVXWI,U,Module v2.img,10.0.0.7"));
     QCOMPARE(ImageFolder(QStringLiteral("/srv/images/Module v2.img")), QStringLiteral("/srv/images/"));
     QVERIFY(WifiModuleReady("$PQVXWI,RDY*72\r\n"));
-    for (const char* other : {"$PQVXWI,RDYX\r\n", "$PQVXWI,rdy\r\n", "$PQVXWI,U,wifi.img,10.0.0.7\r\n", "$PQVXWI\r\n"})
+    for (const char* other :
+         {"$PQVXWI,RDYX\r\n", "$PQVXWI,rdy\r\n", "$PQVXWI,U,wifi.img,10.0.0.7\r\n", "$PQVXWI\r\n"})
       QVERIFY2(!WifiModuleReady(other), other);
   }
 
@@ -29,7 +30,8 @@ class TestWifiRules : public QObject {
     // "$" + "PQVXWI,U," + name + "," + "127.0.0.61" + "*hh\r\n" fills the 128 characters of a line.
     QTest::newRow("longest") << QString(102, 'a') << true;
     QTest::newRow("one too long") << QString(103, 'a') << false;
-    for (const char* bad : {"a,b.img", "a*b.img", "$a.img", "!a.img", "a\\b.img", "caf\u00e9.img", "tab\t.img"})
+    for (const char* bad :
+         {"a,b.img", "a*b.img", "$a.img", "!a.img", "a\\b.img", "caf\u00e9.img", "tab\t.img"})
       QTest::newRow(bad) << QString::fromUtf8(bad) << false;
   }
   void fileNames() {
@@ -50,15 +52,15 @@ class TestWifiRules : public QObject {
     QFETCH(int, port);
     qputenv(kFtpPortVariable, variable);
     QCOMPARE(int(FtpListenPort()), port);
-    const QString refused = FtpListenFailure(QStringLiteral("10.0.0.7"), FtpListenPort(),
-                                             QAbstractSocket::SocketAccessError, QStringLiteral("denied"),
-                                             QStringLiteral("/usr/bin/hlx-config"));
+    const QString refused =
+        FtpListenFailure(QStringLiteral("10.0.0.7"), FtpListenPort(), QAbstractSocket::SocketAccessError,
+                         QStringLiteral("denied"), QStringLiteral("/usr/bin/hlx-config"));
     // Only a privileged port gets the advice on privileges.
     QCOMPARE(refused.contains(QStringLiteral("sudo setcap cap_net_bind_service=+ep /usr/bin/hlx-config")),
              port < 1024);
     QCOMPARE(refused.contains(QStringLiteral("net.ipv4.ip_unprivileged_port_start=21")), port < 1024);
-    QVERIFY(refused.startsWith(QStringLiteral("The FTP server for the WiFi update cannot listen on port %1 of 10.0.0.7")
-                                   .arg(port)));
+    QVERIFY(refused.startsWith(
+        QStringLiteral("The FTP server for the WiFi update cannot listen on port %1 of 10.0.0.7").arg(port)));
     QVERIFY(refused.endsWith(QStringLiteral("Nothing was sent to the multiplexer.")));
   }
 };
