@@ -16,7 +16,6 @@ class TestWifiRules : public QObject {
   void orderAndReport() {
     QCOMPARE(WifiUpdateCommand(QStringLiteral("Module v2.img"), QStringLiteral("10.0.0.7")),
              std::string("PQVXWI,U,Module v2.img,10.0.0.7"));
-    QCOMPARE(ImageFolder(QStringLiteral("/srv/images/Module v2.img")), QStringLiteral("/srv/images/"));
     QVERIFY(WifiModuleReady("$PQVXWI,RDY*72\r\n"));
     for (const char* other :
          {"$PQVXWI,RDYX\r\n", "$PQVXWI,rdy\r\n", "$PQVXWI,U,wifi.img,10.0.0.7\r\n", "$PQVXWI\r\n"})
@@ -59,9 +58,6 @@ class TestWifiRules : public QObject {
     QCOMPARE(refused.contains(QStringLiteral("sudo setcap cap_net_bind_service=+ep /usr/bin/hlx-config")),
              port < 1024);
     QCOMPARE(refused.contains(QStringLiteral("net.ipv4.ip_unprivileged_port_start=21")), port < 1024);
-    QVERIFY(refused.startsWith(
-        QStringLiteral("The FTP server for the WiFi update cannot listen on port %1 of 10.0.0.7").arg(port)));
-    QVERIFY(refused.endsWith(QStringLiteral("Nothing was sent to the multiplexer.")));
   }
 };
 
