@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -131,11 +130,11 @@ class Session : public QObject {
     const QByteArray arg = c.argument.toUpper();
     if (v == "TYPE") {
       // Either way the bytes go out unchanged: an image must arrive as it is.
-      m_binary = arg == "I" || arg == "L 8";
-      if (m_binary) return Reply("200 Type set to I.");
-      if (arg == "A" || arg == "A N") return Reply("200 Type set to A.");
-      m_binary = true;
-      return Reply("504 Command not implemented for that parameter.");
+      const bool binary = arg == "I" || arg == "L 8";
+      if (!binary && arg != "A" && arg != "A N")
+        return Reply("504 Command not implemented for that parameter.");
+      m_binary = binary;
+      return Reply(binary ? "200 Type set to I." : "200 Type set to A.");
     }
     if (v == "MODE") return Reply(arg == "S" ? "200 Mode set to S." : "504 Only stream mode is supported.");
     if (v == "STRU")
