@@ -106,6 +106,7 @@ class WifiUpdateTest : public QObject {
       return;
     }
     const QString host = order.section(',', 3).section('*', 0, 0);
+    // The window's thread blocks in this wait: the server serves on a thread of its own.
     QVERIFY(h.sim->waitForLine(
         QStringLiteral("wifi received 200000 bytes, kept %1/%2").arg(store, image).toUtf8(), 1, 15000));
     QCOMPARE(h.Sent("$PQVXWI"), QStringList{order});
