@@ -71,6 +71,17 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
                      .arg(MacText(m_settings.netModule->mac));
   }
 
+  if (m_settings.wireless) {
+    m_wireless = std::make_unique<WirelessModule>(*m_settings.wireless);
+    connect(m_wireless.get(), &WirelessModule::event, this, &SimServer::wifiEvent);
+    connect(m_wireless.get(), &WirelessModule::finished, this, [this](const QByteArray& line) {
+      if (m_udp) m_udp->Broadcast(line);
+      if (m_tcp) m_tcp->Broadcast(line);
+      if (m_pty) m_pty->Broadcast(line);
+    });
+    endpoints << QStringLiteral("wifi ftp port %1").arg(m_settings.wireless->ftpPort);
+  }
+
   if (!m_settings.ptyPath.isEmpty()) {
     m_pty = std::make_unique<PtyEndpoint>(
         [this](const std::string& line) { return HandleLine(line, kChannelPty); },
@@ -119,6 +130,7 @@ std::vector<std::string> SimServer::HandleLine(const std::string& line, Channel 
                  line.c_str());
     if (line.empty() || line.back() != '\n') std::fputc('\n', stderr);
   }
+  if (m_wireless) m_wireless->HandleLine(line);
   if (m_device.TakeLoaderRequest()) {
     // The network module cannot carry frames over UDP: a device that went
     // into its bootloader from there would be unreachable, so it stays.

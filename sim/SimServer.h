@@ -15,6 +15,7 @@
 #include "NoiseSource.h"
 #include "SimBootloader.h"
 #include "SimDevice.h"
+#include "WirelessModule.h"
 
 namespace hlx::sim {
 
@@ -38,6 +39,8 @@ struct ServerSettings {
   // The network model's module, at `address`; while it restarts the UDP and
   // TCP endpoints are gone, and they come back at its new address.
   std::optional<NetModuleSettings> netModule;
+  // The WiFi model's wireless module, which fetches its updates by FTP.
+  std::optional<WirelessSettings> wireless;
 };
 
 class SimServer : public QObject {
@@ -60,6 +63,8 @@ class SimServer : public QObject {
   void note(const QString& text);
   // What the network module did, as one line of text.
   void netEvent(const QString& text);
+  // What the wireless module did, as one line of text.
+  void wifiEvent(const QString& text);
 
  private:
   // Where a line or bytes came from; the bootloader talks on the stream channels only.
@@ -82,6 +87,7 @@ class SimServer : public QObject {
   std::unique_ptr<UdpEndpoint> m_udp;
   std::unique_ptr<TcpEndpoint> m_tcp;
   std::unique_ptr<NetModule> m_module;
+  std::unique_ptr<WirelessModule> m_wireless;
   QTimer m_timer;
   QElapsedTimer m_clock;
   std::string m_batch;

@@ -19,7 +19,8 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-constexpr int kLegacyHostSpeed = 3;  // 38400, the fastest the older generations know
+constexpr int kLegacyHostSpeed = 3;   // 38400, the fastest the older generations know
+constexpr char kWifiCaps[] = "8043";  // served by this program, updatable, host port kind 3: wireless
 
 // The signal number travels through the pipe to the event loop.
 void OnSignal(int signal) {
@@ -107,6 +108,11 @@ int main(int argc, char** argv) {
       {"ignore-command",
        "Answer settings commands with this address (PQVXID, PQVXFL, ...) as usual but change nothing.",
        "ADDRESS"},
+      {"wifi-ftp-port",
+       "Port of the host's FTP server that the wireless module fetches its update from (needs "
+       "--wifi-module).",
+       "PORT", "21"},
+      {"wifi-store", "Folder where the wireless module keeps a fetched update (needs --wifi-module).", "DIR"},
   };
   p.addOptions(valued);
   p.addOptions({
@@ -118,6 +124,10 @@ int main(int argc, char** argv) {
       {"verbose", "Print every received line on stderr."},
       {"start-in-loader", "Start in the bootloader, as after a failed update."},
       {"pace", "Move bytes on the pseudo-terminal no faster than a wire at the speed set on it."},
+      {"wifi-module",
+       "Be the WiFi model (host port kind 3 in the default capability word, 8043): on "
+       "$PQVXWI,U,<file>,<host> "
+       "the wireless module fetches the file by FTP and then sends $PQVXWI,RDY. Prints \"wifi <event>\"."},
   });
   p.process(app);
 
@@ -132,6 +142,7 @@ int main(int argc, char** argv) {
   dev.name = p.value("name").toStdString();
   dev.serial = valueOr("serial", &LegacyGenerationTable::serial).toStdString();
   dev.caps = valueOr("caps", &LegacyGenerationTable::caps).toStdString();
+  if (!older && p.isSet("wifi-module") && !p.isSet("caps")) dev.caps = kWifiCaps;
   dev.hostSpeed = older && !p.isSet("host-speed")
                       ? kLegacyHostSpeed
                       : IntOption(p, "host-speed", 0, older ? kLegacyHostSpeed : kHostSpeedCount - 1);
@@ -185,6 +196,15 @@ int main(int argc, char** argv) {
     Fail(QStringLiteral("--net-restart and --net-fault need --net-module"));
   }
 
+  if (p.isSet("wifi-module")) {
+    WirelessSettings wireless;
+    wireless.ftpPort = static_cast<quint16>(IntOption(p, "wifi-ftp-port", 1, 65535));
+    wireless.storeDir = p.value("wifi-store");
+    net.wireless = wireless;
+  } else if (p.isSet("wifi-ftp-port") || p.isSet("wifi-store")) {
+    Fail(QStringLiteral("--wifi-ftp-port and --wifi-store need --wifi-module"));
+  }
+
   if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
@@ -226,6 +246,10 @@ int main(int argc, char** argv) {
   });
   QObject::connect(server.get(), &SimServer::netEvent, [](const QString& text) {
     std::printf("net %s\n", qPrintable(text));
+    std::fflush(stdout);
+  });
+  QObject::connect(server.get(), &SimServer::wifiEvent, [](const QString& text) {
+    std::printf("wifi %s\n", qPrintable(text));
     std::fflush(stdout);
   });
   for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));

@@ -85,6 +85,7 @@ void TMainForm::Disconnect() {
 // Common end of a channel, whoever closed it.
 void TMainForm::EndSession() {
   m_fw->SessionEnded();
+  m_wifi->Stop();
   m_comm->Close();
   // A reply can no longer come: no "does not respond" for a closed channel,
   // and an unfinished read-back or search ends here.
@@ -154,6 +155,7 @@ void TMainForm::PortChanged(int /*index*/) {
   // view filter's or a capture's option word.
   if (ChannelOpen()) Disconnect();
   m_comm->Close();
+  m_wifi->Stop();
   RefreshControls(false);
   ui->cbBaudHost->setEnabled(true);
   SaveCurrentSettings();

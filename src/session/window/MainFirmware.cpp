@@ -1,12 +1,15 @@
-// The firmware update as the main window shows it: the menu items, the
-// progress window and the controls taken away while it runs. What is sent
-// and decided lives in FwUpdate.
+// The firmware updates as the main window shows them: the menu items, the
+// progress window and the controls taken away while it runs, the host
+// address dialog of the wireless module's update. What is sent and decided
+// lives in FwUpdate and WifiUpdate.
 
 #include <QTimer>
 
 #include "config/pages/ConfigPages.h"
 #include "firmware/ui/Progress.h"
 #include "link/Comms.h"
+#include "network/XportLib.h"
+#include "network/dialogs/SelectNetworkDlg.h"
 #include "session/window/MainForm.h"
 #include "ui_MainForm.h"
 
@@ -17,6 +20,8 @@ void TMainForm::CreateFirmwareUpdate() {
   m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
   m_fw->SetAfterProgramming([this] { AfterProgramming(); });
   connect(this, &TMainForm::firmwareUpdateRequested, this, [this](bool builtIn) { m_fw->Start(builtIn); });
+  m_wifi = std::make_unique<WifiUpdate>(*this, *m_core, static_cast<WifiWindow&>(*this));
+  connect(ui->miUpdateWiFi, &QAction::triggered, this, [this] { m_wifi->Start(); });
 }
 
 void TMainForm::AfterProgramming() {
@@ -48,5 +53,13 @@ void TMainForm::RevealUpdateMenu() {
 }
 
 ProgressView& TMainForm::Progress() { return *m_progress; }
+
+QStringList TMainForm::LocalAddresses() const { return GetLocalAddresses(); }
+
+QString TMainForm::PickHostAddress(const QStringList& addresses) {
+  TSelectNetworkDlg dialog(this);
+  dialog.SetAddresses(addresses);
+  return dialog.exec() == QDialog::Accepted ? dialog.SelectedAddress() : QString();
+}
 
 }  // namespace hlx

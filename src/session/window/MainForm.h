@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "firmware/FwUpdate.h"
+#include "firmware/WifiUpdate.h"
 #include "session/LogWriter.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
@@ -41,7 +42,11 @@ class TProgress;
 inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
 
-class TMainForm : public QMainWindow, public SessionHost, private SessionEvents, private FirmwareWindow {
+class TMainForm : public QMainWindow,
+                  public SessionHost,
+                  private SessionEvents,
+                  private FirmwareWindow,
+                  private WifiWindow {
   Q_OBJECT
  public:
   // Every message box and file dialog of the window goes through `prompts`.
@@ -131,6 +136,9 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents,
   ProgressView& Progress() override;
   void CreateFirmwareUpdate();
   void AfterProgramming();
+  // WifiWindow (MainFirmware.cpp)
+  QStringList LocalAddresses() const override;
+  QString PickHostAddress(const QStringList& addresses) override;
 
   // Halyx-LAN menu (MainNetwork.cpp)
   void ConnectNetworkMenus();
@@ -156,6 +164,7 @@ class TMainForm : public QMainWindow, public SessionHost, private SessionEvents,
   TStats* m_stats = nullptr;        // a window of its own, owned by this one
   TProgress* m_progress = nullptr;  // the one progress window, owned by this one
   std::unique_ptr<FwUpdate> m_fw;
+  std::unique_ptr<WifiUpdate> m_wifi;
   // Deferred while the firmware is programmed, handled as soon as it ends.
   bool m_lostDuringUpdate = false;
   bool m_closeAfterUpdate = false;
