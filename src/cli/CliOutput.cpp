@@ -106,7 +106,7 @@ QStringList PortStatusLines() {
     } else {
       status = QStringLiteral("available");
     }
-    lines << QStringLiteral("%1\t%2").arg(path, status.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    lines << QStringLiteral("%1\t%2").arg(path, status.simplified());
   }
   lines << QStringLiteral("tcp\tTCP to port %1 of a network model (--tcp HOST)").arg(kNmeaPort);
   lines << QStringLiteral("udp\tUDP on port %1 of a network model (--udp HOST)").arg(kNmeaPort);

@@ -117,7 +117,10 @@ QString SerialOpenAdvice(const QString& portName, int error) {
   const QByteArray p = path.toLocal8Bit();
   QString group;
   struct stat st {};
-  if (::stat(p.constData(), &st) == 0)
+  // Joining the device's group helps only when that group may read and write
+  // it; "root" is never a group to tell a user to join.
+  const mode_t groupRw = S_IRGRP | S_IWGRP;
+  if (::stat(p.constData(), &st) == 0 && st.st_gid != 0 && (st.st_mode & groupRw) == groupRw)
     if (const struct group* g = ::getgrgid(st.st_gid)) group = QString::fromLocal8Bit(g->gr_name);
   QString user;
   if (const struct passwd* pw = ::getpwuid(::getuid())) user = QString::fromLocal8Bit(pw->pw_name);

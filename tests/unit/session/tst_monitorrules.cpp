@@ -1,6 +1,7 @@
 // Pure rules of the traffic monitor, its log and the connection panel.
 
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QtTest>
@@ -225,6 +226,21 @@ class MonitorRulesTest : public QObject {
     QFETCH(Advice, advice);
     QCOMPARE(SerialPermissionAdvice("/dev/ttyUSB0", advice.error, advice.group, "skipper", advice.holder),
              advice.text);
+  }
+
+  // Only a group that may read and write the device is worth joining.
+  void openAdviceNamesAGroupOnlyWhenItGrantsAccess() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ttyTEST"));
+    QFile device(path);
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    device.close();
+    const QByteArray p = QFile::encodeName(path);
+    if (::getegid() == 0) QCOMPARE(::chown(p.constData(), static_cast<uid_t>(-1), 1), 0);
+    QCOMPARE(::chmod(p.constData(), 0600), 0);
+    QVERIFY(SerialOpenAdvice(path, EACCES).contains(QStringLiteral("Ask your administrator")));
+    QCOMPARE(::chmod(p.constData(), 0660), 0);
+    QVERIFY(SerialOpenAdvice(path, EACCES).contains(QStringLiteral("belongs to the group")));
   }
 
   void portHolderIsTheProcessWithTheDeviceOpen() {
