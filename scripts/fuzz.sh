@@ -3,7 +3,8 @@
 # and runs them, one at a time, on a copy of their seed corpus.
 #   ./scripts/fuzz.sh [TARGET|all] [SECONDS]   TARGET: lineparser, profile, ... (default: all)
 #   RUNS=N      run N inputs per target instead of SECONDS (default 30 s)
-#   FUZZ_ARGS   more libFuzzer options, e.g. "-max_total_time=600" to cap a RUNS run
+#   FUZZ_ARGS   more libFuzzer options, e.g. "-max_total_time=600" to cap a RUNS run,
+#               or "-fork=2" to spread one run over two worker processes
 #   BUILD_DIR   build folder (default: build-fuzz); JOBS  parallel build jobs (default 2)
 # The corpus grows in BUILD_DIR/fuzz/<target>/corpus, never in the repository;
 # a crash or a broken invariant fails the run and names the saved input, which
@@ -60,7 +61,7 @@ for t in "${targets[@]}"; do
   echo "== fuzz_$t ($budget)"
   log="$work/last.log"
   if "$BUILD_DIR/tests/fuzz/fuzz_$t" "${args[@]}" "$work/corpus" >"$log" 2>&1; then
-    grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs|stat::number_of_executed_units)' "$log" || tail -n 3 "$log"
+    grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs|stat::number_of_executed_units|INFO: fuzzed for|INFO: exiting)' "$log" || tail -n 3 "$log"
   else
     echo "fuzz_$t FAILED:" >&2
     grep -E 'invariant broken|ERROR: |SUMMARY: |runtime error' "$log" | head -n 5 >&2 || true
