@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <map>
@@ -99,7 +100,8 @@ int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p) {
     return ExitUsage;
   }
   prompts.SetAnswer(p.isSet("yes"));
-  if (!builtIn) prompts.SetFile(files[0]);
+  // As a path, so that a file named like the built-in image's resource is still that file.
+  if (!builtIn) prompts.SetFile(QFileInfo(files[0]).absoluteFilePath());
   // A device whose firmware is too old is what an update is for; an older
   // generation's bootloader is not this window's.
   if (const int r = s.Identify(); r != ExitOk) return r;

@@ -311,42 +311,53 @@ void TestCli::monitorEndsWhenItsReaderGoes() {
 void TestCli::flash_data() {
   QTest::addColumn<QString>("channel");
   QTest::addColumn<QStringList>("simArgs");
+  QTest::addColumn<QStringList>(
+      "image");  // "NAME=VERSION": a container of that version in the working folder
   QTest::addColumn<int>("code");
-  QTest::addColumn<QString>("message");
-  QTest::addColumn<QString>("fileVersion");  // a container of this version instead of the built-in image
+  QTest::addColumn<QString>("message");  // once in standard error
+  QTest::addColumn<bool>("programs");
 
-  QTest::newRow("pty: built-in image") << "pty" << QStringList{} << 0 << "The firmware update was successful"
-                                       << "";
+  const QStringList builtIn{"--builtin"};
+  const QString success = QStringLiteral("The firmware update was successful");
+  const QString older =
+      QStringLiteral("The version of this firmware file is lower than the version\nof the multiplexer");
+  QTest::newRow("pty: built-in image") << "pty" << QStringList{} << builtIn << 0 << success << true;
   QTest::newRow("tcp: the image CRC does not match")
-      << "tcp" << QStringList{"--loader-fault", "crc-mismatch"} << 6 << "Bootloader: CRC error\nFile CRC: "
-      << "";
+      << "tcp" << QStringList{"--loader-fault", "crc-mismatch"} << builtIn << 6
+      << "Bootloader: CRC error\nFile CRC: " << true;
   QTest::newRow("tcp: an older file, and no --yes")
-      << "tcp" << QStringList{} << 6
-      << "The version of this firmware file is lower than the version\nof the multiplexer"
-      << "3.0.0";
+      << "tcp" << QStringList{} << QStringList{"fw.hlx=3.0.0"} << 6 << older << false;
+  QTest::newRow("tcp: a file named RCDATA is that file")
+      << "tcp" << QStringList{} << QStringList{"RCDATA=3.0.0"} << 6 << older << false;
 }
 
 void TestCli::flash() {
   QFETCH(QString, channel);
   QFETCH(QStringList, simArgs);
+  QFETCH(QStringList, image);
   QFETCH(int, code);
   QFETCH(QString, message);
-  QFETCH(QString, fileVersion);
+  QFETCH(bool, programs);
   SimProcess sim;
   QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
   QTemporaryDir dir;
-  QStringList image{"--builtin"};
-  if (!fileVersion.isEmpty()) {
-    image = QStringList{dir.filePath(QStringLiteral("fw.hlx"))};
-    QCOMPARE(QProcess::execute(QStringLiteral(HLX_MKFW_PATH),
-                               {"--version", fileVersion, "--synthetic", "1000", "-o", image[0]}),
-             0);
+  const QString home = QDir::currentPath();
+  QDir::setCurrent(dir.path());  // file names as a user types them
+  QStringList args{"flash"};
+  for (const QString& arg : image) {
+    args << arg.section(QLatin1Char('='), 0, 0);
+    if (arg.contains(QLatin1Char('=')))
+      QCOMPARE(
+          QProcess::execute(QStringLiteral(HLX_MKFW_PATH), {"--version", arg.section(QLatin1Char('='), 1),
+                                                            "--synthetic", "1000", "-o", args.last()}),
+          0);
   }
-  const Result r = RunCli(QStringList{"flash"} + image + Channel(sim, channel));
+  const Result r = RunCli(args + Channel(sim, channel));
+  QDir::setCurrent(home);
   QCOMPARE(r.code, code);
-  QVERIFY2(r.err.contains(message), qPrintable(r.err));
+  QVERIFY2(r.err.count(message) == 1, qPrintable(r.err));
   // Programming begins only once every check has passed.
-  QCOMPARE(r.err.contains(QStringLiteral("Updating Firmware... 0 %")), fileVersion.isEmpty());
+  QCOMPARE(r.err.contains(QStringLiteral("Updating Firmware... 0 %")), programs);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
