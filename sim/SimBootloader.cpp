@@ -93,7 +93,7 @@ bool AddLoaderFault(std::string_view text, LoaderFaults& faults, std::string& er
   const std::string_view arg = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
   const bool hasArg = colon != std::string_view::npos;
   const std::string blockRange = "block=K with K 0.." + std::to_string(kBlockCount - 1);
-  if (kind == "no-announce" || kind == "crc-mismatch" || kind == "garbage") {
+  if (kind == "no-announce" || kind == "crc-mismatch" || kind == "garbage" || kind == "no-start") {
     if (hasArg) {
       error = std::string(kind) + " takes no argument";
       return false;
@@ -101,6 +101,7 @@ bool AddLoaderFault(std::string_view text, LoaderFaults& faults, std::string& er
     if (kind == "no-announce") faults.noAnnounce = true;
     if (kind == "crc-mismatch") faults.crcMismatch = true;
     if (kind == "garbage") faults.garbage = true;
+    if (kind == "no-start") faults.noStart = true;
     return true;
   }
   if (kind == "no-reply" || kind == "bad-reply") {
@@ -128,7 +129,7 @@ bool AddLoaderFault(std::string_view text, LoaderFaults& faults, std::string& er
     return true;
   }
   error = "unknown kind \"" + std::string(kind) +
-          "\" (one of no-announce, no-reply, bad-reply, crc-mismatch, drop, garbage)";
+          "\" (one of no-announce, no-reply, bad-reply, crc-mismatch, drop, garbage, no-start)";
   return false;
 }
 
@@ -332,7 +333,10 @@ void SimBootloader::Advance(std::int64_t nowMs, Output& out) {
       break;
     case State::Starting:
       if (nowMs < m_nextMs) break;
-      if (m_image) {
+      if (m_image && m_settings.faults.noStart) {
+        out.notes.push_back("bootloader: image " + m_image->version + " does not start");
+        Restart(nowMs, out);
+      } else if (m_image) {
         out.notes.push_back("bootloader: image " + m_image->version + " accepted");
         out.started = m_image;
         m_state = State::Off;

@@ -35,6 +35,7 @@ struct LoaderFaults {
   bool crcMismatch = false;     // reports a CRC other than the real one and refuses the image
   int dropBlock = -1;           // the channel vanishes when this block arrives (once)
   bool garbage = false;         // noise before every reply frame
+  bool noStart = false;         // a correct image that never starts: the bootloader comes back
 };
 
 // Adds one "KIND[:ARG]" to `faults`; false with `error` set when it is not understood.

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
       {"loader-delay", "Every bootloader reply waits MS milliseconds.", "MS", "0"},
       {"loader-fault",
        "A bootloader fault (repeatable): no-announce, no-reply:STEP, bad-reply:STEP, crc-mismatch, "
-       "drop:block=K or garbage, where STEP is erase, decrypt, crc or block=K.",
+       "drop:block=K, garbage or no-start, where STEP is erase, decrypt, crc or block=K.",
        "KIND[:ARG]"},
       {"net-module",
        "Add the network model's network module with this MAC address (02-00-00-0B-1C-2D) at --address: "

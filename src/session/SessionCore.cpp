@@ -42,6 +42,7 @@ void SessionCore::DrainRxQueue(TComm* comm) {
 }
 
 void SessionCore::Dispatch(std::string line) {
+  if (m_handedOver) return;
   // The receive side hands over C strings; anything after a NUL is not part of the line.
   if (const auto nul = line.find('\0'); nul != std::string::npos) line.resize(nul);
 
@@ -96,11 +97,13 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
         if (m_programmed) m_prompts.Inform(QString::fromLatin1(kFwUpdateSucceeded));
         m_events.HandleVerReply(line);
         m_events.UpdateControls();
-      } else if (id == SidLDR && !m_programmed) {
-        // The failed device restarted into its bootloader: nothing more will come.
+      } else if (id == SidLDR) {
+        // The bootloader is back instead of the firmware: after a failed run
+        // nothing more will come, and a programmed image did not start.
         StopTimeout();
         SetState(SessionState::Idle);
         m_events.UpdateControls();
+        if (m_programmed) m_prompts.Inform(QString::fromLatin1(kFwUpdateFailed));
       }
       break;
     case SessionState::Idle: break;
@@ -108,7 +111,7 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
 }
 
 void SessionCore::SendSentence(std::string_view text) {
-  if (text.empty()) return;
+  if (text.empty() || m_handedOver) return;
   std::string out;
   if (text.front() != '!' && text.front() != '$' && text.front() != '\\') out.push_back('$');
   out.append(text);

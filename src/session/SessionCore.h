@@ -86,6 +86,10 @@ class SessionCore : public QObject {
   // Whether the last programming run succeeded.
   bool Programmed() const { return m_programmed; }
 
+  // The device belongs to another generation's window, which is starting:
+  // from now on nothing is sent and no reply is handled.
+  void HandOver() { m_handedOver = true; }
+
   // Dispatches every line the port has queued.
   void DrainRxQueue(TComm* comm);
   void Dispatch(std::string line);
@@ -112,6 +116,7 @@ class SessionCore : public QObject {
   // Whether the last programming run succeeded: only then does the version
   // report of the restarted multiplexer mean success.
   bool m_programmed = false;
+  bool m_handedOver = false;
 };
 
 }  // namespace hlx

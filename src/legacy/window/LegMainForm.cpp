@@ -237,7 +237,7 @@ void TLegMainForm::SetConfigControlsEnabled(bool enabled) {
 bool TLegMainForm::ChannelOpen() const { return m_comm && m_comm->ChannelKind() != ChClosed; }
 
 void TLegMainForm::SendSentence(std::string_view text) {
-  if (text.empty()) return;
+  if (text.empty() || m_handingOver) return;
   m_comm->Send(text);
 }
 

@@ -181,6 +181,9 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   VersionNumbers m_versionNumbers;
   bool m_clearSettings = false;
   bool m_closing = false;
+  // Set once the device turned out to be of another generation: the new
+  // window reads it, this one sends nothing more and reads no more replies.
+  bool m_handingOver = false;
   bool m_started = false;
   bool m_busyCursor = false;
   bool m_usbHost = false;  // the capability word named a USB host port: its speed is fixed

@@ -9,6 +9,7 @@
 namespace hlx::legacy {
 
 void TLegMainForm::Dispatch(const std::string& line) {
+  if (m_handingOver) return;
   WriteLog(line);
   ShowLine(line);
   switch (KindOf(line)) {
@@ -66,6 +67,7 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   // instance is ending then and asks nothing more.
   bool restarted = false;
   SelectFormId(m_versionNumbers, &restarted);
+  m_handingOver = restarted;
   if (r.caps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(*r.caps);
 }
 

@@ -203,7 +203,9 @@ void TMainForm::HandleVerReply(const std::string& line) {
     SetViewBackground(false);
     if (restarting) {
       // Another window takes over; reading this one's configuration is pointless.
+      m_core->StopTimeout();
       SetState(SessionState::Idle);
+      m_core->HandOver();
       return;
     }
     SetState(SessionState::ReadConfig);

@@ -15,6 +15,10 @@
 
 namespace hlx {
 
+namespace {
+const char* const kBootloaderName = "Bootloader";
+}  // namespace
+
 void TMainForm::CreateFirmwareUpdate() {
   m_progress = new TProgress(this);
   m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
@@ -50,6 +54,15 @@ void TMainForm::RevealUpdateMenu() {
   ui->miSep2->setVisible(true);
   ui->miUpdateFirmware->setVisible(true);
   ui->miUpdateFirmware->setEnabled(true);
+  // Until it is updated the multiplexer is only its bootloader: no firmware
+  // version (so no downgrade question) and no settings that could be changed.
+  m_deviceName = QString::fromLatin1(kBootloaderName);
+  m_deviceVersion.clear();
+  m_versionNumbers = {};
+  if (State() == SessionState::FwLoader)
+    ShowDeviceIdentity(ChannelOpen());
+  else
+    RefreshControls(false);
 }
 
 ProgressView& TMainForm::Progress() { return *m_progress; }

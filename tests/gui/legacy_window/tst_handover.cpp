@@ -83,6 +83,9 @@ class HandOverTest : public QObject {
     QTest::newRow("generation-4 window, generation-1 device")
         << QStringList{"--generation", "1"} << 4 << QStringList{read + QStringList{"$PQVXSPQ*5D"} + read} << 1
         << 2;
+    QTest::newRow("generation-4 window, generation-2 device")
+        << QStringList{"--generation", "2"} << 4 << QStringList{read + QStringList{"$PQVXSPQ*5D"} + read} << 2
+        << 2;
     QTest::newRow("generation-1 window, generation-2 device")
         << QStringList{"--generation", "2"} << 1 << QStringList{read + read} << 2 << 2;
     QTest::newRow("generation-2 window, generation-3 device")
@@ -121,6 +124,12 @@ class HandOverTest : public QObject {
     const QRegularExpression reads(QStringLiteral("^\\$PQVX(VER|CFQ|SPQ)\\*"));
     QTRY_COMPARE_WITH_TIMEOUT(sim.recordedLines().filter(reads), expected, 20000);
     QTRY_COMPARE(m_program.state(), QProcess::NotRunning);  // the first instance ended itself
+    // The old window only asks (its queries go out together): it must not
+    // set anything with its own generation's reading of a reply. Everything
+    // from the new window's version query on is the new window's.
+    const QStringList lines = sim.recordedLines();
+    const QStringList old = lines.mid(0, lines.lastIndexOf(QStringLiteral("$PQVXVER*4E")));
+    QCOMPARE(old.filter(QRegularExpression(QStringLiteral("^\\$PQVX(?!VER\\*|[A-Z]+Q\\*)"))), QStringList());
     const QSettings s = Settings();
     QCOMPARE(s.value("FormID").toInt(), toForm);
     QCOMPARE(s.value("Port").toInt(), k + portOffset);

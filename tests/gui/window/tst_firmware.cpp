@@ -120,6 +120,8 @@ class FirmwareTest : public QObject {
         "The connection to the multiplexer was closed.");
     row("pty gone at block 2", true, {"--loader-fault", "drop:block=2"},
         "The connection to the multiplexer was closed.");
+    // Programmed with the right CRC, but the bootloader comes back instead of the firmware.
+    row("image does not start", true, {"--loader-fault", "no-start"}, "The firmware update failed");
   }
   void everyFaultEndsWithItsOwnMessage() {
     QFETCH(bool, pty);
@@ -133,6 +135,10 @@ class FirmwareTest : public QObject {
     QTest::qWait(2500);  // the restarted firmware would have reported by now
     VerifyWindowBack(h);
     QVERIFY2(Messages(h).value(0).startsWith(message), qPrintable(Messages(h).join('|')));
+    if (message == kFailed) {  // the device is left in its bootloader, and the window says so
+      QCOMPARE(h.Panel(0), QStringLiteral("Device: Bootloader"));
+      QCOMPARE(h.Panel(1), QStringLiteral("Version: "));
+    }
     if (h.Connected()) h.Click("btnConnect");
     QVERIFY(!h.Connected());
     h.Click("btnConnect");
