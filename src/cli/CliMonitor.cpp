@@ -95,6 +95,10 @@ int Monitor(CliSession& s, const QCommandLineParser& p) {
 int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p) {
   const QStringList files = p.positionalArguments();
   const bool builtIn = p.isSet("builtin");
+  if (builtIn && !files.isEmpty()) {
+    PrintError(QStringLiteral("a firmware file and --builtin exclude each other"));
+    return ExitUsage;
+  }
   if (builtIn == (files.size() == 1) || files.size() > 1) {
     PrintError(QStringLiteral("flash needs a firmware file or --builtin"));
     return ExitUsage;

@@ -329,6 +329,9 @@ void TestCli::flash_data() {
       << "tcp" << QStringList{} << QStringList{"fw.hlx=3.0.0"} << 6 << older << false;
   QTest::newRow("tcp: a file named RCDATA is that file")
       << "tcp" << QStringList{} << QStringList{"RCDATA=3.0.0"} << 6 << older << false;
+  QTest::newRow("tcp: a file and --builtin")
+      << "tcp" << QStringList{} << QStringList{"--builtin", "fw.hlx=3.40.0"} << 2
+      << "a firmware file and --builtin exclude each other" << false;
 }
 
 void TestCli::flash() {
