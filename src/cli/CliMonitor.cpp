@@ -103,6 +103,18 @@ int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p) {
     PrintError(QStringLiteral("flash needs a firmware file or --builtin"));
     return ExitUsage;
   }
+  // A file that cannot be read is refused before the multiplexer is touched.
+  if (!builtIn) {
+    const QFileInfo file(files[0]);
+    const QString why = !file.exists()                         ? QStringLiteral("no such file")
+                        : file.isDir()                         ? QStringLiteral("a folder")
+                        : !file.isFile() || !file.isReadable() ? QStringLiteral("not a readable file")
+                                                               : QString();
+    if (!why.isEmpty()) {
+      PrintError(QStringLiteral("Unable to read %1: %2").arg(files[0], why));
+      return ExitFile;
+    }
+  }
   prompts.SetAnswer(p.isSet("yes"));
   // As a path, so that a file named like the built-in image's resource is still that file.
   if (!builtIn) prompts.SetFile(QFileInfo(files[0]).absoluteFilePath());

@@ -329,6 +329,10 @@ void TestCli::flash_data() {
       << "tcp" << QStringList{} << QStringList{"fw.hlx=3.0.0"} << 6 << older << false;
   QTest::newRow("tcp: a file named RCDATA is that file")
       << "tcp" << QStringList{} << QStringList{"RCDATA=3.0.0"} << 6 << older << false;
+  QTest::newRow("tcp: a missing file") << "tcp" << QStringList{} << QStringList{"fw.hlx"} << 7
+                                       << "Unable to read fw.hlx: no such file" << false;
+  QTest::newRow("tcp: a folder") << "tcp" << QStringList{} << QStringList{"/"} << 7
+                                 << "Unable to read /: a folder" << false;
   QTest::newRow("tcp: a file and --builtin")
       << "tcp" << QStringList{} << QStringList{"--builtin", "fw.hlx=3.40.0"} << 2
       << "a firmware file and --builtin exclude each other" << false;
