@@ -17,9 +17,6 @@ constexpr int kLegacyPortOffset = 2;
 // File keys of the options, in Option order.
 const char* const kOptionKeys[kOptionCount] = {"SeaTalk",     "Priority",        "Channel Numbers",
                                                "Channel IDs", "HDG Translation", "AIS Mode"};
-// Order in which the option keys are written.
-constexpr Option kOptionOrder[] = {Option::Priority, Option::ChannelNumbers, Option::ChannelIds,
-                                   Option::HdgToHdt, Option::AisOnIn1,       Option::SeaTalk};
 const char* const kSpeedKeys[kPortSpeeds] = {"Baud In1", "Baud In2", "Baud In3", "Baud In4/Out1",
                                              "Baud Out2"};
 
@@ -78,7 +75,7 @@ FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, FilterLis
 
 void WriteLegacyConfig(Profile& p, const Generation& gen, const FileSettings& s, const FilterList& list) {
   const auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
-  for (Option o : kOptionOrder)
+  for (Option o : kFileOptionOrder)
     if (gen.InFile(o))
       p.WriteString(kConfiguration, Key(kOptionKeys[static_cast<int>(o)]),
                     flag(s.options[static_cast<int>(o)]));

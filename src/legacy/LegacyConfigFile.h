@@ -21,6 +21,12 @@ namespace hlx::legacy {
 
 inline constexpr int kDefaultSpeedOut2 = 3;  // 38400
 
+// The option keys in the order of the "Configuration" section: files are
+// written and loaded in this order, so a loaded file sends the changes in it.
+inline constexpr std::array<Option, kOptionCount> kFileOptionOrder = {
+    Option::Priority, Option::ChannelNumbers, Option::ChannelIds,
+    Option::HdgToHdt, Option::AisOnIn1,       Option::SeaTalk};
+
 // What a file holds besides the filter list; the defaults are what a missing key reads as.
 struct FileSettings {
   std::array<bool, kOptionCount> options{};

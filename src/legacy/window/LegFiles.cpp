@@ -57,9 +57,10 @@ void TLegMainForm::SaveAsClick() {
 
 void TLegMainForm::LoadConfigFile(const QString& name) {
   const FileSettings s = LoadLegacyConfigFile(name, m_gen, m_filter);
-  // Check boxes and the mode that change send their commands; lists and IDs are only shown.
-  for (int o = 0; o < kOptionCount; ++o)
-    if (QCheckBox* box = OptionBox(static_cast<Option>(o)); box && m_gen.InFile(static_cast<Option>(o)))
+  // Check boxes and the mode that change send their commands, in the order of
+  // the file's keys; lists and IDs are only shown.
+  for (Option o : kFileOptionOrder)
+    if (QCheckBox* box = OptionBox(o); box && m_gen.InFile(o))
       box->setChecked(s.options[static_cast<std::size_t>(o)]);
   SelectMode(s.mode);
   QCheckBox* const rt[kInputs] = {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4};

@@ -19,6 +19,38 @@ constexpr int kCompactSentenceWidth = 43;
 constexpr int kHeaderOffsets[kColumns] = {0, 4, 3, 3, 3, 3, 2};  // caption offset from the left edge
 const char* const kHeaders[kColumns] = {"PC", "1", "2", "3", "4", "Sentence", "Div"};
 constexpr int kGlyphSize = 11;
+constexpr int kRowHeight = 18;
+
+void PaintHeaderCell(QPainter* p, const QRect& r, int column, const QString& text, const QPalette& pal) {
+  p->fillRect(r, pal.color(QPalette::Button));
+  QFont f(QStringLiteral("MS Sans Serif"));
+  f.setPointSize(8);
+  p->setFont(f);
+  p->setPen(pal.color(QPalette::WindowText));
+  p->drawText(r.adjusted(kHeaderOffsets[column], 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+// Shows the grid's row 0 above the entries: it stays in place while they
+// scroll and is never selected.
+class HeaderRow : public QHeaderView {
+ public:
+  explicit HeaderRow(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    setSectionsClickable(false);
+    setHighlightSections(false);
+    // The style's minimum would widen the narrow flag columns.
+    setMinimumSectionSize(0);
+    setSectionResizeMode(QHeaderView::Fixed);
+    setFixedHeight(kRowHeight);
+  }
+
+ protected:
+  void paintSection(QPainter* p, const QRect& r, int column) const override {
+    if (!model() || column < 0 || column >= kColumns) return;
+    p->save();
+    PaintHeaderCell(p, r, column, model()->index(0, column).data().toString(), palette());
+    p->restore();
+  }
+};
 
 // A tick on green for a passing source, a cross on red for a blocked one.
 QPixmap DrawGlyph(bool pass) {
@@ -45,14 +77,7 @@ class GridDelegate : public QStyledItemDelegate {
     const QString text = index.data().toString();
     const QPalette& pal = m_grid->palette();
     p->save();
-    if (index.row() == 0) {
-      p->fillRect(r, pal.color(QPalette::Button));
-      QFont f(QStringLiteral("MS Sans Serif"));
-      f.setPointSize(8);
-      p->setFont(f);
-      p->setPen(pal.color(QPalette::WindowText));
-      p->drawText(r.adjusted(kHeaderOffsets[index.column()], 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
-    } else if (index.column() < kFilterFlags) {
+    if (index.column() < kFilterFlags) {
       p->fillRect(r, Qt::white);
       const QPixmap& glyph = text == QStringLiteral("1") ? m_grid->PassGlyph() : m_grid->BlockGlyph();
       p->drawPixmap(r.x() + (r.width() - glyph.width()) / 2, r.y() + (r.height() - glyph.height()) / 2,
@@ -114,9 +139,9 @@ class GridDelegate : public QStyledItemDelegate {
 
 TLegFilterGrid::TLegFilterGrid(QWidget* parent)
     : QTableWidget(parent), m_pass(DrawGlyph(true)), m_block(DrawGlyph(false)) {
-  horizontalHeader()->hide();
+  setHorizontalHeader(new HeaderRow(this));
   verticalHeader()->hide();
-  verticalHeader()->setDefaultSectionSize(18);
+  verticalHeader()->setDefaultSectionSize(kRowHeight);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setItemDelegate(new GridDelegate(this));
@@ -147,6 +172,7 @@ void TLegFilterGrid::Refresh(int current) {
   const auto& entries = m_list ? m_list->Entries() : std::vector<FilterEntry>{};
   const QSignalBlocker block(this);
   setRowCount(1 + static_cast<int>(entries.size()));
+  setRowHidden(0, true);  // drawn by the header instead
   const auto put = [this](int row, int column, const QString& text, bool editable) {
     auto* item = new QTableWidgetItem(text);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -162,9 +188,9 @@ void TLegFilterGrid::Refresh(int current) {
     put(r + 1, kSentenceColumn, e.sentence, !m_compact);
     if (columnCount() > kDivColumn) put(r + 1, kDivColumn, e.divisor, true);
   }
-  // The header row stays at the top once there are entries.
+  horizontalHeader()->viewport()->update();
   const int row = current >= 0 ? current + 1 : std::min(keepRow, rowCount() - 1);
-  if (row >= 0) setCurrentCell(row, keepColumn);
+  setCurrentCell(row >= 1 ? row : -1, keepColumn);  // never the header row
   emit cellSelected(currentRow(), currentColumn());
 }
 

@@ -213,19 +213,21 @@ class LegacyWindowTest : public QObject {
                    "Baud In1=0\r\nBaud In2=0\r\nBaud In3=1\r\nBaud In4/Out1=3\r\nBaud Out2=1\r\n"
                    "[Filter]\r\nGPGGA=00000,\r\n"));
 
-    h.Click("chbPriority");
+    for (const char* box : {"chbRTime1", "rbHub", "chbSeaTalk", "chbPriority"}) h.Click(box);
     h.Choose("cbBaudIn1", 3);
     h.Click("btnClear");
     h.Edit("edtTalkID3")->clear();
-    QTRY_COMPARE(h.SentCount(), 9);
+    QTRY_COMPARE(h.SentCount(), 12);
     h.Trigger("miOpen", name);
-    // Priority changes back and is sent; the speed list and the talker ID are only shown.
-    QTRY_COMPARE(h.SentSince(9), QStringList{"$PQVXCF,,,,0*3A"});
+    // What changes back is sent in the order of the file's keys; the speed list and the talker ID are
+    // only shown.
+    QTRY_COMPARE(h.SentSince(12),
+                 (QStringList{"$PQVXCF,,,,0*3A", "$PQVXCF,,,0*16", "$PQVXCF,,0*3A", "$PQVXCF,,,,,,0100*0B"}));
     QCOMPARE(h.Combo("cbBaudIn1")->currentIndex(), 0);
     QCOMPARE(h.Edit("edtTalkID3")->text(), QStringLiteral("II"));
     QCOMPARE(h.Rows(), QStringList{"GPGGA 00000 "});
     QTest::qWait(200);
-    QCOMPARE(h.SentCount(), 10);
+    QCOMPARE(h.SentCount(), 16);
   }
 
   void capabilityWord_data() {
@@ -297,6 +299,25 @@ class LegacyWindowTest : public QObject {
     h.Click("btnDelete");
     QCOMPARE(h.Rows(), QStringList{});
     QVERIFY(!h.Button("btnDelete")->isEnabled());
+    QList<int> widths;
+    for (int c = 0; c < g->columnCount(); ++c) widths << g->columnWidth(c);
+    QCOMPARE(widths, (QList<int>{15, 15, 15, 15, 15, 57, 20}));
+    // More entries than fit: the header row stays in place and a click on it selects nothing.
+    for (int i = 1; i <= 40; ++i) {
+      h.Edit("edtFilter")->setText(QStringLiteral("A%1").arg(i, 4, 10, QChar(u'0')));
+      h.Click("btnAddFilter");
+    }
+    g->scrollToTop();
+    const QRect headerRow(g->frameWidth(), g->frameWidth(), 120, 16);
+    const QImage top = g->grab(headerRow).toImage();
+    g->scrollToBottom();
+    QVERIFY(g->verticalScrollBar()->value() > 0);
+    QCOMPARE(g->grab(headerRow).toImage(), top);
+    const QStringList rows = h.Rows();
+    QWidget* under = g->childAt(headerRow.center());
+    QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(g, headerRow.center()));
+    QCOMPARE(g->currentRow(), 40);
+    QCOMPARE(h.Rows(), rows);
   }
 
   void fullDiskStopsTheLogAndSaysWhy() {

@@ -9,7 +9,7 @@ using namespace hlx::test;
 
 namespace {
 
-// "options: boxes | groups | modes | grid columns and sentence header"; the
+// "options: boxes | groups | modes | grid column widths and sentence header"; the
 // options group "fits" when each box it shows is whole inside it, else "clipped".
 QString Layout(const LegacyHarness& h) {
   QWidget* w = h.window.get();
@@ -29,14 +29,14 @@ QString Layout(const LegacyHarness& h) {
   for (const char* name : {"gbRealTime", "gbTalkerID", "gbFilter"})
     if (h.Find<QGroupBox>(name)->isVisibleTo(w)) groups << QString::fromLatin1(name);
   if (h.Action("miOpen")->isVisible() && h.Action("miSaveAs")->isVisible()) groups << QStringLiteral("files");
-  QStringList modes;
+  QStringList modes, widths;
+  for (int c = 0; c < h.Grid()->columnCount(); ++c) widths << QString::number(h.Grid()->columnWidth(c));
   for (const char* name : {"rbServer", "rbHub", "rbAuto", "rbAIS"})
     if (h.Find<QRadioButton>(name)->isVisibleTo(w)) modes << h.Find<QRadioButton>(name)->text();
   return QStringLiteral("%1: %2 | %3 | %4 | grid %5 %6")
       .arg(group->isVisibleTo(w) ? height : QStringLiteral("-"), boxes.join(QStringLiteral(", ")),
-           groups.join(u' '), modes.join(QStringLiteral(", ")))
-      .arg(h.Grid()->columnCount())
-      .arg(h.Grid()->item(0, 5)->text());
+           groups.join(u' '), modes.join(QStringLiteral(", ")), widths.join(u' '),
+           h.Grid()->item(0, 5)->text());
 }
 
 }  // namespace
@@ -58,27 +58,29 @@ class OlderGenerationsTest : public QObject {
     QTest::newRow("1: serial 4, version 2: full with HDG")
         << 1 << QStringList{}
         << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT " + full +
-               " Server, Hub, Automatic | grid 6 Sent."
+               " Server, Hub, Automatic | grid 15 15 15 15 15 43 Sent."
         << back1 << false;
     QTest::newRow("1: serial 1, version 2: SeaTalk only")
         << 1 << QStringList{"--serial", "10017"}
-        << "fits: SeaTalk --> NMEA |  | Server, Hub, Automatic | grid 6 Sent." << back1 << false;
+        << "fits: SeaTalk --> NMEA |  | Server, Hub, Automatic | grid 15 15 15 15 15 43 Sent." << back1
+        << false;
     QTest::newRow("2: 0038 full with SeaTalk and divisor")
         << 2 << QStringList{}
         << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA " + full +
-               " Server, Hub, Auto Server/Hub | grid 7 Sentence"
+               " Server, Hub, Auto Server/Hub | grid 15 15 15 15 15 57 20 Sentence"
         << back2 << false;
     QTest::newRow("2: 0080 simple without options, mode AIS")
         << 2 << QStringList{"--caps", "0080"}
-        << "-:  |  | Server, Hub, Auto Server/Hub, AIS | grid 6 Sentence" << back2 << false;
+        << "-:  |  | Server, Hub, Auto Server/Hub, AIS | grid 15 15 15 15 15 57 Sentence" << back2 << false;
     const QString boxes3 =
         QStringLiteral("fits: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA ") + full;
     QTest::newRow("3: 8080 mode AIS")
         << 3 << QStringList{"--caps", "8080"}
-        << boxes3 + " Server, Hub, Auto Server/Hub, AIS | grid 7 Sentence" << back3 << false;
+        << boxes3 + " Server, Hub, Auto Server/Hub, AIS | grid 15 15 15 15 15 57 20 Sentence" << back3
+        << false;
     QTest::newRow("3: 0080 not served")
-        << 3 << QStringList{"--caps", "0080"} << boxes3 + " Server, Hub, Auto Hub/Server | grid 7 Sentence"
-        << back3 << true;
+        << 3 << QStringList{"--caps", "0080"}
+        << boxes3 + " Server, Hub, Auto Hub/Server | grid 15 15 15 15 15 57 20 Sentence" << back3 << true;
   }
   void readingShowsTheModelAndSendsChangedBoxesBack() {
     QFETCH(int, generation);
