@@ -77,7 +77,7 @@ int ReadFormId() {
 
 int WindowForFormId(int formId) { return formId >= FormLegacy1 && formId <= FormLegacy4 ? formId : FormMain; }
 
-bool SelectFormId(const VersionNumbers& version, bool* restarted) {
+bool SelectFormId(const VersionNumbers& version, bool* restarted, int answeredSpeed) {
   const FormChoice choice = FormChoiceFor(version);
   bool differs = false;
   {
@@ -86,7 +86,9 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted) {
     differs = stored != choice.formId;
     if (differs) {
       if (const auto port = ReadInt(s, kPort)) s.setValue(kPort, PortForForm(*port, stored, choice.formId));
-      if (const auto baud = ReadInt(s, kBaudRate))
+      if (answeredSpeed >= 0)
+        s.setValue(kBaudRate, BaudRateForForm(answeredSpeed, stored, choice.formId));
+      else if (const auto baud = ReadInt(s, kBaudRate))
         s.setValue(kBaudRate, BaudRateForForm(*baud, stored, choice.formId));
       // The current window stops reading its settings at the first missing
       // value, ReConnect last: values an older window never wrote must exist

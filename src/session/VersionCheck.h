@@ -46,8 +46,11 @@ int WindowForFormId(int formId);
 
 // Records the generation for `version`; when it differs from the stored one,
 // writes FormID and ReConnect and restarts the program. `restarted` (if
-// given) tells whether a restart was requested. Returns FormChoice::supported.
-bool SelectFormId(const VersionNumbers& version, bool* restarted = nullptr);
+// given) tells whether a restart was requested. `answeredSpeed` is the index
+// of the calling window's speed list at which the device answered (-1: not a
+// serial line): the new window reconnects at that speed, not at a stored
+// "Automatic". Returns FormChoice::supported.
+bool SelectFormId(const VersionNumbers& version, bool* restarted = nullptr, int answeredSpeed = -1);
 
 // The stored `Port` in the numbering of window `toForm` when window `fromForm`
 // wrote it: the current window counts its three network entries first, the

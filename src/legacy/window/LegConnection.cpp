@@ -21,8 +21,15 @@ void TLegMainForm::ConnectionStart() {
   const bool reconnect = TakeReConnect();
   const auto start = [this] {
     if (ui->cbPort->currentIndex() < 0) return;
+    // "Automatic" is no speed a port can be opened at: search, as choosing it does.
+    const bool search = ui->cbBaudHost->currentIndex() == kHostSpeedAutomatic;
+    if (search) ui->cbBaudHost->setCurrentIndex(kAutoBaudFirstIndex);
     OpenSelectedPort();
-    if (ChannelOpen()) ReadConfiguration();
+    if (!ChannelOpen()) return;
+    if (search)
+      StartAutoBaud();
+    else
+      ReadConfiguration();
   };
   if (reconnect)
     QTimer::singleShot(kReconnectDelayMs, this, start);

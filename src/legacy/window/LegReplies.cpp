@@ -66,7 +66,9 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   // Restarts into the device's generation when it is another one; this
   // instance is ending then and asks nothing more.
   bool restarted = false;
-  SelectFormId(m_versionNumbers, &restarted);
+  // A search has not yet shown its find in the speed list.
+  const int speed = m_state == SessionState::AutoBaud ? AutoBaudIndex : ui->cbBaudHost->currentIndex();
+  SelectFormId(m_versionNumbers, &restarted, speed == kHostSpeedAutomatic ? -1 : speed);
   m_handingOver = restarted;
   if (r.caps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(*r.caps);
 }

@@ -199,7 +199,9 @@ void TMainForm::HandleVerReply(const std::string& line) {
   if (ChannelOpen()) ShowDeviceIdentity(true);
 
   bool restarting = false;
-  if (SelectFormId(m_versionNumbers, &restarting)) {
+  const int speed = ui->cbBaudHost->currentIndex();
+  const bool answeredAt = ui->cbPort->currentIndex() >= kFirstSerialPort && speed != kBaudAutomatic;
+  if (SelectFormId(m_versionNumbers, &restarting, answeredAt ? speed : -1)) {
     SetViewBackground(false);
     if (restarting) {
       // Another window takes over; reading this one's configuration is pointless.

@@ -70,29 +70,34 @@ class HandOverTest : public QObject {
     QTest::addColumn<QStringList>("expected");  // what the simulator records, in order of appearance
     QTest::addColumn<int>("toForm");
     QTest::addColumn<int>("portOffset");  // Port afterwards: serial list index + this
+    QTest::addColumn<int>("storedBaud");  // BaudRate before; afterwards 38400 (3), where the device answered
     // Only the older window asks for the port speeds when it reads a device.
     QTest::newRow("current window, generation-4 device")
         << QStringList{"--generation", "4"} << 0
-        << QStringList{"$PQVXVER*4E", "$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D"} << 4 << 2;
+        << QStringList{"$PQVXVER*4E", "$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D"} << 4 << 2 << 6;
     // The older window reads four replies; the current one identifies the device again and reads it.
     QTest::newRow("older window, current device")
         << QStringList{"--host-speed", "3"} << 4
-        << QStringList{"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D", "$PQVXVER*4E", "$PQVXCFQ*5B"} << 0 << 3;
+        << QStringList{"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXSPQ*5D", "$PQVXVER*4E", "$PQVXCFQ*5B"} << 0 << 3
+        << 3;
+    QTest::newRow("older window searching, current device")
+        << QStringList{"--host-speed", "3"} << 4 << QStringList{"$PQVXVER*4E", "$PQVXVER*4E", "$PQVXCFQ*5B"}
+        << 0 << 3 << 4;
     // Round the older generations: only generation 4 reads port speeds.
     const QStringList read{"$PQVXVER*4E", "$PQVXCFQ*5B"};
     QTest::newRow("generation-4 window, generation-1 device")
         << QStringList{"--generation", "1"} << 4 << QStringList{read + QStringList{"$PQVXSPQ*5D"} + read} << 1
-        << 2;
+        << 2 << 3;
     QTest::newRow("generation-4 window, generation-2 device")
         << QStringList{"--generation", "2"} << 4 << QStringList{read + QStringList{"$PQVXSPQ*5D"} + read} << 2
-        << 2;
+        << 2 << 3;
     QTest::newRow("generation-1 window, generation-2 device")
-        << QStringList{"--generation", "2"} << 1 << QStringList{read + read} << 2 << 2;
+        << QStringList{"--generation", "2"} << 1 << QStringList{read + read} << 2 << 2 << 3;
     QTest::newRow("generation-2 window, generation-3 device")
-        << QStringList{"--generation", "3"} << 2 << QStringList{read + read} << 3 << 2;
+        << QStringList{"--generation", "3"} << 2 << QStringList{read + read} << 3 << 2 << 3;
     QTest::newRow("generation-3 window, generation-4 device")
         << QStringList{"--generation", "4"} << 3 << QStringList{read + read + QStringList{"$PQVXSPQ*5D"}} << 4
-        << 2;
+        << 2 << 3;
   }
   void deviceOfTheOtherGenerationRestartsIntoItsWindow() {
     QFETCH(QStringList, simArgs);
@@ -100,6 +105,7 @@ class HandOverTest : public QObject {
     QFETCH(QStringList, expected);
     QFETCH(int, toForm);
     QFETCH(int, portOffset);
+    QFETCH(int, storedBaud);
     SimProcess sim(true);
     QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
     qputenv("HLX_EXTRA_PORTS", sim.ptyPath().toLocal8Bit());
@@ -110,7 +116,7 @@ class HandOverTest : public QObject {
       QSettings s = Settings();
       s.clear();
       s.setValue("FormID", fromForm);
-      s.setValue("BaudRate", 3);
+      s.setValue("BaudRate", storedBaud);
       if (fromForm == 0) {
         s.setValue("Port", 3 + k);
         s.setValue("IP", QString());
