@@ -35,8 +35,8 @@ const char* const kUsage =
     "\n"
     "Connection (every command but ports): --port PATH [--speed N|auto], --tcp HOST or --udp HOST.\n"
     "hlx-cli COMMAND --help describes a command. Exit codes: 0 ok, 1 diff found differences,\n"
-    "2 usage, 3 connection, 4 not the current generation, 5 read-back mismatch, 6 firmware,\n"
-    "7 file, 130 interrupted.\n";
+    "2 usage, 3 connection, 4 not the current generation or in its bootloader, 5 read-back\n"
+    "mismatch, 6 firmware, 7 file, 130 interrupted.\n";
 
 void Print(const QString& text) {
   std::fputs(qPrintable(text), stdout);

@@ -118,10 +118,12 @@ int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p) {
   prompts.SetAnswer(p.isSet("yes"));
   // As a path, so that a file named like the built-in image's resource is still that file.
   if (!builtIn) prompts.SetFile(QFileInfo(files[0]).absoluteFilePath());
-  // A device whose firmware is too old is what an update is for; an older
-  // generation's bootloader is not this window's.
-  if (const int r = s.Identify(); r != ExitOk) return r;
-  if (s.Identity().form.formId != FormMain) {
+  // A device whose firmware is too old, or one left in its bootloader, is what
+  // an update is for; an older generation's bootloader is not this window's.
+  if (const int r = s.Identify(true); r != ExitOk) return r;
+  if (s.InBootloader()) {
+    PrintError(QStringLiteral("The multiplexer is in its bootloader; updating it."));
+  } else if (s.Identity().form.formId != FormMain) {
     PrintError(QStringLiteral("The multiplexer runs firmware %1 of an older generation; hlx-cli flash "
                               "serves the current generation only")
                    .arg(s.Identity().ver.version));

@@ -13,6 +13,11 @@ namespace hlx::cli {
 
 namespace {
 constexpr int kPollMs = 20;
+// Beyond the core's own reply time-out, so that its message comes first.
+constexpr int kGraceMs = 1000;
+const char* const kInBootloader =
+    "The multiplexer is in its bootloader, as after a failed update: its firmware must be updated "
+    "(hlx-cli flash)";
 const char* const kReadBackUnfinished = "The multiplexer did not finish sending its configuration";
 const char* const kOtherGeneration =
     "The multiplexer runs firmware %1 of an older generation; this command serves the current "
@@ -144,16 +149,36 @@ void CliSession::EndAutoBaud(int autoBaudIndex) {
   if (autoBaudIndex >= 0) m_speedIndex = autoBaudIndex;
 }
 
-int CliSession::Identify() {
+int CliSession::Identify(bool forUpdate) {
   if (!ChannelOpen()) return ExitConnection;
   m_verSeen = false;
+  m_loaderSeen = false;
   m_core->HostKind = -1;
   SetState(SessionState::Identify);
   m_core->StartTimeout(QString::fromLatin1(kNoResponseText));
   SendSentence(kVersionQuery);
-  WaitFor([this] { return State() != SessionState::Identify; }, -1);
+  // The bootloader's announcement stops the core's time-out, so the wait has its own limit.
+  WaitFor([this] { return State() != SessionState::Identify || m_loaderSeen; }, kReplyTimeoutMs + kGraceMs);
   if (m_interrupted) return ExitInterrupted;
-  return m_verSeen ? ExitOk : ExitConnection;
+  if (m_verSeen) return ExitOk;
+  const bool unanswered = State() == SessionState::Identify;
+  if (unanswered) {
+    m_core->StopTimeout();
+    SetState(SessionState::Idle);
+  }
+  if (m_loaderSeen) {
+    // A bootloader never answers the version query; only an update brings the firmware back.
+    if (forUpdate) return ExitOk;
+    m_prompts.Inform(QString::fromLatin1(kInBootloader), {}, PromptIcon::Error);
+    return ExitGeneration;
+  }
+  if (unanswered && !m_channelLost) m_prompts.Inform(QString::fromLatin1(kNoResponseText));
+  return ExitConnection;
+}
+
+void CliSession::RevealUpdateMenu() {
+  m_loaderSeen = true;
+  if (m_wake) m_wake();
 }
 
 void CliSession::HandleVerReply(const std::string& line) {

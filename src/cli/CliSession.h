@@ -34,7 +34,7 @@ enum ExitCode : int {
   ExitDifferent = 1,     // diff: the file and the device differ
   ExitUsage = 2,         // bad command line
   ExitConnection = 3,    // channel cannot be opened, no answer, link lost, read-back incomplete
-  ExitGeneration = 4,    // the device is not one of the current generation this program serves
+  ExitGeneration = 4,    // not of the current generation this program serves, or in its bootloader
   ExitMismatch = 5,      // apply: the device does not hold what the file says
   ExitFirmware = 6,      // the firmware update failed or could not start
   ExitFile = 7,          // a file cannot be read or written
@@ -75,7 +75,10 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   // Opens the channel (and runs the speed search); ExitOk or ExitConnection.
   int Open(const ConnectOptions& options);
   // Sends the version query and waits for the reply; ExitOk or ExitConnection.
-  int Identify();
+  // A multiplexer whose bootloader announces itself instead is ExitGeneration,
+  // or ExitOk with InBootloader() when `forUpdate` (an update recovers it).
+  int Identify(bool forUpdate = false);
+  bool InBootloader() const { return m_loaderSeen; }
   // The window's "Read Configuration": version query, then the read-back. ExitOk,
   // ExitConnection, or ExitGeneration for a device this generation's window does not read.
   int ReadConfiguration();
@@ -128,7 +131,7 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   int HostSpeedIndex() const override { return m_speedIndex; }
   std::uint32_t DeviceVersion() const override { return m_identified ? VersionWord(m_identity.version) : 0; }
   void SetControlsForUpdate(bool) override {}
-  void RevealUpdateMenu() override {}
+  void RevealUpdateMenu() override;
   ProgressView& Progress() override { return m_progress; }
 
   void EndSession();
@@ -159,6 +162,7 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   DeviceIdentity m_identity;
   bool m_identified = false;
   bool m_verSeen = false;
+  bool m_loaderSeen = false;  // the bootloader announced itself
   bool m_readAfterVer = false;
   int m_speedIndex = -1;
   bool m_interrupted = false;

@@ -33,7 +33,10 @@ Result RunCli(const QStringList& args, int interruptAfterMs = -1) {
     p.waitForFinished(interruptAfterMs);
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
   }
-  if (!p.waitForFinished(90000)) p.kill();
+  if (!p.waitForFinished(90000)) {  // a hang: reported as a crash, never as an exit code
+    p.kill();
+    p.waitForFinished();
+  }
   return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
           QString::fromLocal8Bit(p.readAllStandardOutput()),
           QString::fromLocal8Bit(p.readAllStandardError())};
@@ -137,6 +140,9 @@ void TestCli::identifyAndRefusals_data() {
   QTest::newRow("pty: a list without its end")
       << "pty" << QStringList{"--no-list-end"} << QStringList{"dump"} << 3
       << QStringList{"did not finish sending its configuration"} << -1;
+  QTest::newRow("pty: a device in its bootloader")
+      << "pty" << QStringList{"--start-in-loader"} << QStringList{"identify"} << 4
+      << QStringList{"The multiplexer is in its bootloader"} << -1;
   QTest::newRow("two channels at once")
       << "tcp" << QStringList{} << QStringList{"identify", "--port", "ttyS0"} << 2
       << QStringList{"exactly one of --port, --tcp and --udp"} << -1;
@@ -329,6 +335,10 @@ void TestCli::flash_data() {
       << "tcp" << QStringList{} << QStringList{"fw.hlx=3.0.0"} << 6 << older << false;
   QTest::newRow("tcp: a file named RCDATA is that file")
       << "tcp" << QStringList{} << QStringList{"RCDATA=3.0.0"} << 6 << older << false;
+  QTest::newRow("pty: a device in its bootloader, built-in image")
+      << "pty" << QStringList{"--start-in-loader"} << builtIn << 0 << success << true;
+  QTest::newRow("pty: a device in its bootloader, a file")
+      << "pty" << QStringList{"--start-in-loader"} << QStringList{"fw.hlx=3.40.0"} << 0 << success << true;
   QTest::newRow("tcp: a missing file") << "tcp" << QStringList{} << QStringList{"fw.hlx"} << 7
                                        << "Unable to read fw.hlx: no such file" << false;
   QTest::newRow("tcp: a folder") << "tcp" << QStringList{} << QStringList{"/"} << 7
