@@ -38,6 +38,19 @@ CliSession::CliSession(UserPrompts& prompts, QObject* parent) : QObject(parent),
     return result == ReadBackResult::ListEnded;
   });
   m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
+  m_fw->SetAfterProgramming([this] {
+    // A link lost under programming (its event may still be on its way) ends
+    // the session once the core has armed its time-out, which ending it stops.
+    if (!m_lostWhileProgramming && m_comm->ReceiveThreadRunning()) return;
+    m_lostWhileProgramming = true;
+    QTimer::singleShot(0, this, [this] {
+      m_lostWhileProgramming = false;
+      if (!ChannelOpen()) return;
+      m_channelLost = true;
+      EndSession();
+      if (m_wake) m_wake();
+    });
+  });
   connect(m_core.get(), &SessionCore::stateChanged, this, [this] {
     if (m_wake) m_wake();
   });
@@ -63,7 +76,9 @@ bool CliSession::event(QEvent* e) {
   }
   if (e->type() == WM_CHANNELLOST) {
     // Programming notices the loss itself and ends with its own message.
-    if (!m_fw->Programming() && ChannelOpen()) {
+    if (m_fw->Programming()) {
+      m_lostWhileProgramming = true;
+    } else if (!m_lostWhileProgramming && ChannelOpen()) {
       m_channelLost = true;
       EndSession();
       m_prompts.Inform(QString::fromLatin1(kChannelLostText), {}, PromptIcon::Warning);

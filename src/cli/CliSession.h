@@ -167,6 +167,7 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   int m_speedIndex = -1;
   bool m_interrupted = false;
   bool m_channelLost = false;
+  bool m_lostWhileProgramming = false;  // programming reported it; the session ends without a second message
   qint64 m_lastReadBackMs = 0;
   std::function<void(const std::string&)> m_sink;
   std::function<void(int, int)> m_progressSink;

@@ -335,6 +335,9 @@ void TestCli::flash_data() {
       << "tcp" << QStringList{} << QStringList{"fw.hlx=3.0.0"} << 6 << older << false;
   QTest::newRow("tcp: a file named RCDATA is that file")
       << "tcp" << QStringList{} << QStringList{"RCDATA=3.0.0"} << 6 << older << false;
+  QTest::newRow("tcp: the link is lost while programming")
+      << "tcp" << QStringList{"--loader-fault", "drop:block=3"} << builtIn << 6
+      << "The connection to the multiplexer was closed." << true;
   QTest::newRow("pty: a device in its bootloader, built-in image")
       << "pty" << QStringList{"--start-in-loader"} << builtIn << 0 << success << true;
   QTest::newRow("pty: a device in its bootloader, a file")
