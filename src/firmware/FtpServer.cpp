@@ -20,6 +20,10 @@ namespace {
 constexpr qint64 kChunk = 64 * 1024;
 // Commands a client may queue while a transfer runs before it is dropped.
 constexpr qsizetype kMaxQueued = 4 * kFtpMaxLine;
+// Replies a client may leave unread before its commands are left unread too:
+// what the server holds for a client that sends without reading stays
+// bounded, and TCP makes that client wait.
+constexpr qint64 kMaxUnreadReplies = 16 * 1024;
 constexpr int kCloseGraceMs = 2000;
 constexpr quint16 kLowestActivePort = 1024;
 
@@ -42,10 +46,18 @@ class Session : public QObject {
         m_root(std::move(root)),
         m_finished(std::move(finished)) {
     m_control->setParent(this);
+    // Unread commands wait in the kernel, not here.
+    m_control->setReadBufferSize(kMaxQueued);
     m_idle.setSingleShot(true);
     m_idle.setInterval(m_limits.idleMs);
     connect(&m_idle, &QTimer::timeout, this, [this] { Close("421 Timeout: closing control connection."); });
-    connect(m_control, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
+    connect(m_control, &QTcpSocket::readyRead, this, [this] { ProcessInput(); });
+    // Only replies that leave count as progress: a client that sends without
+    // reading them is idle, however much it sends.
+    connect(m_control, &QTcpSocket::bytesWritten, this, [this] {
+      m_idle.start();
+      ProcessInput();
+    });
     connect(m_control, &QTcpSocket::disconnected, this, [this] { Finish(); });
     Reply(kGreeting);
     m_idle.start();
@@ -78,18 +90,20 @@ class Session : public QObject {
     m_finished(this);
   }
 
-  void OnReadyRead() {
-    m_in += m_control->readAll();
-    ProcessInput();
-  }
-
   void ProcessInput() {
     while (!m_closing) {
       if (m_transferring) {
+        m_in += m_control->readAll();
         if (m_in.size() > kMaxQueued) Close("500 Too many commands during a transfer.");
         return;
       }
-      const qsizetype end = m_in.indexOf('\n');
+      // Resumed by bytesWritten once the client reads again.
+      if (m_control->bytesToWrite() > kMaxUnreadReplies) return;
+      qsizetype end = m_in.indexOf('\n');
+      if (end < 0 && m_in.size() <= kFtpMaxLine) {
+        m_in += m_control->read(kFtpMaxLine + 1 - m_in.size());
+        end = m_in.indexOf('\n');
+      }
       if (end < 0) {
         if (m_in.size() > kFtpMaxLine) Close("500 Command line too long.");
         return;
@@ -101,7 +115,6 @@ class Session : public QObject {
       QByteArray line = m_in.left(end);
       m_in.remove(0, end + 1);
       if (line.endsWith('\r')) line.chop(1);
-      m_idle.start();
       Handle(ParseFtpCommand(line));
     }
   }

@@ -18,8 +18,9 @@ namespace hlx {
 
 struct FtpLimits {
   int maxClients = 4;
-  // A control connection without a complete command, or a data connection
-  // without progress, for this long is dropped.
+  // A client without progress for this long is dropped: no reply of its
+  // control connection went out (a client that never reads its replies gets
+  // none) and no data moved.
   int idleMs = 60000;
 };
 

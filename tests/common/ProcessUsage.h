@@ -32,4 +32,11 @@ inline qint64 ResidentBytes() {
   return statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
+// The largest resident size the process has had, in bytes.
+inline qint64 PeakResidentBytes() {
+  rusage use{};
+  ::getrusage(RUSAGE_SELF, &use);
+  return qint64(use.ru_maxrss) * 1024;
+}
+
 }  // namespace hlx::test
