@@ -143,8 +143,10 @@ void TMainForm::ConnectSignals() {
   });
   connect(ui->cbViewFilter, &QComboBox::activated, this, [this](int i) { ViewFilterChanged(i); });
   connect(ui->btnSend, &QPushButton::clicked, this, [this] { SendManualInput(); });
-  // Enter is taken before the combo box sees it: the combo would pass the
-  // same key on to its edit once more and the sentence would go out twice.
+  // Enter is taken before the combo box sees it: the combo has the focus and
+  // hands keys to its edit directly, past any filter on the edit, and it
+  // would pass the same key on once more, sending the sentence twice.
+  ui->cbSentence->installEventFilter(this);
   ui->cbSentence->lineEdit()->installEventFilter(this);
   connect(m_pages, &TConfigPages::refreshControlsRequested, this,
           [this](bool enable) { RefreshControls(enable); });
@@ -152,7 +154,7 @@ void TMainForm::ConnectSignals() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == ui->cbSentence->lineEdit() && e->type() == QEvent::KeyPress) {
+  if ((watched == ui->cbSentence || watched == ui->cbSentence->lineEdit()) && e->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(e)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       SendManualInput();

@@ -77,22 +77,26 @@ class MonitorTest : public QObject {
       h.Click("btnSend");
     };
     send(QStringLiteral("GPTXT,hello"));
+    // Enter and keypad Enter, where the keys go: to the combo box, which has the focus.
     cb->setEditText(QStringLiteral("$GPTXT,typed*00"));
-    QTest::keyClick(cb->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(cb, Qt::Key_Return);
+    cb->setEditText(QStringLiteral("GPTXT,pad"));
+    QTest::keyClick(cb, Qt::Key_Enter, Qt::KeypadModifier);
     send(QStringLiteral("GPTXT,hello"));
     send(QString());  // empty: nothing
-    QTRY_COMPARE(h.Sent("$GPTXT"), (QStringList{"$GPTXT,hello*01", "$GPTXT,typed*00", "$GPTXT,hello*01"}));
-    QCOMPARE(cb->count(), 3);  // and "PQVXVER"
-    QCOMPARE(cb->itemText(0), QStringLiteral("$GPTXT,typed*00"));
-    QCOMPARE(cb->itemText(1), QStringLiteral("GPTXT,hello"));
-    for (int i = 1; i <= 19; ++i) send(QStringLiteral("GPTXT,%1").arg(i));
+    QTRY_COMPARE(h.Sent("$GPTXT"),
+                 (QStringList{"$GPTXT,hello*01", "$GPTXT,typed*00", "$GPTXT,pad*16", "$GPTXT,hello*01"}));
+    QCOMPARE(cb->count(), 4);  // and "PQVXVER"
+    QCOMPARE(cb->itemText(0), QStringLiteral("GPTXT,pad"));
+    QCOMPARE(cb->itemText(1), QStringLiteral("$GPTXT,typed*00"));
+    for (int i = 1; i <= 18; ++i) send(QStringLiteral("GPTXT,%1").arg(i));
     QCOMPARE(cb->count(), 20);
-    QCOMPARE(cb->itemText(0), QStringLiteral("GPTXT,19"));
+    QCOMPARE(cb->itemText(0), QStringLiteral("GPTXT,18"));
     QCOMPARE(cb->itemText(19), QStringLiteral("$GPTXT,typed*00"));
     send(QStringLiteral("GPTXT,") + QString(100, QLatin1Char('y')));
     QCOMPARE(h.prompts.records.size(), 3);  // after the two log dialogs
     QVERIFY(h.prompts.records.last().text.startsWith(QLatin1String("Not sent")));
-    QTRY_COMPARE(h.Sent("$GPTXT").size(), 3 + 19);
+    QTRY_COMPARE(h.Sent("$GPTXT").size(), 4 + 18);
     QVERIFY(h.Sent("$GPTXT,yy").isEmpty());
 
     // A view filter gives the device its own option word back, on Disconnect too.
