@@ -15,6 +15,9 @@ namespace {
 constexpr int kPollMs = 20;
 // Beyond the core's own reply time-out, so that its message comes first.
 constexpr int kGraceMs = 1000;
+// A whole read-back: the longest list at the slowest speed takes a fraction of this.
+constexpr int kReadBackLimitMs = 60000;
+const char* const kUpdateFailed = "The firmware update failed";
 const char* const kInBootloader =
     "The multiplexer is in its bootloader, as after a failed update: its firmware must be updated "
     "(hlx-cli flash)";
@@ -32,8 +35,9 @@ CliSession::CliSession(UserPrompts& prompts, QObject* parent) : QObject(parent),
   m_core = std::make_unique<SessionCore>(static_cast<SessionEvents&>(*this), m_prompts);
   m_comm = std::make_unique<TComm>(this);
   m_core->SetReadBackHandler([this](int id, std::string_view line) {
-    m_lastReadBackMs = NowMs();
     const ReadBackResult result = ApplyReadBackReply(id, line, m_config, m_rules);
+    // Only a reply keeps the read-back alive; traffic in between does not.
+    if (result != ReadBackResult::NotMine) m_lastReadBackMs = NowMs();
     if (id == SidOP && result == ReadBackResult::Applied) m_optionsKnown = true;
     return result == ReadBackResult::ListEnded;
   });
@@ -149,7 +153,10 @@ int CliSession::Open(const ConnectOptions& options) {
           SendSentence(kVersionQuery);
         });
         step.start();
-        WaitFor([this] { return State() != SessionState::AutoBaud; }, -1);
+        // One step per speed, then the search gives up by itself.
+        WaitFor([this] { return State() != SessionState::AutoBaud; },
+                kAutoBaudStepMs * (kBaudAutomatic + 1) + kGraceMs);
+        if (State() == SessionState::AutoBaud) SetState(SessionState::Idle);
         if (m_interrupted) return ExitInterrupted;
       }
     }
@@ -242,7 +249,7 @@ int CliSession::ReadConfiguration() {
   // cannot, so a list that stops coming counts as no answer.
   WaitFor(
       [this] { return State() != SessionState::ReadConfig || NowMs() - m_lastReadBackMs > kReplyTimeoutMs; },
-      -1);
+      kReadBackLimitMs);
   if (m_interrupted) return ExitInterrupted;
   if (State() == SessionState::ReadConfig) {
     SetState(SessionState::Idle);
@@ -296,8 +303,19 @@ int CliSession::Flash(bool builtIn) {
   m_verSeen = false;
   m_fw->Start(builtIn);
   if (State() != SessionState::FwLoader) return m_interrupted ? ExitInterrupted : ExitFirmware;
-  WaitFor([this] { return State() == SessionState::Idle; }, -1);
+  // The bootloader announces itself within the core's time-out, and programming
+  // (inside this wait) bounds every reply it waits for; the restarted firmware
+  // then reports within the core's time-out, or the update failed.
+  WaitFor([this] { return State() != SessionState::FwLoader; }, kReplyTimeoutMs + kGraceMs);
+  WaitFor([this] { return State() == SessionState::Idle; }, kReplyTimeoutMs + kGraceMs);
   if (m_interrupted) return ExitInterrupted;
+  if (State() != SessionState::Idle) {
+    m_fw->SessionEnded();
+    m_core->StopTimeout();
+    SetState(SessionState::Idle);
+    m_prompts.Inform(QString::fromLatin1(kUpdateFailed), {}, PromptIcon::Error);
+    return ExitFirmware;
+  }
   return m_core->Programmed() && m_verSeen ? ExitOk : ExitFirmware;
 }
 

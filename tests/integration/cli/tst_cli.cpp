@@ -137,9 +137,9 @@ void TestCli::identifyAndRefusals_data() {
       << QStringList{"must be updated"} << -1;
   QTest::newRow("tcp: no answer") << "tcp" << QStringList{"--silent"} << QStringList{"identify"} << 3
                                   << QStringList{"Multiplexer does not respond"} << -1;
-  QTest::newRow("pty: a list without its end")
-      << "pty" << QStringList{"--no-list-end"} << QStringList{"dump"} << 3
-      << QStringList{"did not finish sending its configuration"} << -1;
+  QTest::newRow("pty: a list without its end, amid traffic")
+      << "pty" << QStringList{"--no-list-end", "--traffic", "20", "--udp-peer", SimProcess::quietUdpPeer()}
+      << QStringList{"dump"} << 3 << QStringList{"did not finish sending its configuration"} << -1;
   QTest::newRow("pty: a device in its bootloader")
       << "pty" << QStringList{"--start-in-loader"} << QStringList{"identify"} << 4
       << QStringList{"The multiplexer is in its bootloader"} << -1;
@@ -338,6 +338,8 @@ void TestCli::flash_data() {
   QTest::newRow("tcp: the link is lost while programming")
       << "tcp" << QStringList{"--loader-fault", "drop:block=3"} << builtIn << 6
       << "The connection to the multiplexer was closed." << true;
+  QTest::newRow("pty: an image that does not start") << "pty" << QStringList{"--loader-fault", "no-start"}
+                                                     << builtIn << 6 << "The firmware update failed" << true;
   QTest::newRow("pty: a device in its bootloader, built-in image")
       << "pty" << QStringList{"--start-in-loader"} << builtIn << 0 << success << true;
   QTest::newRow("pty: a device in its bootloader, a file")
