@@ -166,6 +166,8 @@ void TMainForm::BaudHostChanged(int index) {
     SendSentence(HostSpeedCommand(index));
     Pause(kBaudChangePauseMs);
     m_comm->SetSpeed(index);
+  } else {
+    UpdateControls();
   }
   SaveCurrentSettings();
 }
@@ -268,7 +270,8 @@ void TMainForm::UpdateControls() {
     ui->cbBaudHost->show();
     ui->edtMuxIP->hide();
     ui->miHalyxLAN->menuAction()->setVisible(false);
-    ui->btnConnect->setEnabled(true);
+    // A serial port cannot be opened without a speed.
+    ui->btnConnect->setEnabled(ChannelOpen() || ui->cbBaudHost->currentIndex() >= 0);
   }
 
   const bool open = ChannelOpen();

@@ -24,6 +24,8 @@ namespace hlx {
 
 namespace {
 constexpr std::array<int, kStatusPanels> kStatusPanelWidths = {160, 110, 110, 320, 50};
+constexpr std::array<const char*, kStatusPanels> kStatusPanelSamples = {
+    "Device: Bootloader", "Version: 10.10.100", "Serial: 0000000000", "", "Log: 9999999 lines"};
 }  // namespace
 
 TMainForm::TMainForm(UserPrompts& prompts, QWidget* parent)
@@ -105,9 +107,15 @@ void TMainForm::CreateStatusPanels() {
   for (int i = 0; i < kStatusPanels; ++i) {
     auto* panel = new QLabel(ui->StatusBar);
     panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    panel->setFixedWidth(kStatusPanelWidths[static_cast<std::size_t>(i)]);
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
+    // At least the given width, and room for the longest text the panel
+    // usually shows in this font (the log counter outgrows its width soonest).
+    const int margins = 2 * panel->frameWidth() + panel->fontMetrics().averageCharWidth();
+    const int needed = panel->fontMetrics().horizontalAdvance(
+                           QString::fromLatin1(kStatusPanelSamples[static_cast<std::size_t>(i)])) +
+                       margins;
+    panel->setFixedWidth(std::max(kStatusPanelWidths[static_cast<std::size_t>(i)], needed));
     ui->StatusBar->addWidget(panel);
     m_statusPanels[static_cast<std::size_t>(i)] = panel;
   }

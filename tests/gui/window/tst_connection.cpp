@@ -249,7 +249,7 @@ class ConnectionTest : public QObject {
   // resource lists name is compiled in and reachable.
   void firstStartHasNoSelectionAndDisabledSessionEntries() {
     WindowHarness h;
-    h.Create();
+    h.Create({QStringLiteral("/dev/null")});
     QApplication::processEvents();
     const auto top = [&](const char* name) {
       return h.Find<QWidget>(name)->mapTo(h.window.get(), QPoint()).y();
@@ -267,6 +267,10 @@ class ConnectionTest : public QObject {
     h.Choose("cbPort", kPortTcp);
     QVERIFY(!h.Button("btnConnect")->isEnabled());  // no address yet
     h.SetAddress(QStringLiteral("127.0.0.2"));
+    QVERIFY(h.Button("btnConnect")->isEnabled());
+    h.Choose("cbPort", kFirstSerialPort);
+    QVERIFY(!h.Button("btnConnect")->isEnabled());  // no speed yet
+    h.Choose("cbBaudHost", 3);
     QVERIFY(h.Button("btnConnect")->isEnabled());
 
     int files = 0;

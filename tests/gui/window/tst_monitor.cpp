@@ -57,6 +57,8 @@ class MonitorTest : public QObject {
                 h.Panel(4) != QStringLiteral("Log: 1 lines"));
     QTest::qWait(400);
     const QString counted = h.Panel(4);
+    const QLabel* logPanel = h.Find<QLabel>("StatusPanel4");  // shown whole, not cut
+    QVERIFY(logPanel->fontMetrics().horizontalAdvance(counted) <= logPanel->contentsRect().width());
     h.Trigger("miStopLog");
     lines = LogLines(dir.filePath(QStringLiteral("diag.txt")));
     QCOMPARE(counted, QStringLiteral("Log: %1 lines").arg(lines.size()));
