@@ -4,11 +4,12 @@
 #   BUILD_DIR          build folder (default: build)
 #   HLX_DEMO_CHANNEL   pty (default), tcp or udp
 #   HLX_DEMO_TRAFFIC   live NMEA lines per second (default: 8)
+#   HLX_TEST_SIM_ADDRESS  the simulator's loopback address (default: 127.0.0.2), as for the tests
 
 BUILD_DIR=${BUILD_DIR:-build}
 HLX_DEMO_CHANNEL=${HLX_DEMO_CHANNEL:-pty}
 HLX_DEMO_TRAFFIC=${HLX_DEMO_TRAFFIC:-8}
-SIM_ADDRESS=127.0.0.2
+SIM_ADDRESS=${HLX_TEST_SIM_ADDRESS:-127.0.0.2}
 
 demo_build() {
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
