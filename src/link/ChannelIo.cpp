@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -111,29 +112,44 @@ int SerialSpeedOf(int fd) {
   return 0;
 }
 
-int ConnectTcp(const QString& host, quint16 port, std::chrono::milliseconds timeout, IoResult& result) {
-  const auto deadline = Clock::now() + timeout;
-  const QString where = QStringLiteral("%1 port %2").arg(host).arg(port);
+std::vector<quint32> ResolveIPv4(const QString& host) {
+  std::vector<quint32> addresses;
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* list = nullptr;
-  const QByteArray name = host.toLocal8Bit();
-  const QByteArray service = QByteArray::number(port);
-  if (host.isEmpty() || ::getaddrinfo(name.constData(), service.constData(), &hints, &list) != 0 || !list) {
+  if (host.isEmpty() || ::getaddrinfo(host.toLocal8Bit().constData(), nullptr, &hints, &list) != 0) return {};
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    const quint32 address = ntohl(reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr);
+    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+      addresses.push_back(address);
+  }
+  ::freeaddrinfo(list);
+  return addresses;
+}
+
+int ConnectTcp(const QString& host, quint16 port, std::chrono::milliseconds timeout, IoResult& result) {
+  const auto deadline = Clock::now() + timeout;
+  const QString where = QStringLiteral("%1 port %2").arg(host).arg(port);
+  const std::vector<quint32> addresses = ResolveIPv4(host);
+  if (addresses.empty()) {
     result = {false, EHOSTUNREACH, QStringLiteral("%1: host not found").arg(host)};
     return -1;
   }
   int lastError = ETIMEDOUT;
   int fd = -1;
-  for (addrinfo* ai = list; ai && fd < 0; ai = ai->ai_next) {
-    const int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+  for (std::size_t i = 0; i < addresses.size() && fd < 0; ++i) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (s < 0) {
       lastError = errno;
       continue;
     }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(addresses[i]);
     int error = 0;
-    if (::connect(s, ai->ai_addr, ai->ai_addrlen) != 0) {
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
       error = errno;
       if (error == EINPROGRESS) {
         pollfd p{s, POLLOUT, 0};
@@ -156,7 +172,6 @@ int ConnectTcp(const QString& host, quint16 port, std::chrono::milliseconds time
       if (RemainingMs(deadline) == 0) break;
     }
   }
-  ::freeaddrinfo(list);
   if (fd < 0) {
     result = Failure(lastError, QStringLiteral("Cannot connect to %1").arg(where));
     return -1;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <chrono>
 #include <string_view>
+#include <vector>
 
 namespace hlx {
 
@@ -28,7 +29,12 @@ IoResult SetSerialSpeed(int fd, int baud);
 // Speed a descriptor is set to (output speed), 0 when unknown.
 int SerialSpeedOf(int fd);
 
-// Connects to host:port within `timeout`; returns a non-blocking socket or -1.
+// The IPv4 addresses of `host`, a name or a dotted address, in the
+// resolver's order (host byte order); empty when it has none.
+std::vector<quint32> ResolveIPv4(const QString& host);
+
+// Connects to host:port within `timeout`, trying each address of the host;
+// returns a non-blocking socket or -1.
 int ConnectTcp(const QString& host, quint16 port, std::chrono::milliseconds timeout, IoResult& result);
 
 // Writes all of `data`, waiting at most `timeout` for a slow receiver.

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "link/ChannelIo.h"
 #include "network/NetFields.h"
 
 namespace hlx {
@@ -55,21 +56,22 @@ short WaitFor(int fd, short events, const QDeadlineTimer& deadline, const WaitHo
 // One TCP connection to a module's configuration port, closed when it goes.
 class TcpLink {
  public:
+  // `ip` may also be a host name: it is resolved as the NMEA link resolves
+  // its host, and each of its addresses is tried within the one limit.
   TcpLink(const QString& ip, int connectMs, const WaitHook& hook) : m_hook(hook) {
-    const std::optional<quint32> address = ParseDotted(ip);
-    if (!address) Fail(QStringLiteral("Invalid IP address: %1").arg(ip));
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) Fail(SystemMessage(errno));
-    const sockaddr_in to = SocketAddress(*address, kXportPort);
-    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return;
-    if (errno != EINPROGRESS) Fail(SystemMessage(errno));
+    const std::vector<quint32> addresses = ResolveIPv4(ip);
+    if (addresses.empty()) Fail(QStringLiteral("%1: host not found").arg(ip));
     // QDeadlineTimer reads a negative time as "never".
-    if (WaitFor(m_fd, POLLOUT, QDeadlineTimer(qMax(connectMs, 0)), m_hook) == 0)
-      Fail(SystemMessage(ETIMEDOUT));
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-    if (error != 0) Fail(SystemMessage(error));
+    const QDeadlineTimer deadline(qMax(connectMs, 0));
+    int error = ETIMEDOUT;
+    for (std::size_t i = 0; i < addresses.size() && m_fd < 0; ++i) {
+      error = Connect(addresses[i], deadline);
+      if (error == 0) break;
+      if (m_fd >= 0) ::close(m_fd);
+      m_fd = -1;
+      if (deadline.hasExpired()) break;
+    }
+    if (m_fd < 0) Fail(SystemMessage(error));
   }
   ~TcpLink() {
     if (m_fd >= 0) ::close(m_fd);
@@ -115,6 +117,20 @@ class TcpLink {
   }
 
  private:
+  // Connects m_fd to the module's port at `address`; 0 or the errno of the failure.
+  int Connect(quint32 address, const QDeadlineTimer& deadline) {
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) return errno;
+    const sockaddr_in to = SocketAddress(address, kXportPort);
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
+    if (errno != EINPROGRESS) return errno;
+    if (WaitFor(m_fd, POLLOUT, deadline, m_hook) == 0) return ETIMEDOUT;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    return error;
+  }
+
   const WaitHook& m_hook;
   int m_fd = -1;
 };

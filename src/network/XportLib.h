@@ -34,6 +34,8 @@ QList<quint32> DiscoveryAddresses();
 // many systems). HLX_HOST_ADDRESSES (colon-separated) replaces the list.
 QStringList GetLocalAddresses();
 
+// A module's `ip` may be a dotted address or a host name (resolved as the
+// NMEA link resolves its host).
 class TXPort {
  public:
   explicit TXPort(WaitHook hook = {});
