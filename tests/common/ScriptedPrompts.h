@@ -1,8 +1,10 @@
 #pragma once
 // UserPrompts for tests: records every prompt and answers from a script.
 
+#include <QEventLoop>
 #include <QList>
 #include <QQueue>
+#include <QTimer>
 
 #include "session/UserPrompts.h"
 
@@ -15,9 +17,14 @@ class ScriptedPrompts : public UserPrompts {
   QQueue<QString> fileAnswers;  // default answer when empty: cancel
   int lastSaveFilter = -1;      // file type preselected in the last save dialog
   int lastOpenFilter = -1;      // and in the last open dialog
+  int informHoldMs = 0;         // an Inform's box stays open this long, handling events meanwhile
 
   void Inform(const QString& text, const QString& caption, PromptIcon icon) override {
     records.append({"inform", caption, PromptText(text), icon});
+    if (informHoldMs <= 0) return;
+    QEventLoop box;  // as a modal box's own loop
+    QTimer::singleShot(informHoldMs, &box, &QEventLoop::quit);
+    box.exec();
   }
   bool AskYesNo(const QString& text, const QString& caption, PromptIcon icon) override {
     records.append({"ask", caption, PromptText(text), icon});

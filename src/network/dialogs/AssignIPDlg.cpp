@@ -69,10 +69,11 @@ void TAssignIPDlg::SendAndWait(const QByteArray& packet) {
   const QList<QWidget*> controls = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
   for (QWidget* w : controls) w->hide();
   m_progress.Start(kAssignProgress, 0, kAssignLastStep);
+  const StepSchedule schedule(m_stepMs);
   for (int step = 0; step <= kAssignLastStep; ++step) {
     m_progress.SetPosition(step);
     KeepWindowsAlive();
-    WaitKeepingWindowsAlive(m_stepMs);
+    schedule.WaitUntilEndOf(step + 1);
   }
   for (QWidget* w : controls) w->show();
   m_progress.Finish();

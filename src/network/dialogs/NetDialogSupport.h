@@ -3,6 +3,7 @@
 // their fixed waits (an interface, so they need not know the program's own
 // progress window), the waits themselves, and the busy cursor.
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include "network/XportLib.h"
@@ -29,6 +30,23 @@ void KeepWindowsAlive();
 WaitHook WindowsAliveHook();
 // Waits `ms` while keeping the windows alive.
 void WaitKeepingWindowsAlive(int ms);
+
+// Fixed steps counted from their start: each step ends at its place in the
+// schedule, so while a message box (opened by another part of the program
+// during a wait) holds the event loop, the module's time still runs, and the
+// steps after it catch up instead of adding that time to the whole.
+class StepSchedule {
+ public:
+  explicit StepSchedule(int stepMs) : m_stepMs(stepMs) { m_clock.start(); }
+  // Waits, keeping the windows alive, until `steps` steps have passed since the start.
+  void WaitUntilEndOf(int steps) const {
+    WaitKeepingWindowsAlive(static_cast<int>(steps * qint64(m_stepMs) - m_clock.elapsed()));
+  }
+
+ private:
+  int m_stepMs;
+  QElapsedTimer m_clock;
+};
 
 // Counts a dialog's running operations. Events are handled while one runs,
 // among them a request to close; the dialog refuses it meanwhile, since the

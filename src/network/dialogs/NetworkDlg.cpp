@@ -1,7 +1,5 @@
 #include "network/dialogs/NetworkDlg.h"
 
-#include <QElapsedTimer>
-
 #include "network/NetFields.h"
 #include "network/dialogs/NetDialogSupport.h"
 #include "session/UserPrompts.h"
@@ -141,14 +139,13 @@ void TNetworkDlg::WriteAndVerify() {
   m_progress.Start(kUpdateProgress, 0, kVerifyLastStep);
   const QString address = AddressToVerify(m_ui->edtIP->text(), m_ipChanged, m_targetIP);
   bool answered = false;
+  const StepSchedule schedule(m_stepMs);
   for (int step = 1; step <= kVerifyLastStep && !answered; ++step) {
     m_progress.SetPosition(step);
     KeepWindowsAlive();
-    QElapsedTimer clock;
-    clock.start();
     if (step > kVerifyWaitSteps) answered = m_port->CheckConnection(address, kVerifyConnectMs);
     // A refusal comes at once; each step still lasts its time, so the module gets all of it to come back.
-    if (!answered) WaitKeepingWindowsAlive(m_stepMs - static_cast<int>(clock.elapsed()));
+    if (!answered) schedule.WaitUntilEndOf(step);
   }
   if (!answered) m_prompts.Inform(kNotVerified, {}, PromptIcon::Warning);
   m_progress.Finish();

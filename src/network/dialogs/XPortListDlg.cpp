@@ -104,10 +104,11 @@ void TXPortListDlg::btnResetClick() {
   }
   // The module restarts with its defaults; it is searched for again afterwards.
   m_progress.Start(kResetProgress, 0, kResetLastStep);
+  const StepSchedule schedule(m_stepMs);
   for (int step = 0; step <= kResetLastStep; ++step) {
     m_progress.SetPosition(step);
     KeepWindowsAlive();
-    WaitKeepingWindowsAlive(m_stepMs);
+    schedule.WaitUntilEndOf(step + 1);
   }
   m_progress.Finish();
   Search();

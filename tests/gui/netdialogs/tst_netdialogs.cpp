@@ -29,6 +29,7 @@ const QString kLocalhost = QStringLiteral("127.0.0.1");
 const QString kMacA = QStringLiteral("02-00-00-0B-1C-2D");
 const QString kMacB = QStringLiteral("02-00-00-0B-1C-2E");
 constexpr int kStepMs = 30;
+constexpr int kBoxStepMs = 200;  // long enough to tell a held box from the steps
 
 // Records what a dialog does with the progress window: "caption min max",
 // then the positions, then "done".
@@ -91,6 +92,7 @@ class NetDialogsTest : public QObject {
   }
   void init() {
     m_prompts.records.clear();
+    m_prompts.informHoldMs = 0;
     m_progress.calls.clear();
   }
   void cleanup() { m_modules.clear(); }
@@ -177,17 +179,21 @@ class NetDialogsTest : public QObject {
     QTest::addColumn<QString>("module");  // where it listens
     QTest::addColumn<QString>("target");  // the address the user gave
     QTest::addColumn<QString>("moveTo");  // empty: the address is kept
-    QTest::newRow("moved") << kA << kA << kMoved;
-    QTest::newRow("host name, address kept") << kLocalhost << "localhost" << QString();
+    QTest::addColumn<int>("boxMs");       // a box of another window held open meanwhile
+    QTest::newRow("moved") << kA << kA << kMoved << 0;
+    QTest::newRow("host name, address kept") << kLocalhost << "localhost" << QString() << 0;
+    QTest::newRow("a message box open meanwhile") << kA << kA << kMoved << 1500;
   }
   void settingsDialogWritesAndVerifies() {
     QFETCH(QString, module);
     QFETCH(QString, target);
     QFETCH(QString, moveTo);
+    QFETCH(int, boxMs);
     SimProcess* a = startModule(module, kMacA);
     QVERIFY(a);
     TNetworkDlg dialog(m_prompts, m_progress);
-    dialog.SetStepMs(kStepMs);
+    const int stepMs = boxMs > 0 ? kBoxStepMs : kStepMs;
+    dialog.SetStepMs(stepMs);
     dialog.SetTargetIP(target);
     dialog.show();
     auto* ok = Child<QPushButton>(dialog, "btnOK");
@@ -212,7 +218,18 @@ class NetDialogsTest : public QObject {
       QVERIFY(dialog.isVisible());
       ip->setText(moveTo);
     }
+    if (boxMs > 0) {
+      m_prompts.informHoldMs = boxMs;
+      QTimer::singleShot(3 * stepMs, &dialog,
+                         [this] { m_prompts.Inform("Another box", {}, PromptIcon::None); });
+      expected << "Another box";
+    }
+    QElapsedTimer clock;
+    clock.start();
     QTest::mouseClick(ok, Qt::LeftButton);
+    // The ten waiting steps keep their time: the box's is not added to it.
+    if (boxMs > 0)
+      QVERIFY2(clock.elapsed() < 10 * stepMs + boxMs / 2, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(a->waitForLine(moveTo.isEmpty() ? "net written FA" : "net written FD", 1, 3000));
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(informed(), expected);  // verified: no further message
