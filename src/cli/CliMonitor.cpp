@@ -10,6 +10,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/ConsolePrompts.h"
+#include "link/Nmeadefs.h"
 #include "session/TrafficView.h"
 
 namespace hlx::cli {
@@ -33,6 +34,10 @@ int Monitor(CliSession& s, const QCommandLineParser& p) {
   const bool tag = p.isSet("tag");
   const bool rates = p.isSet("rates");
   const QString pattern = p.value("filter");
+  if (pattern.size() > qsizetype(kMaxAddressLength)) {
+    PrintError(QStringLiteral("--filter: an address has at most %1 characters").arg(kMaxAddressLength));
+    return ExitUsage;
+  }
   int input = 0;
   if (p.isSet("input")) {
     bool ok = false;

@@ -12,6 +12,13 @@ constexpr std::array<std::string_view, 12> kSentenceTable = {
     "PQVXID",  "PQVXSP",  "PQVXFL", "PQVXOP",   "PQVXWI", "PQVXIN",
 };
 
+constexpr bool TableFits() {
+  for (const std::string_view address : kSentenceTable)
+    if (address.size() > kMaxAddressLength) return false;
+  return true;
+}
+static_assert(TableFits(), "an address of the sentence table is longer than kMaxAddressLength");
+
 std::string_view UpToNul(std::string_view s) {
   const auto nul = s.find('\0');
   return nul == std::string_view::npos ? s : s.substr(0, nul);

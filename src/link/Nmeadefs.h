@@ -29,8 +29,9 @@ enum SentenceId : int {
 inline constexpr int kFieldMissing = -1;  // fewer fields than asked for
 inline constexpr int kNotASentence = -9;  // line is not a well-formed sentence
 inline constexpr int kMinSentenceLength = 7;
-inline constexpr std::size_t kMaxLineLength = 128;  // start character through LF
-inline constexpr std::size_t kMaxSendLength = 100;  // completed sentence, CR LF included
+inline constexpr std::size_t kMaxLineLength = 128;   // start character through LF
+inline constexpr std::size_t kMaxSendLength = 100;   // completed sentence, CR LF included
+inline constexpr std::size_t kMaxAddressLength = 8;  // the longest address field: "PQVXSTAT"
 
 // Field `index` (0 = address) of a received line that still carries CR LF.
 // Returns the field length, kFieldMissing or kNotASentence; `field` is only

@@ -146,6 +146,9 @@ void TestCli::identifyAndRefusals_data() {
   QTest::newRow("two channels at once")
       << "tcp" << QStringList{} << QStringList{"identify", "--port", "ttyS0"} << 2
       << QStringList{"exactly one of --port, --tcp and --udp"} << -1;
+  QTest::newRow("monitor: an address longer than any sentence's")
+      << "tcp" << QStringList{} << QStringList{"monitor", "--filter", "PQVXSTATS"} << 2
+      << QStringList{"--filter: an address has at most 8 characters"} << -1;
   QTest::newRow("apply: an unreadable file")
       << "tcp" << QStringList{} << QStringList{"apply", "/nonexistent/boat.ini"} << 7
       << QStringList{"Unable to read /nonexistent/boat.ini"} << -1;
