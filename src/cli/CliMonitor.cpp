@@ -64,7 +64,8 @@ int Monitor(CliSession& s, const QCommandLineParser& p) {
   std::map<QString, int> counts;
   s.SetLineSink([&](const std::string& line) {
     const auto text = DisplayText(line, tag);
-    if (!text) return;
+    // An input filter shows that input's traffic, not the multiplexer's own sentences.
+    if (!text || (input > 0 && LineSourceInput(line) != input)) return;
     const QString address = RowKey(DisplayText(line, false).value_or(QString()));
     if (!pattern.isEmpty() && !AddressMatches(address, pattern)) return;
     if (rates) {
