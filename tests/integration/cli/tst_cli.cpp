@@ -43,6 +43,7 @@ Result RunCli(const QStringList& args, int interruptAfterMs = -1) {
 }
 
 QStringList Channel(const SimProcess& sim, const QString& kind) {
+  if (kind == QLatin1String("none")) return {};
   return kind == QLatin1String("pty") ? QStringList{"--port", sim.ptyPath()}
                                       : QStringList{"--tcp", sim.address()};
 }
@@ -149,6 +150,8 @@ void TestCli::identifyAndRefusals_data() {
   QTest::newRow("monitor: an address longer than any sentence's")
       << "tcp" << QStringList{} << QStringList{"monitor", "--filter", "PQVXSTATS"} << 2
       << QStringList{"--filter: an address has at most 8 characters"} << -1;
+  QTest::newRow("no channel at all") << "none" << QStringList{} << QStringList{"identify"} << 2
+                                     << QStringList{"exactly one of --port, --tcp and --udp"} << -1;
   QTest::newRow("apply: an unreadable file")
       << "tcp" << QStringList{} << QStringList{"apply", "/nonexistent/boat.ini"} << 7
       << QStringList{"Unable to read /nonexistent/boat.ini"} << -1;
