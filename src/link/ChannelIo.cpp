@@ -1,5 +1,6 @@
 #include "link/ChannelIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,9 +11,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <string>
 
 namespace hlx {
 
@@ -50,6 +55,36 @@ QString SerialDevicePath(const QString& name) {
   return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
 }
 
+QString OtherSerialHolder(const QString& path) {
+  const QByteArray wanted = QFileInfo(path).canonicalFilePath().toLocal8Bit();
+  if (wanted.isEmpty()) return {};
+  const std::string self = std::to_string(::getpid());
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return {};
+  QString holder;
+  while (const dirent* entry = ::readdir(proc)) {
+    const std::string pid = entry->d_name;
+    if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+    const std::string fdDir = "/proc/" + pid + "/fd";
+    DIR* fds = ::opendir(fdDir.c_str());  // fails for other users' processes and ended ones
+    if (!fds) continue;
+    while (const dirent* fd = ::readdir(fds)) {
+      char target[PATH_MAX];
+      const ssize_t n = ::readlinkat(::dirfd(fds), fd->d_name, target, sizeof target);
+      if (n != wanted.size() || std::memcmp(target, wanted.constData(), std::size_t(n)) != 0) continue;
+      QFile comm(QString::fromStdString("/proc/" + pid + "/comm"));
+      QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : "";
+      if (name.isEmpty()) name = QStringLiteral("a program");
+      holder = QStringLiteral("%1 (process %2)").arg(name, QString::fromStdString(pid));
+      break;
+    }
+    ::closedir(fds);
+    if (!holder.isEmpty()) break;
+  }
+  ::closedir(proc);
+  return holder;
+}
+
 int OpenSerialDevice(const QString& path, int baud, IoResult& result) {
   const QByteArray native = path.toLocal8Bit();
   // Non-blocking so that the open never waits for a carrier line.
@@ -58,14 +93,22 @@ int OpenSerialDevice(const QString& path, int baud, IoResult& result) {
     result = Failure(errno, path);
     return -1;
   }
-  // No other program may open the port while we use it.
-  ::ioctl(fd, TIOCEXCL);
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
     result = Failure(errno, path);
-    CloseSerialDevice(fd);
+    ::close(fd);
     return -1;
   }
+  // Exclusive mode keeps out only those who open after us: a program that
+  // already reads the port would take half of every line. Checked before
+  // TIOCEXCL, whose clearing on close would otherwise lift the holder's own.
+  if (const QString holder = OtherSerialHolder(path); !holder.isEmpty()) {
+    ::close(fd);
+    result = {false, EBUSY, QStringLiteral("%1: in use by %2").arg(path, holder)};
+    return -1;
+  }
+  // No other program may open the port while we use it.
+  ::ioctl(fd, TIOCEXCL);
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
   tio.c_cflag |= CS8 | CLOCAL | CREAD;

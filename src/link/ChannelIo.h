@@ -20,8 +20,13 @@ struct IoResult {
 // "ttyUSB0" means /dev/ttyUSB0; a path is taken as it is.
 QString SerialDevicePath(const QString& name);
 
+// Another process that has `path` open, as "name (process id)", from the
+// /proc/*/fd links; empty when none is visible (other users' are not).
+QString OtherSerialHolder(const QString& path);
+
 // Opens a serial device raw, 8N1, without flow control, at `baud`.
-// Returns the descriptor (non-blocking) or -1 with `result` telling why.
+// Returns the descriptor (non-blocking) or -1 with `result` telling why;
+// a device another process holds open is refused (EBUSY) with that process named.
 int OpenSerialDevice(const QString& path, int baud, IoResult& result);
 // Ends exclusive mode and closes a descriptor from OpenSerialDevice.
 void CloseSerialDevice(int fd);

@@ -76,7 +76,7 @@ class TestCli : public QObject {
   Q_OBJECT
 
  private slots:
-  void portsSayWhatStandsInTheWay();
+  void portsSayWhatStandsInTheWayAndHeldPortsAreRefused();
   void identifyAndRefusals_data();
   void identifyAndRefusals();
   void dumpLoadsAsTheDevicesModel_data();
@@ -90,22 +90,31 @@ class TestCli : public QObject {
   void flash();
 };
 
-void TestCli::portsSayWhatStandsInTheWay() {
+// Another process holds the terminal open, without exclusive mode: two readers
+// would steal each other's bytes, so the port is refused with the holder named.
+void TestCli::portsSayWhatStandsInTheWayAndHeldPortsAreRefused() {
   SimProcess sim;
   QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-  QFile held(sim.ptyPath());
-  QVERIFY(held.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+  QProcess holder;
+  holder.start(QStringLiteral("sh"), {"-c", "exec sleep 60 <>\"$0\"", sim.ptyPath()});
+  QVERIFY(holder.waitForStarted());
+  const QString held = QStringLiteral("sleep (process %1)").arg(holder.processId());
   qputenv("HLX_EXTRA_PORTS", (sim.ptyPath() + QStringLiteral(":/nonexistent/ttyHLX")).toLocal8Bit());
-  const Result r = RunCli({"ports"});
+  Result r;
+  QTRY_VERIFY2(
+      (r = RunCli({"ports"})).out.contains(sim.ptyPath() + QStringLiteral("\tbusy: in use by ") + held),
+      qPrintable(r.out));
   qunsetenv("HLX_EXTRA_PORTS");
   QCOMPARE(r.code, 0);
   const QStringList lines = r.out.split(QLatin1Char('\n'));
   QVERIFY2(lines.contains(QStringLiteral("/nonexistent/ttyHLX\tmissing")), qPrintable(r.out));
-  QVERIFY2(lines.filter(sim.ptyPath() + QStringLiteral("\tbusy: in use by "))
-                   .filter(QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid()))
-                   .size() == 1,
-           qPrintable(r.out));
   QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^(tcp|udp)\t"))).size() == 2);
+
+  r = RunCli({"identify", "--port", sim.ptyPath()});
+  QCOMPARE(r.code, 3);
+  QVERIFY2(r.err.contains(QStringLiteral("in use by another program: ") + held), qPrintable(r.err));
+  holder.kill();
+  holder.waitForFinished();
 }
 
 void TestCli::identifyAndRefusals_data() {
