@@ -22,7 +22,7 @@ TAssignIPDlg::TAssignIPDlg(UserPrompts& prompts, NetProgress& progress, QWidget*
       m_progress(progress),
       m_stepMs(kNetStepMs) {
   m_ui->setupUi(this);
-  setFixedSize(size().expandedTo(minimumSizeHint()));  // never narrower than its texts
+  FixDialogSize(*this);
   connect(m_ui->btnOK, &QPushButton::clicked, this, &TAssignIPDlg::btnOKClick);
 }
 

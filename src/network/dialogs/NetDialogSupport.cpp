@@ -1,7 +1,11 @@
 #include "network/dialogs/NetDialogSupport.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QPushButton>
+#include <QStyle>
 #include <QThread>
 
 namespace hlx {
@@ -9,6 +13,15 @@ namespace hlx {
 void KeepWindowsAlive() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 WaitHook WindowsAliveHook() { return &KeepWindowsAlive; }
+
+void FixDialogSize(QWidget& dialog) {
+  for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    const int text = button->fontMetrics().horizontalAdvance(button->text());
+    button->setMinimumWidth(std::max(button->minimumWidth(), text + 2 * margin + 4));
+  }
+  dialog.setFixedSize(dialog.size().expandedTo(dialog.sizeHint()));
+}
 
 void WaitKeepingWindowsAlive(int ms) {
   if (ms <= 0) return;  // QDeadlineTimer reads a negative time as "never"

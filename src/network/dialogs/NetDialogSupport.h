@@ -8,6 +8,8 @@
 
 #include "network/XportLib.h"
 
+class QWidget;
+
 namespace hlx {
 
 class NetProgress {
@@ -18,6 +20,11 @@ class NetProgress {
   virtual void SetPosition(int position) = 0;
   virtual void Finish() = 0;
 };
+
+// Sizes `dialog` for good: no narrower than its layout wants, and every
+// button wide enough to show its text whole with the style's margins (some
+// styles' hints leave a long text touching the frame).
+void FixDialogSize(QWidget& dialog);
 
 // The fixed waits are steps of this length; tests shorten them.
 inline constexpr int kNetStepMs = 500;

@@ -27,7 +27,7 @@ TNetworkDlg::TNetworkDlg(UserPrompts& prompts, NetProgress& progress, QWidget* p
       m_progress(progress),
       m_stepMs(kNetStepMs) {
   m_ui->setupUi(this);
-  setFixedSize(size().expandedTo(minimumSizeHint()));  // never narrower than its texts
+  FixDialogSize(*this);
   connect(m_ui->rbTCP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
   connect(m_ui->rbUDP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
   connect(m_ui->cbUDPMode, &QComboBox::activated, this, &TNetworkDlg::UpdateControls);

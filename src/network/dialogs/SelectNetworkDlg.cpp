@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "network/dialogs/NetDialogSupport.h"
 #include "ui_SelectNetworkDlg.h"
 
 namespace hlx {
@@ -10,7 +11,7 @@ namespace hlx {
 TSelectNetworkDlg::TSelectNetworkDlg(QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::SelectNetworkDlg>()) {
   m_ui->setupUi(this);
-  setFixedSize(size().expandedTo(minimumSizeHint()));  // never narrower than its texts
+  FixDialogSize(*this);
   connect(m_ui->lbxNetList, &QListWidget::itemClicked, this,
           [this] { m_ui->btnOK->setEnabled(!SelectedAddress().isEmpty()); });
 }

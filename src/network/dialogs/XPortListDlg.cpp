@@ -27,7 +27,7 @@ TXPortListDlg::TXPortListDlg(UserPrompts& prompts, NetProgress& progress, TAssig
       m_assign(assign),
       m_stepMs(kNetStepMs) {
   m_ui->setupUi(this);
-  setFixedSize(size().expandedTo(minimumSizeHint()));  // never narrower than its texts
+  FixDialogSize(*this);
   m_ui->lbxIPList->hide();
   connect(m_ui->lbxIPList, &QListWidget::itemClicked, this, &TXPortListDlg::lbxIPListClick);
   connect(m_ui->lbxIPList, &QListWidget::itemDoubleClicked, this, [this] {

@@ -110,8 +110,13 @@ class NetDialogsTest : public QObject {
     auto* notFound = Child<QLabel>(dialog, "lblNotFound");
     QVERIFY(notFound->isVisible());
     QVERIFY(!Child<QListWidget>(dialog, "lbxIPList")->isVisible());
-    for (const char* b : {"btnOK", "btnReset", "btnChangeIP"})
-      QVERIFY(!Child<QPushButton>(dialog, b)->isEnabled());
+    for (const char* b : {"btnOK", "btnReset", "btnChangeIP"}) {
+      const auto* button = Child<QPushButton>(dialog, b);
+      QVERIFY(!button->isEnabled());
+      // Its text shown whole, clear of the frame.
+      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+      QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin, b);
+    }
     QCOMPARE(dialog.SelectedIP(), QString());
   }
 
