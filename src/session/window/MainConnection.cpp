@@ -47,9 +47,12 @@ void TMainForm::Connect() {
         ui->cbPort->setCurrentIndex(-1);
         UpdateControls();  // nothing selected: nothing to connect
         cursor.Restore();
-        m_prompts.Inform(QString::fromLatin1(kOpenFailedText));
-        // Beyond the bare failure, say what to do when the fix is known.
+        // Beyond the bare failure, say what to do when the fix is known, and
+        // the system's reason when it is not.
         const QString advice = SerialOpenAdvice(portName, error);
+        const QString reason = advice.isEmpty() ? m_comm->LastOpenError() : QString();
+        m_prompts.Inform(QString::fromLatin1(kOpenFailedText) +
+                         (reason.isEmpty() ? QString() : QStringLiteral("\r") + reason));
         if (!advice.isEmpty()) m_prompts.Inform(advice, {}, PromptIcon::Warning);
       } else if (speed == kBaudAutomatic) {
         // Only an open port is searched: a failed open leaves everything as it was.

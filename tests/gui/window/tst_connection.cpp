@@ -123,7 +123,8 @@ class ConnectionTest : public QObject {
     QTest::addColumn<int>("speed");
     QTest::addColumn<QString>("prompt");  // empty: any reason
     const QString missing = QDir::temp().filePath(QStringLiteral("hlx-no-such-tty"));
-    const QString unable = QStringLiteral("Unable to open communication channel");
+    const QString unable =
+        QStringLiteral("Unable to open communication channel\n%1: No such file or directory").arg(missing);
     QTest::newRow("serial, fixed speed") << missing << 5 << unable;
     QTest::newRow("serial, automatic") << missing << int(kBaudAutomatic) << unable;
     QTest::newRow("TCP, nobody listens") << "TCP" << 5 << QString();
