@@ -101,7 +101,7 @@ QStringList PortStatusLines() {
       status = QStringLiteral("missing");
     } else if (::access(p.constData(), R_OK | W_OK) != 0) {
       status = QStringLiteral("no permission: ") + PromptText(SerialOpenAdvice(name, EACCES));
-    } else if (const QString holder = SerialPortHolder(path); !holder.isEmpty()) {
+    } else if (const QString holder = OtherSerialHolder(path); !holder.isEmpty()) {
       status = QStringLiteral("busy: in use by ") + holder;
     } else {
       status = QStringLiteral("available");

@@ -1,36 +1,19 @@
 #include "session/ConnectionRules.h"
 
-#include <dirent.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QFileInfo>
 #include <cerrno>
-#include <climits>
-#include <cstring>
 #include <string>
-#include <vector>
 
+#include "link/ChannelIo.h"
 #include "link/Nmeadefs.h"
 
 namespace hlx {
 
 namespace {
-
-// Entry names of `dir` without the dot entries; none when it cannot be read
-// (a process that has just ended, or one of another user).
-std::vector<std::string> DirEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (const dirent* entry = ::readdir(d))
-      if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-    ::closedir(d);
-  }
-  return names;
-}
 
 QString Field(std::string_view line, int index) {
   std::string f;
@@ -92,28 +75,9 @@ QString SerialPermissionAdvice(const QString& path, int error, const QString& gr
   return text;
 }
 
-QString SerialPortHolder(const QString& path) {
-  const QByteArray wanted = QFileInfo(path).canonicalFilePath().toLocal8Bit();
-  if (wanted.isEmpty()) return {};
-  for (const std::string& pid : DirEntries("/proc")) {
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string fdDir = "/proc/" + pid + "/fd/";
-    for (const std::string& fd : DirEntries(fdDir)) {
-      char target[PATH_MAX];
-      const ssize_t n = ::readlink((fdDir + fd).c_str(), target, sizeof target);
-      if (n != wanted.size() || std::memcmp(target, wanted.constData(), wanted.size()) != 0) continue;
-      QFile comm(QString::fromStdString("/proc/" + pid + "/comm"));
-      QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : "";
-      if (name.isEmpty()) name = QStringLiteral("a program");
-      return QStringLiteral("%1 (process %2)").arg(name, QString::fromStdString(pid));
-    }
-  }
-  return {};
-}
-
 QString SerialOpenAdvice(const QString& portName, int error) {
   const QString path = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-  if (error == EBUSY) return SerialPermissionAdvice(path, error, {}, {}, SerialPortHolder(path));
+  if (error == EBUSY) return SerialPermissionAdvice(path, error, {}, {}, OtherSerialHolder(path));
   const QByteArray p = path.toLocal8Bit();
   QString group;
   struct stat st {};

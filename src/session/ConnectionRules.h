@@ -67,8 +67,5 @@ QString SerialPermissionAdvice(const QString& path, int error, const QString& gr
 // Same for a port of the port list (`error` is the errno of the failed open),
 // naming the group that owns the device file or the program that uses it.
 QString SerialOpenAdvice(const QString& portName, int error);
-// The process that has `path` open, as "name (process id)", from the
-// /proc/*/fd links; empty when none is visible (other users' are not).
-QString SerialPortHolder(const QString& path);
 
 }  // namespace hlx

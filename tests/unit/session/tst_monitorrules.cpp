@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QProcess>
 #include <QtTest>
 
 #include <cerrno>
 
+#include "link/ChannelIo.h"
 #include "link/Comms.h"
 #include "session/ConnectionRules.h"
 #include "session/LogWriter.h"
@@ -248,16 +250,22 @@ class MonitorRulesTest : public QObject {
     char name[256] = {};
     QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
     const auto closeMaster = qScopeGuard([master] { ::close(master); });
+    ::close(slave);
+    // Only the master side (/dev/ptmx) is open, and our own use never counts: nobody holds it.
+    QCOMPARE(OtherSerialHolder(QString::fromLocal8Bit(name)), QString());
+    QProcess holder;
+    holder.setStandardInputFile(QString::fromLocal8Bit(name));
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(holder.waitForStarted());
+    const auto stop = qScopeGuard([&holder] { holder.kill(), holder.waitForFinished(); });
     // Found through a link to the device too (socat links, /dev/serial/by-id).
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("port"));
     QVERIFY(QFile::link(QString::fromLocal8Bit(name), link));
-    const QString us = QStringLiteral(" (process %1).\r").arg(QCoreApplication::applicationPid());
     const QString advice = SerialOpenAdvice(link, EBUSY);
-    QVERIFY2(advice.startsWith("The port " + link) && advice.contains(us), qPrintable(advice));
-    // Only the master side (/dev/ptmx) is left open now: nobody holds the port.
-    ::close(slave);
-    QCOMPARE(SerialPortHolder(QString::fromLocal8Bit(name)), QString());
+    QVERIFY2(advice.startsWith("The port " + link) &&
+                 advice.contains(QStringLiteral("sleep (process %1).\r").arg(holder.processId())),
+             qPrintable(advice));
   }
 };
 
