@@ -47,6 +47,8 @@ void TLegMainForm::FormCreate() {
 
   m_comm = std::make_unique<TComm>(this);
   ui->cbPort->addItems(m_comm->PortList());
+  // The list is as wide as a usual port name; its popup shows longer names whole.
+  ui->cbPort->view()->setMinimumWidth(ui->cbPort->view()->sizeHintForColumn(0));
   ui->cbPort->setCurrentIndex(-1);
 
   const LegacyStartSettings stored = LoadLegacySettings();

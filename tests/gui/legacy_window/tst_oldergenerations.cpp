@@ -9,10 +9,33 @@ using namespace hlx::test;
 
 namespace {
 
+// What the layout stretches into empty space: lists wider than a port name
+// needs, groups taller than their contents, overflow lamps away from their labels.
+QStringList Stretched(const LegacyHarness& h) {
+  QStringList out;
+  for (const char* name : {"cbPort", h.HostList()})
+    if (h.Combo(name)->width() > 150)
+      out << QStringLiteral("%1 %2 px wide").arg(name).arg(h.Combo(name)->width());
+  for (const char* name : {"gbPort", "rgMode", "GroupBox5"})
+    if (const auto* g = h.Find<QGroupBox>(name); g->height() > g->sizeHint().height() + 2)
+      out << QStringLiteral("%1 %2 px high").arg(name).arg(g->height());
+  for (const QLabel* label : h.Find<QGroupBox>("GroupBox5")->findChildren<QLabel*>()) {
+    const auto* led = h.Find<TAMAdvLed>(qPrintable("ldOverflow" + label->text().right(1)));
+    // From the lamp to the top of the label's text (a label centres its text).
+    const int gap =
+        label->geometry().center().y() - label->fontMetrics().height() / 2 - led->geometry().bottom();
+    if (gap < 0 || gap > 6 || qAbs(label->geometry().center().x() - led->geometry().center().x()) > 3)
+      out << QStringLiteral("lamp %1 px above %2").arg(gap).arg(label->text());
+  }
+  return out;
+}
+
 // "options: boxes | groups | modes | grid column widths and sentence header"; the
-// options group "fits" when each box it shows is whole inside it, else "clipped".
+// options group "fits" when each box it shows is whole inside it, else "clipped";
+// what stretched is added at the end.
 QString Layout(const LegacyHarness& h) {
   QWidget* w = h.window.get();
+  const QStringList stretched = Stretched(h);
   const auto* group = h.Find<QGroupBox>(h.generation <= 2 ? "gbConfig" : "gbOptions");
   QStringList boxes;
   bool fits = true;
@@ -34,9 +57,10 @@ QString Layout(const LegacyHarness& h) {
   for (const char* name : {"rbServer", "rbHub", "rbAuto", "rbAIS"})
     if (h.Find<QRadioButton>(name)->isVisibleTo(w)) modes << h.Find<QRadioButton>(name)->text();
   return QStringLiteral("%1: %2 | %3 | %4 | grid %5 %6")
-      .arg(group->isVisibleTo(w) ? height : QStringLiteral("-"), boxes.join(QStringLiteral(", ")),
-           groups.join(u' '), modes.join(QStringLiteral(", ")), widths.join(u' '),
-           h.Grid()->item(0, 5)->text());
+             .arg(group->isVisibleTo(w) ? height : QStringLiteral("-"), boxes.join(QStringLiteral(", ")),
+                  groups.join(u' '), modes.join(QStringLiteral(", ")), widths.join(u' '),
+                  h.Grid()->item(0, 5)->text()) +
+         (stretched.isEmpty() ? QString() : " | stretched: " + stretched.join(QStringLiteral(", ")));
 }
 
 }  // namespace
@@ -68,6 +92,10 @@ class OlderGenerationsTest : public QObject {
         << 2 << QStringList{}
         << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA " + full +
                " Server, Hub, Auto Server/Hub | grid 15 15 15 15 15 57 20 Sentence"
+        << back2 << false;
+    QTest::newRow("2: 0010 simple with SeaTalk only")
+        << 2 << QStringList{"--caps", "0010"}
+        << "fits: SeaTalk --> NMEA |  | Server, Hub, Auto Server/Hub | grid 15 15 15 15 15 57 Sentence"
         << back2 << false;
     QTest::newRow("2: 0080 simple without options, mode AIS")
         << 2 << QStringList{"--caps", "0080"}
