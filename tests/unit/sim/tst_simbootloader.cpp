@@ -226,28 +226,6 @@ class SimBootloaderTest : public QObject {
     rig.Take();
     QCOMPARE(rig.Send(wire), reply);
   }
-
-  void faultOptions_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("error");  // "" when accepted
-    QTest::newRow("garbage") << "garbage"
-                             << "";
-    QTest::newRow("block out of range") << "no-reply:block=512"
-                                        << "no-reply needs :erase, :decrypt, :crc or :block=K with K 0..511";
-    QTest::newRow("drop without block") << "drop:erase"
-                                        << "drop needs :block=K with K 0..511";
-    QTest::newRow("unknown") << "slow"
-                             << "unknown kind \"slow\" (one of no-announce, no-reply, bad-reply, "
-                                "crc-mismatch, drop, garbage)";
-  }
-  void faultOptions() {
-    QFETCH(QString, text);
-    QFETCH(QString, error);
-    LoaderFaults faults;
-    std::string why;
-    QCOMPARE(AddLoaderFault(text.toStdString(), faults, why), error.isEmpty());
-    QCOMPARE(QString::fromStdString(why), error);
-  }
 };
 
 QTEST_GUILESS_MAIN(SimBootloaderTest)
