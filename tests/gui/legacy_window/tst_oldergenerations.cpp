@@ -79,36 +79,35 @@ class OlderGenerationsTest : public QObject {
     const QStringList back2{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,,0100*27", "$PQVXCF,,,,,,,,1*3B"};
     const QStringList back3{"$PQVXCF,,0*3A", "$PQVXCF,,,,,,0100*0B", "$PQVXCF,,,,,,,1*17"};
     const QString full = QStringLiteral("| gbRealTime gbTalkerID gbFilter files |");
+    const QString boxes12 = QStringLiteral("fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT");
+    const QString grid1 = QStringLiteral("| grid 15 15 15 15 15 43 Sent.");
+    const QString grid6 = QStringLiteral("| grid 15 15 15 15 15 57 Sentence");
+    const QString grid7 = QStringLiteral("| grid 15 15 15 15 15 57 20 Sentence");
     QTest::newRow("1: serial 4, version 2: full with HDG")
-        << 1 << QStringList{}
-        << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT " + full +
-               " Server, Hub, Automatic | grid 15 15 15 15 15 43 Sent."
-        << back1 << false;
+        << 1 << QStringList{} << boxes12 + " " + full + " Server, Hub, Automatic " + grid1 << back1 << false;
     QTest::newRow("1: serial 1, version 2: SeaTalk only")
         << 1 << QStringList{"--serial", "10017"}
-        << "fits: SeaTalk --> NMEA |  | Server, Hub, Automatic | grid 15 15 15 15 15 43 Sent." << back1
-        << false;
+        << "fits: SeaTalk --> NMEA |  | Server, Hub, Automatic " + grid1 << back1 << false;
     QTest::newRow("2: 0038 full with SeaTalk and divisor")
         << 2 << QStringList{}
-        << "fits: Priority, Channel Numbers, Channel ID's, HDG --> HDT, SeaTalk --> NMEA " + full +
-               " Server, Hub, Auto Server/Hub | grid 15 15 15 15 15 57 20 Sentence"
-        << back2 << false;
+        << boxes12 + ", SeaTalk --> NMEA " + full + " Server, Hub, Auto Server/Hub " + grid7 << back2
+        << false;
+    QTest::newRow("2: 0008 full without SeaTalk and divisor")
+        << 2 << QStringList{"--caps", "0008"}
+        << boxes12 + " " + full + " Server, Hub, Auto Server/Hub " + grid6 << back2 << false;
     QTest::newRow("2: 0010 simple with SeaTalk only")
         << 2 << QStringList{"--caps", "0010"}
-        << "fits: SeaTalk --> NMEA |  | Server, Hub, Auto Server/Hub | grid 15 15 15 15 15 57 Sentence"
-        << back2 << false;
+        << "fits: SeaTalk --> NMEA |  | Server, Hub, Auto Server/Hub " + grid6 << back2 << false;
     QTest::newRow("2: 0080 simple without options, mode AIS")
-        << 2 << QStringList{"--caps", "0080"}
-        << "-:  |  | Server, Hub, Auto Server/Hub, AIS | grid 15 15 15 15 15 57 Sentence" << back2 << false;
+        << 2 << QStringList{"--caps", "0080"} << "-:  |  | Server, Hub, Auto Server/Hub, AIS " + grid6
+        << back2 << false;
     const QString boxes3 =
         QStringLiteral("fits: Priority, Channel Numbers, HDG --> HDT, SeaTalk --> NMEA ") + full;
     QTest::newRow("3: 8080 mode AIS")
-        << 3 << QStringList{"--caps", "8080"}
-        << boxes3 + " Server, Hub, Auto Server/Hub, AIS | grid 15 15 15 15 15 57 20 Sentence" << back3
-        << false;
-    QTest::newRow("3: 0080 not served")
-        << 3 << QStringList{"--caps", "0080"}
-        << boxes3 + " Server, Hub, Auto Hub/Server | grid 15 15 15 15 15 57 20 Sentence" << back3 << true;
+        << 3 << QStringList{"--caps", "8080"} << boxes3 + " Server, Hub, Auto Server/Hub, AIS " + grid7
+        << back3 << false;
+    QTest::newRow("3: 0080 not served") << 3 << QStringList{"--caps", "0080"}
+                                        << boxes3 + " Server, Hub, Auto Hub/Server " + grid7 << back3 << true;
   }
   void readingShowsTheModelAndSendsChangedBoxesBack() {
     QFETCH(int, generation);

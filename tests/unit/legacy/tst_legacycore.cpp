@@ -235,12 +235,8 @@ class LegacyCoreTest : public QObject {
     QTest::addColumn<int>("previous");
     QTest::addColumn<int>("modelClass");
     QTest::addColumn<QString>("layout");
-    QTest::newRow("4, version 2: full with HDG") << "40012"
-                                                 << "2.01" << 0 << 19 << "full 89 PNIH";
     QTest::newRow("4, version 1: full without HDG") << "40012"
                                                     << "1.42" << 0 << 3 << "full 73 PNI";
-    QTest::newRow("1, version 2: SeaTalk only") << "10012"
-                                                << "2.01" << 0 << 8 << "simple 41 Pp";
     QTest::newRow("8 keeps the class") << "80012"
                                        << "2.01" << 19 << 19 << "full 89 PNIH";
     QTest::newRow("8 after creation") << "8"
@@ -259,27 +255,6 @@ class LegacyCoreTest : public QObject {
     const std::uint16_t c = ModelClassFor(serial, version, static_cast<std::uint16_t>(previous));
     QCOMPARE(int(c), modelClass);
     QCOMPARE(Describe(LayoutForModelClass(c)), layout);
-  }
-
-  // Generation 2: the capability word says which parts the model has; bit 7 adds the mode "AIS".
-  void capabilityLayout_data() {
-    QTest::addColumn<int>("word");
-    QTest::addColumn<QString>("layout");
-    QTest::addColumn<int>("modes");
-    QTest::newRow("0038 full, SeaTalk, divisor") << 0x0038 << "full 105 SPNIHd" << 3;
-    QTest::newRow("0008 full, no divisor") << 0x0008 << "full 89 PNIH" << 3;
-    QTest::newRow("0080 simple, no options, AIS") << 0x0080 << "simple 0 " << 4;
-    QTest::newRow("8010 simple with SeaTalk") << 0x8010 << "simple 41 S" << 3;
-  }
-  void capabilityLayout() {
-    QFETCH(int, word);
-    QFETCH(QString, layout);
-    QFETCH(int, modes);
-    QCOMPARE(Describe(LayoutForCaps(static_cast<std::uint16_t>(word))), layout);
-    const QStringList items = ModeItems(static_cast<std::uint16_t>(word));
-    QCOMPARE(items.size(), modes);
-    QCOMPARE(items.mid(2),
-             modes == 4 ? QStringList({"Auto Server/Hub", "AIS"}) : QStringList{"Auto Server/Hub"});
   }
 
   // Each step is "sentence flags divisor" added in turn; results and the list after the last.
