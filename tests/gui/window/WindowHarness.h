@@ -42,6 +42,8 @@ class WindowHarness : public ControlHarness<TMainForm> {
     if (!sim->start(args)) return false;
     Create(pty ? QStringList{sim->ptyPath()} : QStringList{});
     if (pty) ChoosePort(sim->ptyPath());
+    // The simulator's own speed, 115200, unless a test chooses another.
+    if (pty) Choose("cbBaudHost", 5);
     return true;
   }
   QString Why() const { return sim->errorText(); }
