@@ -158,6 +158,11 @@ class ConnectionTest : public QObject {
     if (::geteuid() == 0) QSKIP("root opens exclusive terminals regardless");
     WindowHarness h;
     QVERIFY2(h.Start({}, true), qPrintable(h.Why()));
+    QProcess program;  // the other program, which the flag set below keeps the port for
+    program.setStandardInputFile(h.sim->ptyPath());
+    program.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    QVERIFY(program.waitForStarted());
+    const auto stop = qScopeGuard([&program] { program.kill(), program.waitForFinished(); });
     const int holder = ::open(QFile::encodeName(h.sim->ptyPath()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     QVERIFY(holder >= 0 && ::ioctl(holder, TIOCEXCL) == 0);
     h.Click("btnConnect");
@@ -165,14 +170,15 @@ class ConnectionTest : public QObject {
     const QStringList texts = h.prompts.texts();
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts[0], QStringLiteral("Unable to open communication channel"));
-    const QString expected = QStringLiteral("The port %1 is in use by another program: %2 (process %3).")
+    const QString expected = QStringLiteral("The port %1 is in use by another program: sleep (process %2).")
                                  .arg(h.sim->ptyPath())
-                                 .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
-                                 .arg(QCoreApplication::applicationPid());
+                                 .arg(program.processId());
     QVERIFY2(texts[1].startsWith(expected), qPrintable(texts[1]));
     // The flag belongs to the terminal: a holder that lets go clears it first.
     ::ioctl(holder, TIOCNXCL);
     ::close(holder);
+    program.kill();
+    program.waitForFinished();
     h.ChoosePort(h.sim->ptyPath());  // a failed open clears the choice
     h.Click("btnConnect");
     QVERIFY(h.WaitReadBack(1));
