@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "session/UserPrompts.h"
-#include "session/window/MainForm.h"
+#include "window/MainForm.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "legacy/window/LegMainForm.h"
 #include "session/VersionCheck.h"
-#include "session/window/MainForm.h"
+#include "window/MainForm.h"
 #include "ui/QtUserPrompts.h"
 
 int main(int argc, char** argv) {

@@ -44,17 +44,6 @@ QString Flag(bool value) { return value ? QStringLiteral("1") : QStringLiteral("
 
 }  // namespace
 
-QStringList ConfigOpenFilters() {
-  // One open dialog serves configurations, firmware and wireless images.
-  return {QStringLiteral("Halyx Configuration (*.ini)"), QStringLiteral("Halyx Firmware Image (*.hlx)"),
-          QStringLiteral("WiFi Firmware Image (*.img)"), QStringLiteral("Any file (*.*)")};
-}
-
-QStringList ConfigSaveFilters() {
-  return {QStringLiteral("Halyx Configruation file (*.ini)"), QStringLiteral("Log file (*.txt)"),
-          QStringLiteral("Any file (*.*)")};
-}
-
 QString ConfigDefaultSuffix() { return QStringLiteral("ini"); }
 
 QString ConfigFileStatus(const QString& fileName) {

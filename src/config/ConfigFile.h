@@ -18,11 +18,7 @@ class SessionHost;
 
 inline constexpr int kApplyPauseMs = 50;
 
-// Dialog filters: the open dialog (shared with the firmware updates) and the
-// save dialog (shared with the logs); both default to the extension "ini".
-QStringList ConfigOpenFilters();
-QStringList ConfigSaveFilters();
-inline constexpr int kSaveFilterLog = 1;  // "Log file (*.txt)"
+// Configuration files take the extension "ini" when the user gives none.
 QString ConfigDefaultSuffix();
 // Fourth status bar panel: "Config file: <name>", "Config file:" before any.
 QString ConfigFileStatus(const QString& fileName);

@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
-#include "config/ConfigFile.h"
 #include "firmware/Bootloader.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
+#include "session/UserPrompts.h"
 
 namespace hlx {
 
@@ -27,7 +27,6 @@ const char* const kLoaderSilent = "Bootloader: Initialisation failed";
 const char* const kResetCommand = "PQVXRESET";
 constexpr int kHostSerial = 0;
 constexpr int kHostEthernet = 2;
-constexpr int kFirmwareFilter = 1;  // "Halyx Firmware Image (*.hlx)" in the open dialog
 
 }  // namespace
 
@@ -75,7 +74,7 @@ void FwUpdate::Start(bool builtIn) {
     if (builtIn) {
       m_image = &LoadFirmware(QString::fromLatin1(kBuiltInFirmware));
     } else {
-      const QString name = prompts.OpenFile(QString(), ConfigOpenFilters(), kFirmwareFilter);
+      const QString name = prompts.OpenFile(QString(), OpenDialogFilters(), kOpenFilterFirmware);
       if (name.isEmpty()) return;
       m_image = &LoadFirmware(name);
     }

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "config/ConfigFile.h"
 #include "firmware/FtpProtocol.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
+#include "session/UserPrompts.h"
 
 namespace hlx {
 
@@ -71,7 +71,7 @@ void WifiUpdate::Start() {
   if (addresses.isEmpty()) return prompts.Inform(QString::fromLatin1(kNoAddress), {}, PromptIcon::Error);
   const QString hostAddress = addresses.size() < 2 ? addresses.first() : m_window.PickHostAddress(addresses);
   if (hostAddress.isEmpty()) return;
-  const QString image = prompts.OpenFile(QString(), ConfigOpenFilters(), kWifiImageFilter);
+  const QString image = prompts.OpenFile(QString(), OpenDialogFilters(), kOpenFilterWifiImage);
   if (image.isEmpty()) return;
   const QString fileName = QFileInfo(image).fileName();
   if (const QString problem = WifiFileNameProblem(fileName, hostAddress); !problem.isEmpty())

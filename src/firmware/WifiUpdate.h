@@ -17,8 +17,6 @@ namespace hlx {
 class SessionCore;
 class SessionHost;
 
-inline constexpr int kWifiImageFilter = 2;  // "WiFi Firmware Image (*.img)" in the open dialog
-
 // What the update needs of the window beyond SessionHost.
 class WifiWindow {
  public:

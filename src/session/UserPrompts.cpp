@@ -9,4 +9,14 @@ QString PromptText(const QString& text) {
   return t;
 }
 
+QStringList OpenDialogFilters() {
+  return {QStringLiteral("Halyx Configuration (*.ini)"), QStringLiteral("Halyx Firmware Image (*.hlx)"),
+          QStringLiteral("WiFi Firmware Image (*.img)"), QStringLiteral("Any file (*.*)")};
+}
+
+QStringList SaveDialogFilters() {
+  return {QStringLiteral("Halyx Configruation file (*.ini)"), QStringLiteral("Log file (*.txt)"),
+          QStringLiteral("Any file (*.*)")};
+}
+
 }  // namespace hlx

@@ -36,6 +36,15 @@ class UserPrompts {
                            const QString& defaultSuffix = {}, const QString& directory = {}) = 0;
 };
 
+// The main window's file dialogs. One open dialog serves configurations,
+// firmware and wireless images, each preselecting its own filter; one save
+// dialog serves configurations and logs.
+QStringList OpenDialogFilters();
+QStringList SaveDialogFilters();
+inline constexpr int kOpenFilterFirmware = 1;   // "Halyx Firmware Image (*.hlx)"
+inline constexpr int kOpenFilterWifiImage = 2;  // "WiFi Firmware Image (*.img)"
+inline constexpr int kSaveFilterLog = 1;        // "Log file (*.txt)"
+
 // '\r' in the program's texts stands for a line break.
 QString PromptText(const QString& text);
 

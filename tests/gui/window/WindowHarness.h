@@ -16,7 +16,7 @@
 #include "config/pages/FilterGrid.h"
 #include "session/ConnectionRules.h"
 #include "session/VersionCheck.h"
-#include "session/window/MainForm.h"
+#include "window/MainForm.h"
 #include "ui/AMAdvLed.h"
 
 namespace hlx::test {

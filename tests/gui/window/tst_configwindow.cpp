@@ -6,7 +6,7 @@
 #include "WindowHarness.h"
 #include "config/ConfigFile.h"
 #include "config/FilterList.h"
-#include "config/pages/StatsWindow.h"
+#include "window/StatsWindow.h"
 
 using namespace hlx;
 using namespace hlx::test;

@@ -4,10 +4,10 @@
 
 #include "config/ConfigFile.h"
 #include "config/pages/ConfigPages.h"
-#include "config/pages/StatsWindow.h"
 #include "link/Comms.h"
-#include "session/window/MainForm.h"
 #include "ui_MainForm.h"
+#include "window/MainForm.h"
+#include "window/StatsWindow.h"
 
 namespace hlx {
 
@@ -25,14 +25,14 @@ void TMainForm::SetConfigFileName(const QString& name) {
 }
 
 void TMainForm::LoadConfigClick() {
-  const QString name = m_prompts.OpenFile(QString(), ConfigOpenFilters(), 0);
+  const QString name = m_prompts.OpenFile(QString(), OpenDialogFilters(), 0);
   if (name.isEmpty()) return;
   LoadConfigFile(name);
 }
 
 void TMainForm::SaveConfigClick() {
   if (m_configFileName.isEmpty()) {
-    const QString name = m_prompts.SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix());
+    const QString name = m_prompts.SaveFile(QString(), SaveDialogFilters(), 0, ConfigDefaultSuffix());
     if (name.isEmpty()) return;
     SetConfigFileName(name);
   }
@@ -42,7 +42,7 @@ void TMainForm::SaveConfigClick() {
 
 void TMainForm::SaveConfigAsClick() {
   const QString name =
-      m_prompts.SaveFile(QString(), ConfigSaveFilters(), 0, ConfigDefaultSuffix(), m_configFileName);
+      m_prompts.SaveFile(QString(), SaveDialogFilters(), 0, ConfigDefaultSuffix(), m_configFileName);
   if (name.isEmpty()) return;
   SetConfigFileName(name);
   SaveConfigFile(name);

@@ -12,8 +12,8 @@
 #include "network/dialogs/NetworkDlg.h"
 #include "network/dialogs/XPortListDlg.h"
 #include "session/ConnectionRules.h"
-#include "session/window/MainForm.h"
 #include "ui_MainForm.h"
+#include "window/MainForm.h"
 
 namespace hlx {
 

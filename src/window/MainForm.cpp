@@ -1,4 +1,4 @@
-#include "session/window/MainForm.h"
+#include "window/MainForm.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -8,17 +8,17 @@
 #include <QStatusBar>
 
 #include "config/pages/ConfigPages.h"
-#include "config/pages/StatsWindow.h"
 #include "firmware/ui/Progress.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
 #include "ui/AMAdvLed.h"
 #include "ui_MainForm.h"
+#include "window/StatsWindow.h"
 
 // The glyphs live in a static library; referring to the initialiser keeps
 // them from being dropped by the linker. Must be called outside any namespace.
-static void InitWindowResources() { Q_INIT_RESOURCE(session); }
+static void InitWindowResources() { Q_INIT_RESOURCE(window); }
 
 namespace hlx {
 

@@ -6,9 +6,9 @@
 #include "config/ConfigFile.h"
 #include "config/pages/ConfigPages.h"
 #include "link/Comms.h"
-#include "session/window/MainForm.h"
 #include "ui/About.h"
 #include "ui_MainForm.h"
+#include "window/MainForm.h"
 
 namespace hlx {
 
@@ -34,7 +34,7 @@ void TMainForm::AboutClick() {
 void TMainForm::StartLogClick(bool diagnostic) {
   if (m_log.LogActive()) return;
   const QString name =
-      m_prompts.SaveFile(QString(), ConfigSaveFilters(), kSaveFilterLog, ConfigDefaultSuffix());
+      m_prompts.SaveFile(QString(), SaveDialogFilters(), kSaveFilterLog, ConfigDefaultSuffix());
   if (name.isEmpty()) return;
   const QString error = m_log.Start(name, diagnostic);
   if (!error.isEmpty()) {

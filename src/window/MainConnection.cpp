@@ -10,8 +10,8 @@
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
-#include "session/window/MainForm.h"
 #include "ui_MainForm.h"
+#include "window/MainForm.h"
 
 namespace hlx {
 

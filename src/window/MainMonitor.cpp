@@ -8,9 +8,9 @@
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
-#include "session/window/MainForm.h"
 #include "ui/AMAdvLed.h"
 #include "ui_MainForm.h"
+#include "window/MainForm.h"
 
 namespace hlx {
 

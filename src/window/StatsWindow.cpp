@@ -1,4 +1,4 @@
-#include "config/pages/StatsWindow.h"
+#include "window/StatsWindow.h"
 
 #include <QGroupBox>
 #include <QLabel>
