@@ -1,8 +1,0 @@
-// Qt itself is not built with ThreadSanitizer, so the sanitizer cannot see
-// the synchronisation inside Qt Test's watchdog thread and reports its
-// shutdown as a race. Only those two Qt-internal places are silenced; every
-// race in our code is still reported. Unused in other builds.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:QWaitCondition::~QWaitCondition\n"
-         "race:QTest::qRun\n";
-}
