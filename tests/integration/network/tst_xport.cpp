@@ -67,8 +67,10 @@ class XportTest : public QObject {
 
  private slots:
   void initTestCase() {
-    // Never the real broadcast address: the query goes to each of these.
-    qputenv(kDiscoveryAddressVariable, QStringList{kA, kB, kNobody, kMoved, kAssigned}.join(':').toLatin1());
+    // Never the real broadcast address: the query goes to each of these. A hears
+    // it twice, as a module reached both by broadcast and directly does.
+    qputenv(kDiscoveryAddressVariable,
+            QStringList{kA, kB, kNobody, kMoved, kAssigned, kA}.join(':').toLatin1());
   }
   void init() { m_hookCalls = 0; }
   void cleanup() { m_modules.clear(); }
@@ -79,7 +81,7 @@ class XportTest : public QObject {
     QTest::addColumn<QStringList>("found");
     const QString a = Entry(kA, kMacA), b = Entry(kB, kMacB);
     QTest::newRow("no module") << "" << false << QStringList();
-    QTest::newRow("one module") << "" << true << QStringList{a};
+    QTest::newRow("one module, hearing the query twice") << "" << true << QStringList{a};
     QTest::newRow("two modules") << "none" << true << QStringList{a, b};
     QTest::newRow("wrong code skipped") << "code" << true << QStringList{a};
     QTest::newRow("silent module") << "silent" << true << QStringList{a};
