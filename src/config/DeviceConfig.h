@@ -94,7 +94,6 @@ std::string HostSpeedCommand(int index);
 // switched off (a word that was never read would wipe every option).
 std::string OptionRestoreCommand(const DeviceConfig& config, bool known);
 inline constexpr std::string_view kFactoryResetCommand = "PQVXRESET,1";
-inline constexpr std::string_view kConfigQuery = "PQVXCFQ";
 
 // Editing rules on the model (what a handler stores).
 // Priority box: sets bit 0; switching off also clears bits 1 and 2.

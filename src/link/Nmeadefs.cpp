@@ -8,8 +8,8 @@ namespace hlx {
 namespace {
 
 constexpr std::array<std::string_view, 12> kSentenceTable = {
-    "PQVXLDR", "PQVXVER", "PQVXOV", "PQVXSTAT", "PQVXCF", "PQVXDR",
-    "PQVXID",  "PQVXSP",  "PQVXFL", "PQVXOP",   "PQVXWI", "PQVXIN",
+    kAddrLDR, kAddrVER, kAddrOV, kAddrSTAT, kAddrCF, kAddrDR,
+    kAddrID,  kAddrSP,  kAddrFL, kAddrOP,   kAddrWI, kAddrIN,
 };
 
 constexpr bool TableFits() {
@@ -97,12 +97,17 @@ std::uint8_t NmeaChecksum(std::string_view text) {
   return sum;
 }
 
-std::string CompleteSentence(std::string_view text) {
-  if (text.empty()) return {};
+std::string WithStartCharacter(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 6);
-  if (text.front() != '!' && text.front() != '$' && text.front() != '\\') out.push_back('$');
+  if (!text.empty() && text.front() != '!' && text.front() != '$' && text.front() != '\\') out.push_back('$');
   out.append(text);
+  return out;
+}
+
+std::string CompleteSentence(std::string_view text) {
+  if (text.empty()) return {};
+  std::string out = WithStartCharacter(text);
   if (out.find('*') == std::string::npos) {
     char hex[4];
     std::snprintf(hex, sizeof hex, "*%02X", NmeaChecksum(out));

@@ -26,6 +26,30 @@ enum SentenceId : int {
   SidIN = 12,
 };
 
+// The multiplexer's proprietary addresses, in the order of the sentence
+// table. Every generation builds its commands from these and recognises its
+// replies by them.
+inline constexpr std::string_view kAddressPrefix = "PQVX";
+inline constexpr std::string_view kAddrLDR = "PQVXLDR";
+inline constexpr std::string_view kAddrVER = "PQVXVER";
+inline constexpr std::string_view kAddrOV = "PQVXOV";
+inline constexpr std::string_view kAddrSTAT = "PQVXSTAT";
+inline constexpr std::string_view kAddrCF = "PQVXCF";
+inline constexpr std::string_view kAddrDR = "PQVXDR";
+inline constexpr std::string_view kAddrID = "PQVXID";
+inline constexpr std::string_view kAddrSP = "PQVXSP";
+inline constexpr std::string_view kAddrFL = "PQVXFL";
+inline constexpr std::string_view kAddrOP = "PQVXOP";
+inline constexpr std::string_view kAddrWI = "PQVXWI";
+inline constexpr std::string_view kAddrIN = "PQVXIN";
+// Not in the table: the older generations' input naming and the restart order.
+inline constexpr std::string_view kAddrCN = "PQVXCN";
+inline constexpr std::string_view kAddrRESET = "PQVXRESET";
+
+// The version query is the bare address; the configuration query its own text.
+inline constexpr std::string_view kVersionQuery = kAddrVER;
+inline constexpr std::string_view kConfigQuery = "PQVXCFQ";
+
 inline constexpr int kFieldMissing = -1;  // fewer fields than asked for
 inline constexpr int kNotASentence = -9;  // line is not a well-formed sentence
 inline constexpr int kMinSentenceLength = 7;
@@ -53,6 +77,10 @@ int TagSourceInput(std::string_view tagBlock);
 int LineSourceInput(std::string_view line);
 
 std::uint8_t NmeaChecksum(std::string_view text);
+
+// A command text with its start character: "$" is put in front unless the
+// text already begins a sentence ("$", "!") or a TAG block ("\").
+std::string WithStartCharacter(std::string_view text);
 
 // Exact characters to transmit for a command text ("" for "").
 std::string CompleteSentence(std::string_view text);

@@ -14,6 +14,7 @@ inline constexpr int kPortUdp = 1;
 inline constexpr int kPortTcp = 2;
 inline constexpr int kFirstSerialPort = 3;
 inline constexpr int kBaudAutomatic = 6;
+inline constexpr int kReplyTimeoutMs = 2000;
 inline constexpr int kAutoBaudStepMs = 200;
 inline constexpr int kOverflowLedMs = 500;
 inline constexpr int kVerFieldMax = 101;

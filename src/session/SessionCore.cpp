@@ -2,6 +2,7 @@
 
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
+#include "session/ConnectionRules.h"
 #include "session/UserPrompts.h"
 
 namespace hlx {
@@ -12,7 +13,7 @@ const char* const kFwUpdateSucceeded = "The firmware update was successful";
 }  // namespace
 
 bool PassesViewFilter(std::string_view line, int viewFilter, int source) {
-  if (line.find(kStatAddressText) != std::string_view::npos) return false;
+  if (line.find(kAddrSTAT) != std::string_view::npos) return false;
   return viewFilter == 0 || source == -1 || source == viewFilter;
 }
 
@@ -112,9 +113,7 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
 
 void SessionCore::SendSentence(std::string_view text) {
   if (text.empty() || m_handedOver) return;
-  std::string out;
-  if (text.front() != '!' && text.front() != '$' && text.front() != '\\') out.push_back('$');
-  out.append(text);
+  const std::string out = WithStartCharacter(text);
   if (m_events.LogActive()) m_events.LogSent(out);
   m_events.Transmit(out);
 }

@@ -21,10 +21,6 @@ namespace hlx {
 class TComm;
 class UserPrompts;
 
-inline constexpr int kReplyTimeoutMs = 2000;
-inline constexpr std::string_view kStatAddressText = "PQVXSTAT";
-inline constexpr std::string_view kVersionQuery = "PQVXVER";
-
 // What the dispatcher asks of the window it runs in.
 class SessionEvents {
  public:
