@@ -57,25 +57,6 @@ class NoiseSourceTest : public QObject {
     QCOMPARE(markers, 3000);
     QVERIFY(nul && high && bareCr && strayStart && overlong);
   }
-
-  // Credit builds with the clock, up to one slice, and not while held. A
-  // burst is at most four pieces of at most 601 bytes and a line end.
-  void advanceFollowsTheRateAndHolds() {
-    constexpr std::uint64_t kBurst = 4 * 601 + 2;
-    NoiseSource noise(1, 50000);
-    std::string out;
-    noise.Advance(0, false, out);
-    QVERIFY(out.empty());  // only starts the clock
-    noise.Advance(1000, false, out);
-    QVERIFY(noise.NoiseBytes() >= 50000 && noise.NoiseBytes() < 50000 + kBurst);
-    std::uint64_t before = noise.NoiseBytes();
-    noise.Advance(5000, true, out);
-    noise.Advance(5010, false, out);
-    QVERIFY(noise.NoiseBytes() - before < 500 + kBurst);
-    before = noise.NoiseBytes();
-    noise.Advance(3605010, false, out);
-    QVERIFY(noise.NoiseBytes() - before < NoiseSource::kMaxSlice + kBurst);
-  }
 };
 
 QTEST_GUILESS_MAIN(NoiseSourceTest)
