@@ -213,7 +213,7 @@ void CliSession::HandleVerReply(const std::string& line) {
   m_verSeen = true;
   if (m_identity.ver.hasCaps) {
     if (!m_identity.caps.supported)
-      m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QStringLiteral("HLXConfig"),
+      m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QString::fromLatin1(kCapsWarningCaption),
                        PromptIcon::Warning);
     else
       m_core->HostKind = m_identity.caps.hostKind;

@@ -5,10 +5,6 @@
 
 namespace hlx::legacy {
 
-namespace {
-constexpr char kDeviceAddressPrefix[] = "PQVX";
-}  // namespace
-
 bool FilterList::ValidSentence(const QString& s) const {
   if (s.size() != m_gen->sentenceLength) return false;
   for (QChar c : s)
@@ -97,7 +93,7 @@ void CaptureTracker::Feed(std::string_view line, FilterList& list) {
     return;
   }
   // The device's own reports (overflow, replies) come from no input.
-  if (m_channel <= 0 || address.startsWith(QLatin1String(kDeviceAddressPrefix))) return;
+  if (m_channel <= 0 || address.startsWith(QString::fromLatin1(kAddressPrefix))) return;
   QString flags(kFilterFlags, u'0');
   flags[m_channel] = u'1';
   list.AddFilterEntry(address.left(m_gen->sentenceLength), flags, {});

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "legacy/LegacyGeneration.h"
+#include "link/Nmeadefs.h"
 
 namespace hlx::legacy {
 
@@ -25,7 +26,7 @@ inline constexpr int kFilterAdded = 0;
 inline constexpr int kFilterFull = -1;
 inline constexpr int kFilterBadSentence = -2;
 
-inline constexpr std::string_view kFilterClearCommand = "PQVXFL";
+inline constexpr std::string_view kFilterClearCommand = kAddrFL;  // the bare address empties the list
 inline constexpr std::string_view kFilterQuery = "PQVXFLQ";
 
 struct FilterEntry {

@@ -1,19 +1,10 @@
 #include "legacy/LegacyProtocol.h"
 
-#include <algorithm>
-
 #include "link/Nmeadefs.h"
 
 namespace hlx::legacy {
 
 namespace {
-
-constexpr std::string_view kCf = "PQVXCF";
-constexpr std::string_view kSp = "PQVXSP";
-constexpr std::string_view kId = "PQVXID";
-constexpr int kCapsLength = 4;
-constexpr std::uint16_t kCapsServed = 0x8000;
-constexpr std::uint16_t kCapsHostKindMask = 0x0003;
 
 std::string Digit(int v) { return std::string(1, static_cast<char>('0' + v)); }
 const char* Bit(bool on) { return on ? "1" : "0"; }
@@ -45,13 +36,13 @@ QString Text(const std::optional<std::string>& f) { return f ? QString::fromLati
 }  // namespace
 
 std::vector<std::string> ReadConfigurationQueries(const Generation& gen) {
-  std::vector<std::string> q{std::string(kVerQuery), std::string(kCfQuery), std::string(kIdQuery)};
+  std::vector<std::string> q{std::string(kVersionQuery), std::string(kConfigQuery), std::string(kIdQuery)};
   if (gen.portSpeeds) q.emplace_back(kSpQuery);
   return q;
 }
 
 std::string CfFieldCommand(int field, std::string_view value) {
-  return std::string(kCf) + std::string(static_cast<std::size_t>(field > 0 ? field : 0), ',') +
+  return std::string(kAddrCF) + std::string(static_cast<std::size_t>(field > 0 ? field : 0), ',') +
          std::string(value);
 }
 
@@ -103,13 +94,13 @@ std::string RealTimeCommand(const Generation& gen, const std::array<bool, kInput
 }
 
 std::string SpeedCommand(const std::array<int, kPortSpeeds>& indexes) {
-  std::string text(kSp);
+  std::string text(kAddrSP);
   for (int v : indexes) text += ',' + (v >= 0 && v < kSpeedItems ? Digit(v) : std::string());
   return text;
 }
 
 std::string InputOneSpeedCommand(int index) {
-  return std::string(kSp) + ',' + (index >= 0 && index < kSpeedItems ? Digit(index) : std::string());
+  return std::string(kAddrSP) + ',' + (index >= 0 && index < kSpeedItems ? Digit(index) : std::string());
 }
 
 QString CleanTalkerId(const QString& text) {
@@ -122,7 +113,7 @@ QString CleanTalkerId(const QString& text) {
 }
 
 std::string TalkerIdCommand(const std::array<QString, kInputs>& ids) {
-  std::string text(kId);
+  std::string text(kAddrID);
   for (const QString& id : ids) text += ',' + CleanTalkerId(id).toStdString();
   return text;
 }
@@ -130,24 +121,15 @@ std::string TalkerIdCommand(const std::array<QString, kInputs>& ids) {
 ReplyKind KindOf(std::string_view line) {
   const auto id = Field(line, 0);
   if (!id) return ReplyKind::Other;
-  if (*id == "PQVXVER") return ReplyKind::Ver;
-  if (*id == "PQVXCF") return ReplyKind::Cf;
-  if (*id == "PQVXSP") return ReplyKind::Sp;
-  if (*id == "PQVXID") return ReplyKind::Id;
-  if (*id == "PQVXOV") return ReplyKind::Ov;
-  if (*id == "PQVXFL") return ReplyKind::Fl;
-  if (*id == "PQVXCN") return ReplyKind::Cn;
-  return ReplyKind::Other;
-}
-
-VerReply ParseVer(std::string_view line) {
-  VerReply r;
-  r.version = Text(Field(line, 1));
-  r.name = Text(Field(line, 2));
-  r.serial = Text(Field(line, 3));
-  if (const auto caps = Field(line, 4); caps && caps->size() == kCapsLength)
-    r.caps = QString::fromLatin1(*caps);
-  return r;
+  switch (LookupSentence(*id)) {
+    case SidVER: return ReplyKind::Ver;
+    case SidCF: return ReplyKind::Cf;
+    case SidSP: return ReplyKind::Sp;
+    case SidID: return ReplyKind::Id;
+    case SidOV: return ReplyKind::Ov;
+    case SidFL: return ReplyKind::Fl;
+    default: return *id == kAddrCN ? ReplyKind::Cn : ReplyKind::Other;
+  }
 }
 
 CfReply ParseCf(const Generation& gen, std::string_view line) {
@@ -202,22 +184,6 @@ std::optional<int> ParseCn(std::string_view line) {
   const auto f = Field(line, 1);
   if (!f || f->empty() || (*f)[0] < '1' || (*f)[0] > '0' + kInputs) return std::nullopt;
   return (*f)[0] - '0';
-}
-
-CapsCheck EvaluateCaps(const QString& text) {
-  CapsCheck c;
-  bool ok = text.size() == kCapsLength;
-  for (QChar ch : text) {
-    const char16_t u = ch.unicode();
-    ok = ok && ((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'));
-  }
-  if (!ok) return c;
-  c.hexadecimal = true;
-  c.word = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
-  c.served = (c.word & kCapsServed) != 0;
-  c.hostKind =
-      static_cast<HostKind>(std::min<int>(c.word & kCapsHostKindMask, static_cast<int>(HostKind::Other)));
-  return c;
 }
 
 }  // namespace hlx::legacy

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,13 +21,10 @@ inline constexpr int kHostSpeedAutomatic = 4;  // "Automatic", never sent
 inline constexpr int kModeItems = 3;
 inline constexpr int kModeItemsWithAis = 4;  // "AIS" after the three others, where the device offers it
 inline constexpr int kTalkerIdLength = 2;
-inline constexpr int kHostSpeedPauseMs = 100;  // between the CF command and switching the port's speed
-inline constexpr int kAisPauseMs = 100;        // between the AIS option and the In 1 speed
-inline constexpr int kAisOnSpeed = 3;          // AIS receivers talk at 38400
+inline constexpr int kAisPauseMs = 100;  // between the AIS option and the In 1 speed
+inline constexpr int kAisOnSpeed = 3;    // AIS receivers talk at 38400
 inline constexpr int kAisOffSpeed = 0;
 
-inline constexpr std::string_view kVerQuery = "PQVXVER";
-inline constexpr std::string_view kCfQuery = "PQVXCFQ";
 inline constexpr std::string_view kIdQuery = "PQVXIDQ";
 inline constexpr std::string_view kSpQuery = "PQVXSPQ";
 
@@ -60,11 +56,9 @@ std::vector<std::string> CaptureStopCommands(const Generation& gen, const Captur
 // A talker ID as it may travel: at most two characters, letters and digits only.
 QString CleanTalkerId(const QString& text);
 
-// What a reply sets; an absent value leaves its control unchanged.
-struct VerReply {
-  QString version, name, serial;
-  std::optional<QString> caps;  // field 4 when it has exactly four characters
-};
+// What a reply sets; an absent value leaves its control unchanged. The VER
+// reply and its capability word are read as in the current generation
+// (ParseVerReply, ParseCapabilities).
 struct CfReply {
   std::optional<int> hostSpeed;  // 0..3
   std::optional<int> mode;       // 0..2, 3 ("AIS") where the generation may offer it
@@ -89,7 +83,6 @@ struct FlReply {
 enum class ReplyKind { Other, Ver, Cf, Sp, Id, Ov, Fl, Cn };
 ReplyKind KindOf(std::string_view line);
 
-VerReply ParseVer(std::string_view line);
 CfReply ParseCf(const Generation& gen, std::string_view line);
 SpReply ParseSp(std::string_view line);
 IdReply ParseId(std::string_view line);
@@ -99,15 +92,5 @@ FlReply ParseFl(std::string_view line);
 // Input named by a CN line (1..4), or nullopt. The digit must come right after
 // the comma that follows the identifier.
 std::optional<int> ParseCn(std::string_view line);
-
-// The capability word.
-enum class HostKind { Serial = 0, Usb = 1, Other = 2 };
-struct CapsCheck {
-  bool hexadecimal = false;  // false: the word says nothing, DeviceCaps stays
-  std::uint16_t word = 0;
-  bool served = false;  // bit 15
-  HostKind hostKind = HostKind::Serial;
-};
-CapsCheck EvaluateCaps(const QString& text);
 
 }  // namespace hlx::legacy

@@ -28,23 +28,22 @@ VerReply ParseVerReply(std::string_view line) {
   r.name = Field(line, 2);
   r.serial = Field(line, 3);
   r.caps = Field(line, 4);
-  r.hasCaps = r.caps.size() == 4;
+  r.hasCaps = r.caps.size() == kCapsLength;
   return r;
 }
 
 Capabilities ParseCapabilities(const QString& text) {
   Capabilities c;
-  bool ok = false;
-  const uint word = text.toUInt(&ok, 16);
-  // toUInt accepts a "0x" prefix and signs; the device sends bare digits only.
-  for (QChar ch : text)
-    if (!ch.isDigit() && !(ch.toUpper() >= QLatin1Char('A') && ch.toUpper() <= QLatin1Char('F'))) ok = false;
-  if (!ok || text.isEmpty() || word > 0xFFFF) return c;
+  if (text.size() != kCapsLength) return c;
+  for (QChar ch : text) {
+    const char16_t u = ch.unicode();
+    if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'))) return c;
+  }
   c.valid = true;
-  c.word = static_cast<std::uint16_t>(word);
+  c.word = static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
   c.supported = (c.word & kCapsFamilyMask) == kCapsFamily;
-  if (!c.supported) return c;
-  c.updatable = (c.word & kCapsUpdatable) != 0;
+  c.served = (c.word & kCapsServed) != 0;
+  c.updatable = c.supported && (c.word & kCapsUpdatable) != 0;
   c.hostKind = c.word & kCapsHostKindMask;
   return c;
 }

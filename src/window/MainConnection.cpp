@@ -230,7 +230,7 @@ void TMainForm::CheckCapabilities(const QString& text) {
   const Capabilities caps = ParseCapabilities(text);
   if (caps.valid) m_pages->SetDeviceCaps(caps.word);
   if (!caps.supported) {
-    m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QStringLiteral("HLXConfig"),
+    m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QString::fromLatin1(kCapsWarningCaption),
                      PromptIcon::Warning);
     return;
   }

@@ -10,7 +10,9 @@
 #include "legacy/LegacyFilterList.h"
 #include "legacy/LegacyModel.h"
 #include "legacy/LegacyProtocol.h"
+#include "session/ConnectionRules.h"
 
+using namespace hlx;
 using namespace hlx::legacy;
 
 using hlx::fuzz::IsPlainCommand;
@@ -73,11 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (const auto ov = ParseOv(line)) FUZZ_CHECK(*ov >= 0 && *ov <= 15);
         break;
       case ReplyKind::Ver: {
-        const VerReply r = ParseVer(line);
-        if (r.caps) {
-          FUZZ_CHECK(r.caps->size() == 4);
-          const CapsCheck c = EvaluateCaps(*r.caps);
-          FUZZ_CHECK(c.hexadecimal || c.word == 0);
+        const VerReply r = ParseVerReply(line);
+        if (r.hasCaps) {
+          FUZZ_CHECK(r.caps.size() == 4);
+          const Capabilities c = ParseCapabilities(r.caps);
+          FUZZ_CHECK(c.valid || c.word == 0);
           FUZZ_CHECK(KnownLayout(LayoutForCaps(c.word)));
           FUZZ_CHECK(ModeItems(c.word).size() == 3 + ((c.word & kCapsAisMode) != 0));
         }

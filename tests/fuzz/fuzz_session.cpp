@@ -81,9 +81,10 @@ void CheckVerReply(std::string_view line) {
   const Capabilities caps = ParseCapabilities(ver.caps);
   FUZZ_CHECK(caps.valid || (!caps.supported && caps.word == 0));
   FUZZ_CHECK(caps.supported == (caps.valid && (caps.word & kCapsFamilyMask) == kCapsFamily));
-  FUZZ_CHECK(caps.supported ? caps.hostKind >= 0 && caps.hostKind <= 3
-                            : caps.hostKind == -1 && !caps.updatable);
-  if (caps.valid) FUZZ_CHECK(ParseCapabilities(QString::number(caps.word, 16)).word == caps.word);
+  FUZZ_CHECK(caps.valid ? caps.hostKind >= 0 && caps.hostKind <= 3 : caps.hostKind == -1);
+  FUZZ_CHECK(caps.supported || !caps.updatable);
+  if (caps.valid)
+    FUZZ_CHECK(ParseCapabilities(QString::number(caps.word, 16).rightJustified(4, u'0')).word == caps.word);
   const VersionNumbers v = ParseVersion(ver.version.toStdString());
   const std::string again =
       std::to_string(v.major) + '.' + std::to_string(v.minor) + '.' + std::to_string(v.release);

@@ -9,12 +9,10 @@
 namespace hlx::legacy {
 
 namespace {
-const QString kNoResponse = QStringLiteral("Multiplexer does not respond");
 const QString kCannotOpen = QStringLiteral("Cannot open communication channel to multiplexer");
 const QString kNotSuitable = QStringLiteral(
     "This version of HLXConfig is not suitable for the connected\rmultiplexer. Please use a version below "
     "V3.00.");
-const QString kWarningCaption = QStringLiteral("HLXConfig");
 }  // namespace
 
 void TLegMainForm::ConnectionStart() {
@@ -55,7 +53,7 @@ void TLegMainForm::BaudHostChanged(int index) {
     return;
   }
   SendSentence(HostSpeedCommand(index));
-  Pause(kHostSpeedPauseMs);
+  Pause(kBaudChangePauseMs);
   m_comm->SetSpeed(index);
   SaveSettings(false);
 }
@@ -65,7 +63,7 @@ void TLegMainForm::StartAutoBaud() {
   ui->cbBaudHost->setCurrentIndex(-1);
   AutoBaudIndex = kAutoBaudFirstIndex;
   m_comm->SetSpeed(AutoBaudIndex);
-  SendSentence(kVerQuery);
+  SendSentence(kVersionQuery);
   ABTimer.start();
   RefreshControls();
   SetConfigControlsEnabled(false);
@@ -78,12 +76,12 @@ void TLegMainForm::ABTimerTick() {
     ABTimer.stop();
     m_state = SessionState::Idle;
     RefreshControls();
-    m_prompts.Inform(kNoResponse);
+    m_prompts.Inform(QString::fromLatin1(kNoResponseText));
     return;
   }
   --AutoBaudIndex;
   m_comm->SetSpeed(AutoBaudIndex);
-  SendSentence(kVerQuery);
+  SendSentence(kVersionQuery);
   ui->cbBaudHost->setCurrentIndex(AutoBaudIndex);
   RefreshControls();
 }
@@ -97,14 +95,14 @@ void TLegMainForm::ReadConfiguration() {
 
 void TLegMainForm::VersionTimeout() {
   VersionTimer.stop();
-  m_prompts.Inform(kNoResponse);
+  m_prompts.Inform(QString::fromLatin1(kNoResponseText));
 }
 
 void TLegMainForm::CheckCapabilities(const QString& text) {
-  const CapsCheck caps = EvaluateCaps(text);
+  const Capabilities caps = ParseCapabilities(text);
   if (m_gen.model == ModelCheck::CapabilityLayout) {
     // The word describes the model; a word that is no number describes nothing.
-    if (!caps.hexadecimal) return;
+    if (!caps.valid) return;
     m_deviceCaps = caps.word;
     ApplyModelLayout(LayoutForCaps(caps.word));
     SetModeItems(ModeItems(caps.word));
@@ -112,16 +110,16 @@ void TLegMainForm::CheckCapabilities(const QString& text) {
   }
   // A word that is no hexadecimal number cannot confirm that this program
   // serves the device: the same warning as for bit 15 clear.
-  if (!caps.hexadecimal || !caps.served) {
-    if (caps.hexadecimal) m_deviceCaps = caps.word;
-    m_prompts.Inform(kNotSuitable, kWarningCaption, PromptIcon::Warning);
+  if (!caps.valid || !caps.served) {
+    if (caps.valid) m_deviceCaps = caps.word;
+    m_prompts.Inform(kNotSuitable, QString::fromLatin1(kCapsWarningCaption), PromptIcon::Warning);
     return;
   }
   m_deviceCaps = caps.word;
   if (m_gen.aisMode) SetModeItems(ModeItems(caps.word));
   if (!m_gen.hostKindTest) return;
-  m_usbHost = caps.hostKind == HostKind::Usb;
-  if (caps.hostKind == HostKind::Serial) {
+  m_usbHost = caps.hostKind == kHostUsb;
+  if (caps.hostKind == kHostSerial) {
     ui->cbBaudHost->setEnabled(true);
   } else if (m_usbHost) {
     ui->cbBaudHost->setEnabled(false);

@@ -63,7 +63,7 @@ void TLegMainForm::FLTimeout() {
   FLTimer.stop();
   m_state = SessionState::Idle;
   RefreshControls();
-  m_prompts.Inform(QStringLiteral("Multiplexer does not respond"));
+  m_prompts.Inform(QString::fromLatin1(kNoResponseText));
 }
 
 void TLegMainForm::DeleteClick() {

@@ -79,7 +79,7 @@ void TLegMainForm::FormCreate() {
   CreateStatusPanels();
   CreateOverflowLeds();
 
-  VersionTimer.setInterval(kVersionTimeoutMs);
+  VersionTimer.setInterval(kReplyTimeoutMs);
   VersionTimer.setSingleShot(true);
   ABTimer.setInterval(kAutoBaudStepMs);
   FLTimer.setInterval(kFilterLoadTimeoutMs);

@@ -25,6 +25,7 @@
 #include "legacy/LegacyLog.h"
 #include "legacy/LegacyModel.h"
 #include "legacy/LegacyProtocol.h"
+#include "session/ConnectionRules.h"
 #include "session/SessionHost.h"
 #include "session/VersionCheck.h"
 
@@ -46,9 +47,6 @@ class TComm;
 namespace hlx::legacy {
 
 inline constexpr int kLegacyStatusPanels = 5;
-inline constexpr int kVersionTimeoutMs = 2000;
-inline constexpr int kAutoBaudStepMs = 200;
-inline constexpr int kOverflowLedMs = 500;
 inline constexpr int kAutoBaudFirstIndex = 3;  // 38400, then down to 4800
 
 class TLegMainForm : public QMainWindow, public SessionHost {

@@ -56,7 +56,7 @@ void TLegMainForm::ApplyOv(const std::string& line) {
 
 void TLegMainForm::ApplyVer(const std::string& line) {
   VersionTimer.stop();
-  const VerReply r = ParseVer(line);
+  const VerReply r = ParseVerReply(line);
   SetPanel(0, QStringLiteral("Device: ") + r.name);
   SetPanel(2, QStringLiteral("Serial: ") + r.serial);
   SetPanel(1, QStringLiteral("Version: ") + r.version);
@@ -70,7 +70,7 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   const int speed = m_state == SessionState::AutoBaud ? AutoBaudIndex : ui->cbBaudHost->currentIndex();
   SelectFormId(m_versionNumbers, &restarted, speed == kHostSpeedAutomatic ? -1 : speed);
   m_handingOver = restarted;
-  if (r.caps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(*r.caps);
+  if (r.hasCaps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(r.caps);
 }
 
 void TLegMainForm::ApplyId(const std::string& line) {

@@ -26,12 +26,6 @@ struct Text {
   QString shown;      // "-" for nothing
 };
 
-struct Caps {
-  const char* word;
-  bool valid, supported, updatable;
-  int hostKind;
-};
-
 struct Advice {
   int error;
   QString group, holder, text;
@@ -171,30 +165,41 @@ class MonitorRulesTest : public QObject {
     QCOMPARE(OverflowBits(line.toStdString()), bits);
   }
 
+  // Both generations read the VER reply and its capability word with these rules.
   void verReplyAndCapabilityWord_data() {
-    QTest::addColumn<Caps>("caps");
-    // 8041: USB, updatable; 0041: other family; A000: bit 13 set; 8003: wireless; 0x80: prefix is not hex.
-    for (const Caps& c : {Caps{"8041", true, true, true, 1},
-                          {"0041", true, false, false, -1},
-                          {"A000", true, false, false, -1},
-                          {"8003", true, true, false, 3},
-                          {"9fbe", true, true, false, 2},
-                          {"80G1", false, false, false, -1},
-                          {"0x80", false, false, false, -1}})
-      QTest::newRow(c.word) << c;
+    QTest::addColumn<QByteArray>("fields");
+    // version|name|serial|word: valid supported served updatable hostKind word
+    QTest::addColumn<QString>("read");
+    QTest::newRow("USB, updatable") << QByteArray("3.33.1,HLX-4,12345,8041")
+                                    << "3.33.1|HLX-4|12345|8041: 1 1 1 1 1 32833";
+    QTest::newRow("bit 15 clear") << QByteArray("2.12.0,HLX2000,1,0041")
+                                  << "2.12.0|HLX2000|1|0041: 1 0 0 0 1 65";
+    QTest::newRow("bit 13 set: served by the older windows only")
+        << QByteArray("3.33.1,N,S,A000") << "3.33.1|N|S|A000: 1 0 1 0 0 40960";
+    QTest::newRow("wireless") << QByteArray("3.33.1,N,S,8003") << "3.33.1|N|S|8003: 1 1 1 0 3 32771";
+    QTest::newRow("lower case, bit 6 of another family")
+        << QByteArray("2.12.0,N,S,c0fe") << "2.12.0|N|S|c0fe: 1 0 1 0 2 49406";
+    QTest::newRow("not hexadecimal") << QByteArray("3.33.1,N,S,80G1") << "3.33.1|N|S|80G1: 0 0 0 0 -1 0";
+    QTest::newRow("prefix") << QByteArray("3.33.1,N,S,0x80") << "3.33.1|N|S|0x80: 0 0 0 0 -1 0";
+    QTest::newRow("sign") << QByteArray("3.33.1,N,S,+800") << "3.33.1|N|S|+800: 0 0 0 0 -1 0";
+    QTest::newRow("five characters are no word")
+        << QByteArray("3.33.1,N,S,80411") << "3.33.1|N|S|-: 0 0 0 0 -1 0";
+    QTest::newRow("no field 4") << QByteArray("2.12.0,HLX") << "2.12.0|HLX||-: 0 0 0 0 -1 0";
   }
   void verReplyAndCapabilityWord() {
-    QFETCH(Caps, caps);
-    const VerReply r = ParseVerReply(std::string("$PQVXVER,3.33.1,HLX-4,12345,") + caps.word + "*00\r\n");
-    QCOMPARE((QStringList{r.version, r.name, r.serial, r.caps}),
-             (QStringList{"3.33.1", "HLX-4", "12345", caps.word}));
+    QFETCH(QByteArray, fields);
+    QFETCH(QString, read);
+    const VerReply r = ParseVerReply(("$PQVXVER," + fields + "*00\r\n").toStdString());
     const Capabilities c = ParseCapabilities(r.caps);
-    QCOMPARE((QList<int>{c.valid, c.supported, c.updatable, c.hostKind}),
-             (QList<int>{caps.valid, caps.supported, caps.updatable, caps.hostKind}));
-  }
-
-  void verReplyWithAFiveCharacterWordIsNotChecked() {
-    QVERIFY(!ParseVerReply("$PQVXVER,3.33.1,N,S,80411\r\n").hasCaps);
+    QCOMPARE(QStringLiteral("%1|%2|%3|%4: %5 %6 %7 %8 %9 %10")
+                 .arg(r.version, r.name, r.serial, r.hasCaps ? r.caps : QStringLiteral("-"))
+                 .arg(int(c.valid))
+                 .arg(int(c.supported))
+                 .arg(int(c.served))
+                 .arg(int(c.updatable))
+                 .arg(c.hostKind)
+                 .arg(c.word),
+             read);
   }
 
   void serialAdvice_data() {
