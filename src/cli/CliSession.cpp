@@ -55,6 +55,11 @@ CliSession::CliSession(UserPrompts& prompts, QObject* parent) : QObject(parent),
       if (m_wake) m_wake();
     });
   });
+  connect(&m_core->Search(), &SpeedSearch::speedTried, this, [this](int speed) {
+    m_comm->SetSpeed(speed);
+    m_speedIndex = speed;
+    SendSentence(kVersionQuery);
+  });
   connect(m_core.get(), &SessionCore::stateChanged, this, [this] {
     if (m_wake) m_wake();
   });
@@ -135,27 +140,10 @@ int CliSession::Open(const ConnectOptions& options) {
         return ExitConnection;
       }
       if (options.speedIndex == kBaudAutomatic) {
-        // The window's speed search: one speed per step, each asked for the version.
-        SetState(SessionState::AutoBaud);
-        m_core->AutoBaudIndex = options.speedIndex;
-        QTimer step;
-        step.setInterval(kAutoBaudStepMs);
-        connect(&step, &QTimer::timeout, this, [this] {
-          const int next = NextAutoBaudIndex(m_core->AutoBaudIndex);
-          if (next < 0) {
-            m_core->AutoBaudIndex = -1;
-            SetState(SessionState::Idle);
-            return;
-          }
-          m_core->AutoBaudIndex = next;
-          m_comm->SetSpeed(next);
-          m_speedIndex = next;
-          SendSentence(kVersionQuery);
-        });
-        step.start();
+        m_core->StartSpeedSearch();
         // One step per speed, then the search gives up by itself.
         WaitFor([this] { return State() != SessionState::AutoBaud; },
-                kAutoBaudStepMs * (kBaudAutomatic + 1) + kGraceMs);
+                kSpeedStepMs * static_cast<int>(kCurrentSearchSpeeds.size()) + kGraceMs);
         if (State() == SessionState::AutoBaud) SetState(SessionState::Idle);
         if (m_interrupted) return ExitInterrupted;
       }
@@ -167,8 +155,8 @@ int CliSession::Open(const ConnectOptions& options) {
   return ChannelOpen() ? ExitOk : ExitConnection;
 }
 
-void CliSession::EndAutoBaud(int autoBaudIndex) {
-  if (autoBaudIndex >= 0) m_speedIndex = autoBaudIndex;
+void CliSession::EndAutoBaud(int speedIndex) {
+  if (speedIndex >= 0) m_speedIndex = speedIndex;
 }
 
 int CliSession::Identify(bool forUpdate) {
@@ -284,7 +272,6 @@ void CliSession::EndSession() {
   m_fw->SessionEnded();
   m_comm->Close();
   m_core->StopTimeout();
-  m_core->AutoBaudIndex = -1;
   SetState(SessionState::Idle);
   m_core->HostKind = -1;
 }

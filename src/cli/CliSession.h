@@ -120,7 +120,7 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   // SessionEvents
   void ShowLine(const std::string& line) override;
   void HandleVerReply(const std::string& line) override;
-  void EndAutoBaud(int autoBaudIndex) override;
+  void EndAutoBaud(int speedIndex) override;
   void RefreshControls(bool) override {}
   void UpdateControls() override {}
   void Transmit(std::string_view text) override;

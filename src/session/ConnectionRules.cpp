@@ -48,8 +48,6 @@ Capabilities ParseCapabilities(const QString& text) {
   return c;
 }
 
-int NextAutoBaudIndex(int current) { return current < 1 ? -1 : current - 1; }
-
 QString SerialPermissionAdvice(const QString& path, int error, const QString& group, const QString& user,
                                const QString& holder) {
   if (error == EBUSY && holder.isEmpty())

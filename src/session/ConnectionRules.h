@@ -1,6 +1,6 @@
 #pragma once
 // Pure rules of the connection panel: the VER reply's fields, the capability
-// word, the port choice and what the speed search does on each tick.
+// word and the port choice.
 
 #include <QString>
 
@@ -15,7 +15,6 @@ inline constexpr int kPortTcp = 2;
 inline constexpr int kFirstSerialPort = 3;
 inline constexpr int kBaudAutomatic = 6;
 inline constexpr int kReplyTimeoutMs = 2000;
-inline constexpr int kAutoBaudStepMs = 200;
 inline constexpr int kOverflowLedMs = 500;
 inline constexpr int kVerFieldMax = 101;
 inline constexpr int kBaudChangePauseMs = 100;  // between the speed command and switching the port
@@ -60,10 +59,6 @@ struct Capabilities {
 };
 // A word that is not four hexadecimal digits counts as an unsupported device.
 Capabilities ParseCapabilities(const QString& text);
-
-// One tick of the speed search: the next index to try, or -1 when every
-// speed has been tried.
-int NextAutoBaudIndex(int current);
 
 // Message for a serial port the program may not open, with the remedy;
 // empty when the reason is neither a permission problem nor a port in use

@@ -18,12 +18,23 @@ bool PassesViewFilter(std::string_view line, int viewFilter, int source) {
 }
 
 SessionCore::SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* parent)
-    : QObject(parent), m_events(events), m_prompts(prompts) {
+    : QObject(parent), m_events(events), m_prompts(prompts), m_search(kCurrentSearchSpeeds) {
   m_timeOutTimer.setInterval(kReplyTimeoutMs);
   connect(&m_timeOutTimer, &QTimer::timeout, this, &SessionCore::OnTimeOut);
+  connect(&m_search, &SpeedSearch::gaveUp, this, [this] {
+    SetState(SessionState::Idle);
+    m_events.RefreshControls(true);
+  });
+}
+
+void SessionCore::StartSpeedSearch() {
+  SetState(SessionState::AutoBaud);
+  m_search.Start();
 }
 
 void SessionCore::SetState(SessionState state) {
+  // Leaving the search by any way ends it.
+  if (state != SessionState::AutoBaud) m_search.Stop();
   if (m_state == state) return;
   m_state = state;
   emit stateChanged(state);
@@ -62,7 +73,7 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
   switch (m_state) {
     case SessionState::AutoBaud:
       // Any line at all proves the speed.
-      m_events.EndAutoBaud(AutoBaudIndex);
+      m_events.EndAutoBaud(m_search.Answered());
       SetState(SessionState::Idle);
       if (id == SidVER) m_events.HandleVerReply(line);
       m_events.UpdateControls();

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "session/SessionHost.h"
+#include "session/SpeedSearch.h"
 
 namespace hlx {
 
@@ -27,8 +28,8 @@ class SessionEvents {
   virtual ~SessionEvents() = default;
   virtual void ShowLine(const std::string& line) = 0;
   virtual void HandleVerReply(const std::string& line) = 0;
-  // The speed search saw a line: select `autoBaudIndex` (when >= 0) and stop the search timer.
-  virtual void EndAutoBaud(int autoBaudIndex) = 0;
+  // The speed search heard a line at `speedIndex` (kAsOpened: the opening speed).
+  virtual void EndAutoBaud(int speedIndex) = 0;
   virtual void RefreshControls(bool enable) = 0;
   virtual void UpdateControls() = 0;
   // Hands a completed command to the port.
@@ -72,8 +73,12 @@ class SessionCore : public QObject {
   }
 
   int ViewFilter = 0;
-  int AutoBaudIndex = -1;
   int HostKind = 0;
+
+  // The speed search (state AutoBaud): the window sets the port on each speed
+  // tried; the first line ends it, and so does the last step (Idle).
+  void StartSpeedSearch();
+  SpeedSearch& Search() { return m_search; }
 
   // Sets the message and (re)starts the reply time-out.
   void StartTimeout(const QString& message);
@@ -104,6 +109,7 @@ class SessionCore : public QObject {
   bool m_updating = false;
   QString m_timeoutMsg;
   QTimer m_timeOutTimer;
+  SpeedSearch m_search;
   std::map<int, LineHandler> m_anyState;
   ReadBackHandler m_readBack;
   CaptureHandler m_capture;

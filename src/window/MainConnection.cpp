@@ -93,8 +93,6 @@ void TMainForm::EndSession() {
   // A reply can no longer come: no "does not respond" for a closed channel,
   // and an unfinished read-back or search ends here.
   m_core->StopTimeout();
-  ABTimer.stop();
-  m_core->AutoBaudIndex = -1;
   SetState(SessionState::Idle);
   RefreshControls(false);
   ui->cbBaudHost->setEnabled(true);
@@ -126,31 +124,20 @@ void TMainForm::ReadConfiguration() {
 }
 
 void TMainForm::StartAutoBaud() {
-  SetState(SessionState::AutoBaud);
-  m_core->AutoBaudIndex = ui->cbBaudHost->currentIndex();
-  ABTimer.start();
+  m_core->StartSpeedSearch();
   UpdateControls();
   RefreshControls(false);
 }
 
-void TMainForm::ABTimerTick() {
-  const int next = NextAutoBaudIndex(m_core->AutoBaudIndex);
-  if (next < 0) {
-    m_core->AutoBaudIndex = -1;
-    ABTimer.stop();
-    SetState(SessionState::Idle);
-  } else {
-    m_core->AutoBaudIndex = next;
-    m_comm->SetSpeed(next);
-    SendSentence(kVersionQuery);
-    ui->cbBaudHost->setCurrentIndex(next);
-  }
+void TMainForm::TrySpeed(int speedIndex) {
+  m_comm->SetSpeed(speedIndex);
+  SendSentence(kVersionQuery);
+  ui->cbBaudHost->setCurrentIndex(speedIndex);
   RefreshControls(true);
 }
 
-void TMainForm::EndAutoBaud(int autoBaudIndex) {
-  if (autoBaudIndex >= 0) ui->cbBaudHost->setCurrentIndex(autoBaudIndex);
-  ABTimer.stop();
+void TMainForm::EndAutoBaud(int speedIndex) {
+  if (speedIndex >= 0) ui->cbBaudHost->setCurrentIndex(speedIndex);
 }
 
 void TMainForm::PortChanged(int /*index*/) {

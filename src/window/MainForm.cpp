@@ -90,7 +90,6 @@ void TMainForm::FormCreate() {
   CreateOverflowLeds();
 
   m_core->HostKind = 0;
-  ABTimer.setInterval(kAutoBaudStepMs);
   OVTimer.setInterval(kOverflowLedMs);
   m_repaintTimer.setInterval(kMonitorRepaintMs);
   m_repaintTimer.setSingleShot(true);
@@ -141,7 +140,7 @@ void TMainForm::ConnectSignals() {
   connect(ui->cbPort, &QComboBox::activated, this, [this](int i) { PortChanged(i); });
   connect(ui->cbBaudHost, &QComboBox::activated, this, [this](int i) { BaudHostChanged(i); });
   connect(ui->edtMuxIP, &QLineEdit::textChanged, this, [this](const QString& t) { MuxIpChanged(t); });
-  connect(&ABTimer, &QTimer::timeout, this, [this] { ABTimerTick(); });
+  connect(&m_core->Search(), &SpeedSearch::speedTried, this, [this](int speed) { TrySpeed(speed); });
   connect(&OVTimer, &QTimer::timeout, this, [this] { OVTimerTick(); });
   connect(&m_repaintTimer, &QTimer::timeout, this, [this] { RepaintMonitor(); });
   connect(ui->btnClear, &QPushButton::clicked, this, [this] { ClearView(); });
@@ -212,7 +211,7 @@ void TMainForm::FormClose() {
   SaveSettings(m_clearSettings, CurrentSettings());
   if (m_log.LogActive()) m_log.Stop();
   m_core->StopTimeout();
-  ABTimer.stop();
+  m_core->Search().Stop();
   OVTimer.stop();
 }
 

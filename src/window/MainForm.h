@@ -78,7 +78,7 @@ class TMainForm : public QMainWindow,
   // SessionEvents
   void ShowLine(const std::string& line) override;
   void HandleVerReply(const std::string& line) override;
-  void EndAutoBaud(int autoBaudIndex) override;
+  void EndAutoBaud(int speedIndex) override;
   void RefreshControls(bool enable) override;
   void UpdateControls() override;
   void Transmit(std::string_view text) override;
@@ -101,7 +101,7 @@ class TMainForm : public QMainWindow,
   void ChannelLost();
   void EndSession();
   void StartAutoBaud();
-  void ABTimerTick();
+  void TrySpeed(int speedIndex);
   void PortChanged(int index);
   void BaudHostChanged(int index);
   void MuxIpChanged(const QString& text);
@@ -172,7 +172,6 @@ class TMainForm : public QMainWindow,
   bool m_statsOn = false;
   LogWriter m_log;
 
-  QTimer ABTimer;
   QTimer OVTimer;
   QTimer m_repaintTimer;
   TrafficView m_view;

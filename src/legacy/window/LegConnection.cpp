@@ -21,7 +21,7 @@ void TLegMainForm::ConnectionStart() {
     if (ui->cbPort->currentIndex() < 0) return;
     // "Automatic" is no speed a port can be opened at: search, as choosing it does.
     const bool search = ui->cbBaudHost->currentIndex() == kHostSpeedAutomatic;
-    if (search) ui->cbBaudHost->setCurrentIndex(kAutoBaudFirstIndex);
+    if (search) ui->cbBaudHost->setCurrentIndex(kLegacySearchSpeeds.front());
     OpenSelectedPort();
     if (!ChannelOpen()) return;
     if (search)
@@ -60,30 +60,23 @@ void TLegMainForm::BaudHostChanged(int index) {
 
 void TLegMainForm::StartAutoBaud() {
   m_state = SessionState::AutoBaud;
+  m_search.Start();
+  // The first speed is not shown while it is tried.
   ui->cbBaudHost->setCurrentIndex(-1);
-  AutoBaudIndex = kAutoBaudFirstIndex;
-  m_comm->SetSpeed(AutoBaudIndex);
-  SendSentence(kVersionQuery);
-  ABTimer.start();
-  RefreshControls();
   SetConfigControlsEnabled(false);
 }
 
-void TLegMainForm::ABTimerTick() {
-  if (AutoBaudIndex < 1) {
-    // The lowest speed has had its step as well.
-    AutoBaudIndex = -1;
-    ABTimer.stop();
-    m_state = SessionState::Idle;
-    RefreshControls();
-    m_prompts.Inform(QString::fromLatin1(kNoResponseText));
-    return;
-  }
-  --AutoBaudIndex;
-  m_comm->SetSpeed(AutoBaudIndex);
+void TLegMainForm::TrySpeed(int speedIndex) {
+  m_comm->SetSpeed(speedIndex);
   SendSentence(kVersionQuery);
-  ui->cbBaudHost->setCurrentIndex(AutoBaudIndex);
+  ui->cbBaudHost->setCurrentIndex(speedIndex);
   RefreshControls();
+}
+
+void TLegMainForm::SearchGaveUp() {
+  m_state = SessionState::Idle;
+  RefreshControls();
+  m_prompts.Inform(QString::fromLatin1(kNoResponseText));
 }
 
 void TLegMainForm::ReadConfiguration() {

@@ -81,7 +81,6 @@ void TLegMainForm::FormCreate() {
 
   VersionTimer.setInterval(kReplyTimeoutMs);
   VersionTimer.setSingleShot(true);
-  ABTimer.setInterval(kAutoBaudStepMs);
   FLTimer.setInterval(kFilterLoadTimeoutMs);
   OVTimer.setInterval(kOverflowLedMs);
   ConnectSignals();
@@ -140,7 +139,8 @@ void TLegMainForm::ConnectSignals() {
   connect(ui->btnSend, &QPushButton::clicked, this, [this] { SendManualInput(); });
   ui->edtSentence->installEventFilter(this);
   connect(&VersionTimer, &QTimer::timeout, this, [this] { VersionTimeout(); });
-  connect(&ABTimer, &QTimer::timeout, this, [this] { ABTimerTick(); });
+  connect(&m_search, &SpeedSearch::speedTried, this, [this](int speed) { TrySpeed(speed); });
+  connect(&m_search, &SpeedSearch::gaveUp, this, [this] { SearchGaveUp(); });
   connect(&FLTimer, &QTimer::timeout, this, [this] { FLTimeout(); });
   connect(&OVTimer, &QTimer::timeout, this, [this] {
     for (TAMAdvLed* led : m_overflowLeds) led->SetLedOn(false);
@@ -199,7 +199,7 @@ void TLegMainForm::FormClose() {
   SaveSettings(m_clearSettings);
   m_log.Stop();
   VersionTimer.stop();
-  ABTimer.stop();
+  m_search.Stop();
   FLTimer.stop();
   OVTimer.stop();
 }

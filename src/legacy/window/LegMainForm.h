@@ -27,6 +27,7 @@
 #include "legacy/LegacyProtocol.h"
 #include "session/ConnectionRules.h"
 #include "session/SessionHost.h"
+#include "session/SpeedSearch.h"
 #include "session/VersionCheck.h"
 
 class QAction;
@@ -47,7 +48,6 @@ class TComm;
 namespace hlx::legacy {
 
 inline constexpr int kLegacyStatusPanels = 5;
-inline constexpr int kAutoBaudFirstIndex = 3;  // 38400, then down to 4800
 
 class TLegMainForm : public QMainWindow, public SessionHost {
   Q_OBJECT
@@ -91,7 +91,8 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   void PortChanged();
   void BaudHostChanged(int index);
   void StartAutoBaud();
-  void ABTimerTick();
+  void TrySpeed(int speedIndex);
+  void SearchGaveUp();
   void ReadConfiguration();
   void VersionTimeout();
   void CheckCapabilities(const QString& text);
@@ -163,13 +164,12 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   std::array<QLabel*, kLegacyStatusPanels> m_statusPanels{};
 
   QTimer VersionTimer;
-  QTimer ABTimer;
   QTimer FLTimer;
   QTimer OVTimer;
 
   SessionState m_state = SessionState::Idle;
   bool m_updating = false;
-  int AutoBaudIndex = -1;
+  SpeedSearch m_search{kLegacySearchSpeeds};
   bool CaptureActive = false;
   bool SavedChannelNumbers = false;
   bool SavedChannelIds = false;

@@ -25,8 +25,7 @@ void TLegMainForm::Dispatch(const std::string& line) {
   switch (m_state) {
     case SessionState::AutoBaud:
       // Any line at all: the device talks at this speed.
-      if (AutoBaudIndex >= 0) ui->cbBaudHost->setCurrentIndex(AutoBaudIndex);
-      ABTimer.stop();
+      if (const int speed = m_search.Answered(); speed >= 0) ui->cbBaudHost->setCurrentIndex(speed);
       m_state = SessionState::Idle;
       RefreshControls();
       break;
@@ -67,7 +66,7 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   // instance is ending then and asks nothing more.
   bool restarted = false;
   // A search has not yet shown its find in the speed list.
-  const int speed = m_state == SessionState::AutoBaud ? AutoBaudIndex : ui->cbBaudHost->currentIndex();
+  const int speed = m_state == SessionState::AutoBaud ? m_search.Current() : ui->cbBaudHost->currentIndex();
   SelectFormId(m_versionNumbers, &restarted, speed == kHostSpeedAutomatic ? -1 : speed);
   m_handingOver = restarted;
   if (r.hasCaps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(r.caps);

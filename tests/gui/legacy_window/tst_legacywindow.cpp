@@ -130,14 +130,11 @@ class LegacyWindowTest : public QObject {
     QFETCH(QStringList, messages);
     LegacyHarness h;
     QVERIFY2(h.Start(args, false), qPrintable(h.Why()));
-    QElapsedTimer clock;
-    clock.start();
     h.Choose("cbBaudHost", 4);
     QVERIFY(!h.Combo("cbPort")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(h.Combo("cbPort")->isEnabled(), 5000);
     QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), found);
     QCOMPARE(h.Informed(), messages);
-    if (!messages.isEmpty()) QVERIFY2(clock.elapsed() >= 750, qPrintable(QString::number(clock.elapsed())));
     // Only the query sent at the device's own speed reached it.
     QCOMPARE(h.Sent("$PQVXVER"), QStringList{"$PQVXVER*4E"});
   }

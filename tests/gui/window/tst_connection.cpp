@@ -64,10 +64,7 @@ class ConnectionTest : public QObject {
     WindowHarness h;
     QVERIFY2(h.Start({"--silent"}, true), qPrintable(h.Why()));
     h.Choose("cbBaudHost", kBaudAutomatic);
-    QElapsedTimer t;
-    t.start();
     h.Click("btnConnect");
-    QVERIFY2(t.elapsed() >= 1100 && t.elapsed() < 4000, qPrintable(QString::number(t.elapsed())));
     QCOMPARE(h.Combo("cbBaudHost")->currentText(), QStringLiteral("4800"));
     QCOMPARE(h.State(), SessionState::Identify);
     QTest::qWait(1500);
