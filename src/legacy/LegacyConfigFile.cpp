@@ -4,7 +4,7 @@
 
 #include "config/Profile.h"
 #include "legacy/LegacyProtocol.h"
-#include "session/VersionCheck.h"
+#include "session/SettingsAndRestart.h"
 
 namespace hlx::legacy {
 
@@ -12,7 +12,6 @@ namespace {
 
 const QString kConfiguration = QStringLiteral("Configuration");
 const QString kFilter = QStringLiteral("Filter");
-constexpr int kLegacyPortOffset = 2;
 
 // File keys of the options, in Option order.
 const char* const kOptionKeys[kOptionCount] = {"SeaTalk",     "Priority",        "Channel Numbers",
@@ -44,7 +43,7 @@ int ReadIndex(const Profile& p, const QString& key, int count, int fallback) {
 
 }  // namespace
 
-FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, FilterList& list) {
+FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, LegacyFilterList& list) {
   FileSettings s;
   for (int o = 0; o < kOptionCount; ++o)
     if (gen.InFile(static_cast<Option>(o))) s.options[o] = ReadBool(p, Key(kOptionKeys[o]));
@@ -73,7 +72,8 @@ FileSettings ReadLegacyConfig(const Profile& p, const Generation& gen, FilterLis
   return s;
 }
 
-void WriteLegacyConfig(Profile& p, const Generation& gen, const FileSettings& s, const FilterList& list) {
+void WriteLegacyConfig(Profile& p, const Generation& gen, const FileSettings& s,
+                       const LegacyFilterList& list) {
   const auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
   for (Option o : kFileOptionOrder)
     if (gen.InFile(o))
@@ -92,14 +92,14 @@ void WriteLegacyConfig(Profile& p, const Generation& gen, const FileSettings& s,
     p.WriteString(kFilter, e.sentence, gen.divisor ? e.flags + u',' + e.divisor : e.flags);
 }
 
-FileSettings LoadLegacyConfigFile(const QString& fileName, const Generation& gen, FilterList& list) {
+FileSettings LoadLegacyConfigFile(const QString& fileName, const Generation& gen, LegacyFilterList& list) {
   Profile p;
   p.Load(fileName);
   return ReadLegacyConfig(p, gen, list);
 }
 
 bool SaveLegacyConfigFile(const QString& fileName, const Generation& gen, const FileSettings& settings,
-                          const FilterList& list, QString* error) {
+                          const LegacyFilterList& list, QString* error) {
   if (fileName.isEmpty()) return true;
   Profile p;
   p.Load(fileName);  // keeps what other programs wrote into it
@@ -119,43 +119,30 @@ QStringList LegacySaveFilters() {
           QStringLiteral("Any file (*.*)")};
 }
 
-namespace {
-
-QSettings OpenKey() { return QSettings(kSettingsOrganization, kSettingsApplication); }
-
-std::optional<int> ReadInt(const QSettings& s, const char* name) {
-  if (!s.contains(name)) return std::nullopt;
-  bool ok = false;
-  const int v = s.value(name).toInt(&ok);
-  return ok ? std::optional<int>(v) : std::nullopt;
-}
-
-}  // namespace
-
 LegacyStartSettings LoadLegacySettings() {
   LegacyStartSettings out;
-  const QSettings s = OpenKey();
-  out.baudRate = ReadInt(s, "BaudRate");
+  const QSettings s = OpenSettings();
+  out.baudRate = ReadStoredInt(s, kBaudRateValue);
   if (!out.baudRate) return out;
-  if (const auto port = ReadInt(s, "Port")) out.port = std::max(-1, *port - kLegacyPortOffset);
+  if (const auto port = ReadStoredInt(s, kPortValue)) out.port = std::max(-1, *port - kLegacyPortOffset);
   return out;
 }
 
 bool TakeReConnect() {
-  QSettings s = OpenKey();
-  const bool was = s.value("ReConnect").toBool();
-  s.setValue("ReConnect", 0);
+  QSettings s = OpenSettings();
+  const bool was = s.value(kReConnectValue).toBool();
+  s.setValue(kReConnectValue, 0);
   s.sync();
   return was;
 }
 
 void SaveLegacySettings(bool clear, int baudIndex, int portIndex) {
-  QSettings s = OpenKey();
+  QSettings s = OpenSettings();
   if (clear) {
     s.clear();
   } else {
-    s.setValue("BaudRate", baudIndex);
-    s.setValue("Port", portIndex + kLegacyPortOffset);
+    s.setValue(kBaudRateValue, baudIndex);
+    s.setValue(kPortValue, portIndex + kLegacyPortOffset);
   }
   s.sync();
 }

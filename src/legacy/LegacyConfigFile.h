@@ -41,18 +41,18 @@ struct FileSettings {
 // is emptied and refilled from it (entries that do not fit are skipped).
 // Values that are out of range or not numbers read as the defaults; talker
 // IDs keep only what may travel.
-FileSettings ReadLegacyConfig(const Profile& profile, const Generation& gen, FilterList& list);
+FileSettings ReadLegacyConfig(const Profile& profile, const Generation& gen, LegacyFilterList& list);
 
 // Writes the settings and replaces the "Filter" section by the list, so the
 // file loads back as exactly this list; other sections and keys stay.
 void WriteLegacyConfig(Profile& profile, const Generation& gen, const FileSettings& settings,
-                       const FilterList& list);
+                       const LegacyFilterList& list);
 
 // Reads a file (a missing or unreadable one reads as empty).
-FileSettings LoadLegacyConfigFile(const QString& fileName, const Generation& gen, FilterList& list);
+FileSettings LoadLegacyConfigFile(const QString& fileName, const Generation& gen, LegacyFilterList& list);
 // Updates the file through a temporary file and a rename; false with the reason in `error`.
 bool SaveLegacyConfigFile(const QString& fileName, const Generation& gen, const FileSettings& settings,
-                          const FilterList& list, QString* error = nullptr);
+                          const LegacyFilterList& list, QString* error = nullptr);
 
 QStringList LegacyOpenFilters(const Generation& gen);
 QStringList LegacySaveFilters();

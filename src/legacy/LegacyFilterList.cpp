@@ -5,28 +5,28 @@
 
 namespace hlx::legacy {
 
-bool FilterList::ValidSentence(const QString& s) const {
+bool LegacyFilterList::ValidSentence(const QString& s) const {
   if (s.size() != m_gen->sentenceLength) return false;
   for (QChar c : s)
     if (!((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-')) return false;
   return true;
 }
 
-QString FilterList::NormalisedFlags(const QString& flags) {
+QString LegacyFilterList::NormalisedFlags(const QString& flags) {
   QString out(kFilterFlags, u'0');
   for (int i = 0; i < kFilterFlags && i < flags.size(); ++i)
     if (flags[i] == u'1') out[i] = u'1';
   return out;
 }
 
-bool FilterList::ValidDivisor(const QString& divisor) {
+bool LegacyFilterList::ValidDivisor(const QString& divisor) {
   if (divisor.size() > kMaxDivisorDigits) return false;
   for (QChar c : divisor)
     if (c < u'0' || c > u'9') return false;
   return true;
 }
 
-int FilterList::AddFilterEntry(const QString& sentence, const QString& flags, const QString& divisor) {
+int LegacyFilterList::AddFilterEntry(const QString& sentence, const QString& flags, const QString& divisor) {
   if (Count() >= kMaxFilterEntries) return kFilterFull;
   const QString upper = sentence.toUpper();
   if (!ValidSentence(upper)) return kFilterBadSentence;
@@ -41,30 +41,30 @@ int FilterList::AddFilterEntry(const QString& sentence, const QString& flags, co
   return kFilterAdded;
 }
 
-void FilterList::Delete(int index) {
+void LegacyFilterList::Delete(int index) {
   if (index >= 0 && index < Count()) m_entries.erase(m_entries.begin() + index);
 }
 
-void FilterList::ToggleFlag(int index, int flag) {
+void LegacyFilterList::ToggleFlag(int index, int flag) {
   if (index < 0 || index >= Count() || flag < 0 || flag >= kFilterFlags) return;
   QChar& c = m_entries[static_cast<std::size_t>(index)].flags[flag];
   c = c == u'0' ? u'1' : u'0';
 }
 
-bool FilterList::SetSentence(int index, const QString& text) {
+bool LegacyFilterList::SetSentence(int index, const QString& text) {
   const QString upper = text.toUpper();
   if (index < 0 || index >= Count() || !ValidSentence(upper)) return false;
   m_entries[static_cast<std::size_t>(index)].sentence = upper;
   return true;
 }
 
-bool FilterList::SetDivisor(int index, const QString& text) {
+bool LegacyFilterList::SetDivisor(int index, const QString& text) {
   if (index < 0 || index >= Count() || !m_gen->divisor || !ValidDivisor(text)) return false;
   m_entries[static_cast<std::size_t>(index)].divisor = text;
   return true;
 }
 
-std::vector<std::string> FilterList::StoreCommands(bool withDivisor) const {
+std::vector<std::string> LegacyFilterList::StoreCommands(bool withDivisor) const {
   std::vector<std::string> out{std::string(kFilterClearCommand)};
   for (const FilterEntry& e : m_entries) {
     std::string text =
@@ -75,7 +75,7 @@ std::vector<std::string> FilterList::StoreCommands(bool withDivisor) const {
   return out;
 }
 
-void CaptureTracker::Feed(std::string_view line, FilterList& list) {
+void CaptureTracker::Feed(std::string_view line, LegacyFilterList& list) {
   std::string id;
   if (ExtractField(line, 0, id) < 0) return;
   const QString address = QString::fromLatin1(id);

@@ -36,9 +36,9 @@ struct FilterEntry {
   bool operator==(const FilterEntry&) const = default;
 };
 
-class FilterList {
+class LegacyFilterList {
  public:
-  explicit FilterList(const Generation& gen) : m_gen(&gen) {}
+  explicit LegacyFilterList(const Generation& gen) : m_gen(&gen) {}
 
   // Adds an entry or merges its "1" flags into the entry of the same
   // sentence (whose divisor stays). A full list refuses even a merge. The
@@ -78,7 +78,7 @@ class CaptureTracker {
   void Start() { m_channel = 0; }
   int Channel() const { return m_channel; }
   // One received line; adds an entry to `list` when it names a sentence of a known input.
-  void Feed(std::string_view line, FilterList& list);
+  void Feed(std::string_view line, LegacyFilterList& list);
 
  private:
   const Generation* m_gen;

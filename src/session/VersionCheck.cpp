@@ -1,28 +1,15 @@
 #include "session/VersionCheck.h"
 
-#include <QCoreApplication>
-#include <QProcess>
 #include <QSettings>
 
 #include <limits>
 
 #include "Version.h"
+#include "session/SettingsAndRestart.h"
 
 namespace hlx {
 
 namespace {
-
-const char* const kFormId = "FormID";
-const char* const kReConnect = "ReConnect";
-const char* const kBaudRate = "BaudRate";
-const char* const kPort = "Port";
-const char* const kIp = "IP";
-const char* const kCurrentTab = "CurrentTab";
-
-RestartAction& InstalledRestart() {
-  static RestartAction action;
-  return action;
-}
 
 // Digits from `pos` on, saturating instead of wrapping on absurdly long numbers.
 unsigned NumberAt(std::string_view text, std::size_t pos) {
@@ -32,16 +19,6 @@ unsigned NumberAt(std::string_view text, std::size_t pos) {
     if (value > std::numeric_limits<unsigned>::max()) return std::numeric_limits<unsigned>::max();
   }
   return static_cast<unsigned>(value);
-}
-
-QSettings OpenKey() { return QSettings(kSettingsOrganization, kSettingsApplication); }
-
-std::optional<int> ReadInt(const QSettings& s, const char* name) {
-  if (!s.contains(name)) return std::nullopt;
-  bool ok = false;
-  const int v = s.value(name).toInt(&ok);
-  if (!ok) return std::nullopt;
-  return v;
 }
 
 }  // namespace
@@ -71,8 +48,8 @@ FormChoice FormChoiceFor(const VersionNumbers& v) {
 }
 
 int ReadFormId() {
-  QSettings s = OpenKey();
-  return ReadInt(s, kFormId).value_or(FormMain);
+  QSettings s = OpenSettings();
+  return ReadStoredInt(s, kFormIdValue).value_or(FormMain);
 }
 
 int WindowForFormId(int formId) { return formId >= FormLegacy1 && formId <= FormLegacy4 ? formId : FormMain; }
@@ -81,24 +58,25 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted, int answeredSp
   const FormChoice choice = FormChoiceFor(version);
   bool differs = false;
   {
-    QSettings s = OpenKey();
-    const int stored = ReadInt(s, kFormId).value_or(FormMain);
+    QSettings s = OpenSettings();
+    const int stored = ReadStoredInt(s, kFormIdValue).value_or(FormMain);
     differs = stored != choice.formId;
     if (differs) {
-      if (const auto port = ReadInt(s, kPort)) s.setValue(kPort, PortForForm(*port, stored, choice.formId));
+      if (const auto port = ReadStoredInt(s, kPortValue))
+        s.setValue(kPortValue, PortForForm(*port, stored, choice.formId));
       if (answeredSpeed >= 0)
-        s.setValue(kBaudRate, BaudRateForForm(answeredSpeed, stored, choice.formId));
-      else if (const auto baud = ReadInt(s, kBaudRate))
-        s.setValue(kBaudRate, BaudRateForForm(*baud, stored, choice.formId));
+        s.setValue(kBaudRateValue, BaudRateForForm(answeredSpeed, stored, choice.formId));
+      else if (const auto baud = ReadStoredInt(s, kBaudRateValue))
+        s.setValue(kBaudRateValue, BaudRateForForm(*baud, stored, choice.formId));
       // The current window stops reading its settings at the first missing
       // value, ReConnect last: values an older window never wrote must exist
       // or the new window would not reconnect.
       if (choice.formId == FormMain) {
-        if (!s.contains(kIp)) s.setValue(kIp, QString());
-        if (!s.contains(kCurrentTab)) s.setValue(kCurrentTab, 0);
+        if (!s.contains(kIpValue)) s.setValue(kIpValue, QString());
+        if (!s.contains(kCurrentTabValue)) s.setValue(kCurrentTabValue, 0);
       }
-      s.setValue(kFormId, choice.formId);
-      s.setValue(kReConnect, 1);
+      s.setValue(kFormIdValue, choice.formId);
+      s.setValue(kReConnectValue, 1);
       s.sync();
     }
   }
@@ -108,10 +86,9 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted, int answeredSp
 }
 
 int PortForForm(int storedPort, int fromForm, int toForm) {
-  constexpr int kMainSerialFirst = 3;    // after "UDP All", "UDP", "TCP"
-  constexpr int kLegacySerialFirst = 2;  // the legacy windows' index offset
+  constexpr int kMainSerialFirst = 3;  // after "UDP All", "UDP", "TCP"
   const auto serialIndex = [](int port, int form) {
-    const int first = form == FormMain ? kMainSerialFirst : kLegacySerialFirst;
+    const int first = form == FormMain ? kMainSerialFirst : kLegacyPortOffset;
     return port >= first ? port - first : -1;
   };
   const bool fromMain = WindowForFormId(fromForm) == FormMain;
@@ -119,7 +96,7 @@ int PortForForm(int storedPort, int fromForm, int toForm) {
   if (fromMain == toMain) return storedPort;
   const int index = serialIndex(storedPort, fromMain ? FormMain : FormLegacy4);
   if (toMain) return index < 0 ? -1 : index + kMainSerialFirst;
-  return index + kLegacySerialFirst;  // "no selection" is stored as 1
+  return index + kLegacyPortOffset;  // "no selection" is stored as 1
 }
 
 int BaudRateForForm(int storedIndex, int fromForm, int toForm) {
@@ -134,51 +111,8 @@ int BaudRateForForm(int storedIndex, int fromForm, int toForm) {
   return -1;
 }
 
-void SetRestartAction(RestartAction action) { InstalledRestart() = std::move(action); }
-
-void RestartProgram() {
-  if (InstalledRestart()) {
-    InstalledRestart()();
-    return;
-  }
-  QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
-  // exit() rather than closing the window: the close handler must not run.
-  QCoreApplication::exit(0);
-}
-
 QString ProgramVersion() {
   return QStringLiteral("%1.%2.%3").arg(HLX_VERSION_MAJOR).arg(HLX_VERSION_MINOR).arg(HLX_VERSION_PATCH);
-}
-
-StartSettings LoadStartSettings() {
-  StartSettings out;
-  QSettings s = OpenKey();
-  [&] {
-    if (!(out.baudRate = ReadInt(s, kBaudRate))) return;
-    if (!(out.port = ReadInt(s, kPort))) return;
-    if (!s.contains(kIp)) return;
-    out.ip = s.value(kIp).toString();
-    if (!(out.currentTab = ReadInt(s, kCurrentTab))) return;
-    if (!s.contains(kReConnect)) return;
-    // Stored as 0/1; a "true"/"false" written by another window counts too.
-    out.reConnect = s.value(kReConnect).toBool();
-  }();
-  s.setValue(kReConnect, 0);
-  s.sync();
-  return out;
-}
-
-void SaveSettings(bool clear, const SavedSettings& settings) {
-  QSettings s = OpenKey();
-  if (clear) {
-    s.clear();
-  } else {
-    s.setValue(kBaudRate, settings.baudRate);
-    s.setValue(kPort, settings.port);
-    s.setValue(kIp, settings.ip);
-    s.setValue(kCurrentTab, settings.currentTab);
-  }
-  s.sync();
 }
 
 }  // namespace hlx

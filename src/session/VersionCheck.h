@@ -1,21 +1,16 @@
 #pragma once
 // Program start-up rules: which main window a stored FormID opens, how a
-// device's firmware version maps to a window generation, the restart into
-// another generation, and the settings the current main window persists.
+// device's firmware version maps to a window generation and the hand-over
+// into another generation (settings and restart: SettingsAndRestart.h).
 
 #include <QString>
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <string_view>
 
 namespace hlx {
 
-inline constexpr const char* kSettingsOrganization = "Quorvane";
-inline constexpr const char* kSettingsApplication = "HLXConfig";
 inline constexpr const char* kApplicationTitle = "HLX-Config";
-inline constexpr int kReconnectDelayMs = 250;
 
 enum FormIdValue : int { FormMain = 0, FormLegacy1 = 1, FormLegacy2 = 2, FormLegacy3 = 3, FormLegacy4 = 4 };
 
@@ -63,34 +58,6 @@ int PortForForm(int storedPort, int fromForm, int toForm);
 // "Automatic", which is the older list's fifth entry.
 int BaudRateForForm(int storedIndex, int fromForm, int toForm);
 
-// Starts a new instance of this program and leaves the event loop without
-// running the window's close handler. The action is replaceable so that a
-// test can observe the request without spawning anything.
-void RestartProgram();
-using RestartAction = std::function<void()>;
-void SetRestartAction(RestartAction action);  // empty restores the real one
-
 QString ProgramVersion();
-
-// The values FormCreate restores. Reading stops at the first missing (or
-// unreadable) value; later ones stay unset and ReConnect then counts as false.
-struct StartSettings {
-  std::optional<int> baudRate;
-  std::optional<int> port;
-  std::optional<QString> ip;
-  std::optional<int> currentTab;
-  bool reConnect = false;
-};
-// Reads the values above, then writes ReConnect := false.
-StartSettings LoadStartSettings();
-
-struct SavedSettings {
-  int baudRate = -1;
-  int port = -1;
-  QString ip;
-  int currentTab = 0;
-};
-// clear false: writes BaudRate, Port, IP, CurrentTab. clear true: deletes every value.
-void SaveSettings(bool clear, const SavedSettings& settings = {});
 
 }  // namespace hlx

@@ -22,6 +22,7 @@
 #include "session/LogWriter.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
+#include "session/SettingsAndRestart.h"
 #include "session/TrafficView.h"
 #include "session/VersionCheck.h"
 

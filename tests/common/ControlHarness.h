@@ -10,7 +10,7 @@
 
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
-#include "session/VersionCheck.h"
+#include "session/SettingsAndRestart.h"
 
 namespace hlx::test {
 

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "session/VersionCheck.h"
+#include "session/SettingsAndRestart.h"
 
 namespace hlx::test {
 

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Profile profile;
   profile.Parse(QByteArray::fromStdString(in.ConsumeRemainingBytesAsString()));
 
-  FilterList list(gen);
+  LegacyFilterList list(gen);
   const FileSettings s = ReadLegacyConfig(profile, gen, list);
   FUZZ_CHECK(s.mode >= 0 && s.mode < (gen.aisMode ? kModeItemsWithAis : kModeItems));
   for (int v : s.speeds) FUZZ_CHECK(v >= 0 && v < kSpeedItems);
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteLegacyConfig(profile, gen, s, list);
   Profile saved;
   saved.Parse(profile.Serialize());
-  FilterList again(gen);
+  LegacyFilterList again(gen);
   FUZZ_CHECK(ReadLegacyConfig(saved, gen, again) == s);
   FUZZ_CHECK(again.Entries() == list.Entries());
   for (const auto& [section, entries] : others) {

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes = hlx::fuzz::View(data, size);
   const int generation = size ? 1 + data[0] % 4 : 4;
   const Generation& gen = GenerationFor(generation);
-  FilterList loaded(gen), captured(gen);
+  LegacyFilterList loaded(gen), captured(gen);
   CaptureTracker capture(gen);
   capture.Start();
   std::array<int, kPortSpeeds> speeds{-1, -1, -1, -1, -1};
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(capture.Channel() >= 0 && capture.Channel() <= kInputs);
   }
 
-  for (const FilterList* list : {&loaded, &captured}) {
+  for (const LegacyFilterList* list : {&loaded, &captured}) {
     FUZZ_CHECK(list->Count() <= kMaxFilterEntries);
     const std::vector<std::string> store = list->StoreCommands();
     FUZZ_CHECK(store.size() == static_cast<std::size_t>(list->Count()) + 1);

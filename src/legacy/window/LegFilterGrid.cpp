@@ -118,7 +118,7 @@ class GridDelegate : public QStyledItemDelegate {
   }
 
   void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    FilterList* list = m_grid->List();
+    LegacyFilterList* list = m_grid->List();
     if (!list) return;
     const QString text = static_cast<QLineEdit*>(editor)->text();
     const int entry = index.row() - 1;
@@ -161,7 +161,7 @@ void TLegFilterGrid::SetShape(bool divisorColumn, bool compact) {
   Refresh();
 }
 
-void TLegFilterGrid::SetList(FilterList* list) {
+void TLegFilterGrid::SetList(LegacyFilterList* list) {
   m_list = list;
   Refresh();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The legacy filter list's grid: row 0 is the header row, rows 1.. show the
-// entries of a FilterList (flags PC, 1..4 as PASS/BLOCK glyphs, "Sentence",
+// entries of a LegacyFilterList (flags PC, 1..4 as PASS/BLOCK glyphs, "Sentence",
 // "Div"). Flag cells toggle on a click; "Sentence" and "Div" are edited in
 // place, and an edit the list refuses is dropped.
 
@@ -9,7 +9,7 @@
 
 namespace hlx::legacy {
 
-class FilterList;
+class LegacyFilterList;
 
 inline constexpr int kSentenceColumn = 5;
 inline constexpr int kDivColumn = 6;
@@ -20,7 +20,7 @@ class TLegFilterGrid : public QTableWidget {
   explicit TLegFilterGrid(QWidget* parent = nullptr);
 
   // The list shown; must outlive the grid's use of it.
-  void SetList(FilterList* list);
+  void SetList(LegacyFilterList* list);
   // With or without the "Div" column; the compact grid has a narrow "Sent."
   // column and no edits in place.
   void SetShape(bool divisorColumn, bool compact);
@@ -31,7 +31,7 @@ class TLegFilterGrid : public QTableWidget {
 
   const QPixmap& PassGlyph() const { return m_pass; }
   const QPixmap& BlockGlyph() const { return m_block; }
-  FilterList* List() const { return m_list; }
+  LegacyFilterList* List() const { return m_list; }
 
  signals:
   // Current cell changed (row, column), after the grid decided about editing.
@@ -41,7 +41,7 @@ class TLegFilterGrid : public QTableWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  FilterList* m_list = nullptr;
+  LegacyFilterList* m_list = nullptr;
   bool m_compact = false;
   QPixmap m_pass;
   QPixmap m_block;

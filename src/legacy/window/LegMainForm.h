@@ -27,6 +27,7 @@
 #include "legacy/LegacyProtocol.h"
 #include "session/ConnectionRules.h"
 #include "session/SessionHost.h"
+#include "session/SettingsAndRestart.h"
 #include "session/SpeedSearch.h"
 #include "session/VersionCheck.h"
 
@@ -156,7 +157,7 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   UserPrompts& m_prompts;
   std::unique_ptr<Ui::TLegMainForm> ui;
   std::unique_ptr<TComm> m_comm;
-  FilterList m_filter;
+  LegacyFilterList m_filter;
   CaptureTracker m_capture;
   LegacyLog m_log;
   QButtonGroup* m_mode = nullptr;

@@ -35,7 +35,7 @@ QString Describe(const CfReply& r) {
   return s;
 }
 
-QString Describe(const FilterList& list) {
+QString Describe(const LegacyFilterList& list) {
   QStringList rows;
   for (const FilterEntry& e : list.Entries()) rows << e.sentence + u' ' + e.flags + u' ' + e.divisor;
   return rows.join(u';');
@@ -244,7 +244,7 @@ class LegacyCoreTest : public QObject {
     QFETCH(QStringList, steps);
     QFETCH(QString, results);
     QFETCH(QString, list);
-    FilterList l(Gen4());
+    LegacyFilterList l(Gen4());
     QStringList got;
     for (const QString& step : steps) {
       const QStringList p = step.split(u' ');
@@ -255,7 +255,7 @@ class LegacyCoreTest : public QObject {
   }
 
   void filterListIsLimitedToFiftyEvenForAMerge() {
-    FilterList l(Gen4());
+    LegacyFilterList l(Gen4());
     for (int i = 0; i < kMaxFilterEntries; ++i)
       QCOMPARE(l.AddFilterEntry(QStringLiteral("GP%1").arg(i, 3, 10, QLatin1Char('0')), "00000", {}),
                kFilterAdded);
@@ -279,7 +279,7 @@ class LegacyCoreTest : public QObject {
     QFETCH(int, generation);
     QFETCH(bool, withDivisor);
     QFETCH(QStringList, wire);
-    FilterList l(GenerationFor(generation));
+    LegacyFilterList l(GenerationFor(generation));
     QCOMPARE(QString::fromStdString(l.StoreCommands(withDivisor).front()), QStringLiteral("PQVXFL"));
     l.AddFilterEntry("GPRMC", "01000", "2");
     l.AddFilterEntry("GPGGA", "10000", {});
@@ -307,7 +307,7 @@ class LegacyCoreTest : public QObject {
     QFETCH(int, generation);
     QFETCH(QStringList, lines);
     QFETCH(QString, list);
-    FilterList l(GenerationFor(generation));
+    LegacyFilterList l(GenerationFor(generation));
     CaptureTracker t(GenerationFor(generation));
     t.Start();
     for (const QString& line : lines) t.Feed(Line(line), l);
@@ -359,7 +359,7 @@ class LegacyCoreTest : public QObject {
     const Generation& gen = GenerationFor(generation);
     Profile p;
     p.Parse(file.toLatin1());
-    FilterList l(gen);
+    LegacyFilterList l(gen);
     l.AddFilterEntry(gen.sentenceLength == 5 ? "GPZDA" : "ZDA", "11111", {});
     const FileSettings s = ReadLegacyConfig(p, gen, l);
     QCOMPARE(Describe(s), settings);
@@ -374,7 +374,7 @@ class LegacyCoreTest : public QObject {
       QVERIFY(f.open(QIODevice::WriteOnly));
       f.write("[Notes]\r\nowner=me\r\n[Filter]\r\nGPRMC=01000,2\r\nGPGGA=10000,\r\n");
     }
-    FilterList l(Gen4());
+    LegacyFilterList l(Gen4());
     LoadLegacyConfigFile(name, Gen4(), l);
     QCOMPARE(Describe(l), QStringLiteral("GPRMC 01000 2;GPGGA 10000 "));
     l.Delete(0);

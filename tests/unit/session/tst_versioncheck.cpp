@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include "session/SettingsAndRestart.h"
 #include "session/VersionCheck.h"
 
 using namespace hlx;
