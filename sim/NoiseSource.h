@@ -34,7 +34,6 @@ class NoiseSource {
   void AppendBurst(std::string& out);
 
   std::uint64_t NoiseBytes() const { return m_noiseBytes; }
-  std::uint64_t Markers() const { return m_markers; }
 
  private:
   char RandomByte();  // any byte but LF and 'X'

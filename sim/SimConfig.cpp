@@ -25,11 +25,6 @@ SimConfig FactoryConfig(int hostSpeed) {
   return c;
 }
 
-int HostSpeedBaud(int index) {
-  static constexpr int kBauds[kHostSpeedCount] = {4800, 9600, 19200, 38400, 57600, 115200, 230400};
-  return index >= 0 && index < kHostSpeedCount ? kBauds[index] : 0;
-}
-
 bool FilterNameMatches(const std::string& name, const std::string& address) {
   if (name.size() != kFilterNameLength || address.size() < kFilterNameLength) return false;
   for (std::size_t i = 0; i < kFilterNameLength; ++i)

@@ -61,9 +61,6 @@ struct SimConfig {
 // hardware variant starts at (USB models fix it).
 SimConfig FactoryConfig(int hostSpeed);
 
-// Serial speed in bit/s of a host speed index, 0 when out of range.
-int HostSpeedBaud(int index);
-
 // True when `name` (five characters, '-' wildcard) matches the address.
 bool FilterNameMatches(const std::string& name, const std::string& address);
 

@@ -54,7 +54,6 @@ std::vector<std::string> SimDevice::ReceiveLine(std::string_view line) {
     ++m_badChecksums;
     return replies;
   }
-  ++m_received;
   m_dialect->HandleSentence(text, *this, replies);
   return replies;
 }

@@ -60,7 +60,6 @@ class SimDevice {
   SimConfig& Config() { return m_config; }
   const SimConfig& Config() const { return m_config; }
   int HostSpeed() const { return m_config.hostSpeed; }
-  bool StatisticsOn() const { return m_statisticsOn; }
   void SetStatisticsOn(bool on) { m_statisticsOn = on; }
   void FactoryReset();
   // The firmware was told to restart into the bootloader; the transports
@@ -70,9 +69,7 @@ class SimDevice {
   // The firmware `version` starts (after an update): settings survive, the
   // statistics switch does not. Returns what it sends on its own.
   std::vector<std::string> StartFirmware(const std::string& version);
-  void SetTrafficRate(double linesPerSecond) { m_settings.trafficRate = linesPerSecond; }
   int BadChecksumCount() const { return m_badChecksums; }
-  int ReceivedCount() const { return m_received; }
 
   // Name as it appears in TAG blocks: only characters that cannot confuse a
   // TAG parser (no '-', which separates the input number, nor '*', ',', '\').
@@ -96,7 +93,6 @@ class SimDevice {
   std::int64_t m_nextStatMs = 0;
   double m_lineCredit = 0;
   int m_badChecksums = 0;
-  int m_received = 0;
 };
 
 }  // namespace hlx::sim

@@ -101,10 +101,8 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   int Flash(bool builtIn);
 
   const DeviceIdentity& Identity() const { return m_identity; }
-  bool Identified() const { return m_identified; }
   const DeviceConfig& Config() const { return m_config; }
   const FilterList& Rules() const { return m_rules; }
-  SessionCore& Core() { return *m_core; }
   const TComm& Port() const { return *m_comm; }
 
   // Every line the dispatcher shows (the traffic view's feed).

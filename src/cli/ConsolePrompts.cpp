@@ -9,10 +9,7 @@ void PrintError(const QString& text) {
   std::fflush(stderr);
 }
 
-void ConsolePrompts::Inform(const QString& text, const QString&, PromptIcon icon) {
-  if (icon == PromptIcon::Error || icon == PromptIcon::Warning) ++m_problems;
-  PrintError(text);
-}
+void ConsolePrompts::Inform(const QString& text, const QString&, PromptIcon) { PrintError(text); }
 
 bool ConsolePrompts::AskYesNo(const QString& text, const QString&, PromptIcon) {
   PrintError(text);

@@ -14,8 +14,6 @@ class ConsolePrompts : public UserPrompts {
  public:
   void SetAnswer(bool yes) { m_yes = yes; }
   void SetFile(const QString& file) { m_file = file; }
-  // How many messages with an error or warning icon were shown.
-  int Problems() const { return m_problems; }
 
   void Inform(const QString& text, const QString& caption = {},
               PromptIcon icon = PromptIcon::Information) override;
@@ -31,7 +29,6 @@ class ConsolePrompts : public UserPrompts {
  private:
   bool m_yes = false;
   QString m_file;
-  int m_problems = 0;
 };
 
 // One line (or several) on standard error, prefixed with the program's name.

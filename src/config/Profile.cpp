@@ -127,8 +127,6 @@ Profile::Section* Profile::FindSection(const QString& name) {
   return const_cast<Section*>(static_cast<const Profile*>(this)->FindSection(name));
 }
 
-bool Profile::HasSection(const QString& section) const { return FindSection(section) != nullptr; }
-
 QStringList Profile::SectionNames() const {
   QStringList names;
   for (const Section& section : m_sections)

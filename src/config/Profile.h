@@ -29,7 +29,6 @@ class Profile {
   bool Save(const QString& fileName, QString* error = nullptr) const;
   QByteArray Serialize() const;
 
-  bool HasSection(const QString& section) const;
   QStringList SectionNames() const;
   // Key names of the first section of that name, in file order, each name
   // once (the spelling of its first occurrence).

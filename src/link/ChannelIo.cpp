@@ -147,14 +147,6 @@ IoResult SetSerialSpeed(int fd, int baud) {
   return {};
 }
 
-int SerialSpeedOf(int fd) {
-  termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) return 0;
-  for (const int baud : {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
-    if (::cfgetospeed(&tio) == SpeedConstant(baud)) return baud;
-  return 0;
-}
-
 std::vector<quint32> ResolveIPv4(const QString& host) {
   std::vector<quint32> addresses;
   addrinfo hints{};

@@ -31,8 +31,6 @@ int OpenSerialDevice(const QString& path, int baud, IoResult& result);
 // Ends exclusive mode and closes a descriptor from OpenSerialDevice.
 void CloseSerialDevice(int fd);
 IoResult SetSerialSpeed(int fd, int baud);
-// Speed a descriptor is set to (output speed), 0 when unknown.
-int SerialSpeedOf(int fd);
 
 // The IPv4 addresses of `host`, a name or a dotted address, in the
 // resolver's order (host byte order); empty when it has none.

@@ -52,9 +52,6 @@ void TComm::PostRxEvents() {
   if (lost) QCoreApplication::postEvent(m_window, new QEvent(WM_CHANNELLOST));
 }
 
-std::recursive_mutex& TComm::RxLock() { return m_shared->rxLock; }
-std::deque<std::string>& TComm::RxQueue() { return m_shared->rxQueue; }
-
 void TComm::DrainRxQueue(const std::function<void(std::string line)>& dispatch) {
   // A handler may close the window and with it this TComm; the queue and the
   // lock stay alive until the loop below has let go of them.
@@ -71,8 +68,6 @@ void TComm::DrainRxQueue(const std::function<void(std::string line)>& dispatch) 
 }
 
 bool TComm::ReceiveThreadRunning() const { return m_thread && m_thread->Running(); }
-
-int TComm::CurrentSpeed() const { return m_channelKind == ChSerial ? SerialSpeedOf(m_fd) : 0; }
 
 std::uint8_t TComm::Open(int kind, const QString& address, int param) {
   // Callers close first; an open channel is closed here rather than leaked.

@@ -90,7 +90,6 @@ class TComm {
 
   const QStringList& PortList() const { return m_portList; }
   std::uint8_t ChannelKind() const { return m_channelKind; }
-  bool SenderFilter() const { return m_senderFilter; }
 
   // Pops every queued line and hands it to `dispatch`, holding RxLock
   // throughout. May be called again from inside `dispatch` on the same
@@ -105,8 +104,6 @@ class TComm {
   int LastOpenErrno() const { return m_lastOpenErrno; }
   // True while a serial or TCP receive thread is reading.
   bool ReceiveThreadRunning() const;
-  // Speed the open serial port is set to (0 when none is open).
-  int CurrentSpeed() const;
 
  private:
   std::uint8_t OpenSerial(const QString& address, int param);
@@ -116,9 +113,6 @@ class TComm {
   void PostRxEvents();
   bool FromDevice(const QHostAddress& sender) const;
   bool WriteToChannel(std::string_view bytes);
-  // Private so that every consumer goes through DrainRxQueue and its re-entry rule.
-  std::recursive_mutex& RxLock();
-  std::deque<std::string>& RxQueue();
 
   QObject* m_window;
   QStringList m_portList;

@@ -43,8 +43,6 @@ class TXPort {
   TXPort(const TXPort&) = delete;
   TXPort& operator=(const TXPort&) = delete;
 
-  void SetWaitHook(WaitHook hook) { m_hook = std::move(hook); }
-
   // Asks every module and returns how many answered; Results() holds one
   // entry each, "ADDRESS  (MA-C0-AD-DR-ES-S0)".
   int Search();

@@ -44,8 +44,6 @@ class LogWriter {
   void Stop();
 
   bool LogActive() const { return m_file.isOpen(); }
-  bool LogDiagnostic() const { return m_diagnostic; }
-  const QString& LogFileName() const { return m_fileName; }
   // Lines counted since the log was started (kept after it stopped).
   int LogLines() const { return m_lines; }
 

@@ -1,7 +1,6 @@
 #include "ui/AMAdvLed.h"
 
 #include <QEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <array>
 
@@ -128,20 +127,6 @@ void TAMAdvLed::changeEvent(QEvent* event) {
   // The background keys follow the parent's colour.
   if (event->type() == QEvent::PaletteChange) update();
   QWidget::changeEvent(event);
-}
-
-void TAMAdvLed::mousePressEvent(QMouseEvent* event) {
-  m_pressed = event->button() == Qt::LeftButton;
-  emit OnMouseDown(event->button(), event->modifiers(), event->position().toPoint());
-}
-
-void TAMAdvLed::mouseReleaseEvent(QMouseEvent* event) {
-  emit OnMouseUp(event->button(), event->modifiers(), event->position().toPoint());
-  if (m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-    m_pressed = false;
-    emit OnClick();
-  }
-  m_pressed = false;
 }
 
 }  // namespace hlx

@@ -72,8 +72,6 @@ class TAMAdvLed : public QWidget {
 
   // Resource name of the mask image now in use, e.g. "AMSQRLEDFLAT".
   QString ImageName() const { return m_imageName; }
-  // The mask image now in use (null if the resource is missing).
-  const QImage& MaskImage() const { return m_mask; }
 
   // Pure naming rules, usable without a widget.
   static QString BaseName(TLedType type);
@@ -89,15 +87,10 @@ class TAMAdvLed : public QWidget {
  signals:
   // Raised after every change of LedOn.
   void OnLedStateChanged(hlx::TAMAdvLed* sender, bool ledOn, int numSwitch);
-  void OnClick();
-  void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
-  void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   void SelectImage();
@@ -109,7 +102,6 @@ class TAMAdvLed : public QWidget {
   bool m_ledOn = false;
   TLedType m_ledType = ltRound;
   int m_numSwitch = 0;
-  bool m_pressed = false;
   QString m_imageName;
   QImage m_mask;
 };

@@ -33,8 +33,6 @@ class TFilterGrid : public QAbstractScrollArea {
   int SelectedRow() const { return m_row; }
   int SelectedColumn() const { return m_col; }
   void SelectCell(int row, int column);
-  // In-place editor (null unless open).
-  QLineEdit* Editor() const { return m_editor; }
   // Cell rectangle in viewport coordinates (rule rows only).
   QRect CellRect(int row, int column) const;
 

@@ -17,9 +17,6 @@ class Progress;
 
 namespace hlx {
 
-inline constexpr const char* kProgressCaption = "Progress";
-inline constexpr int kProgressDefaultMaximum = 10;
-
 class TProgress : public QDialog, public ProgressView {
   Q_OBJECT
  public:
