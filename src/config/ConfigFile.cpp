@@ -8,6 +8,7 @@
 #include "config/Profile.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionHost.h"
+#include "session/VersionCheck.h"
 
 namespace hlx {
 
@@ -206,7 +207,7 @@ void WriteConfigProfile(Profile& profile, const ConfigFileHeader& header, const 
                         const FilterList& filters) {
   profile.EraseSection(kFilter);
   profile.WriteString(kInformation, QStringLiteral("HLX-Config"),
-                      QStringLiteral("Halyx Configuration Tool V") + header.ProgramVersion);
+                      QString::fromLatin1(kTitleBeforeVersion) + header.ProgramVersion);
   profile.WriteString(kInformation, QStringLiteral("Device"), header.DeviceName);
   profile.WriteString(kInformation, QStringLiteral("Firmware Version"), header.DeviceVersion);
   profile.WriteString(kInformation, QStringLiteral("Serial Number"), header.DeviceSerial);

@@ -109,14 +109,14 @@ bool SaveLegacyConfigFile(const QString& fileName, const Generation& gen, const 
 
 QStringList LegacyOpenFilters(const Generation& gen) {
   if (gen.number == 1)
-    return {QStringLiteral("Halyx configuration (*.hlx)"), QStringLiteral("Any file (*.*)")};
+    return {QStringLiteral("Halyx configuration (*.hlx)"), QString::fromLatin1(kAnyFileFilter)};
   return {QStringLiteral("Halyx configuration (*.hlx)"), QStringLiteral("Firmware image (*.bin)"),
-          QStringLiteral("Any file (*.*)")};
+          QString::fromLatin1(kAnyFileFilter)};
 }
 
 QStringList LegacySaveFilters() {
-  return {QStringLiteral("Halyx configruation file (*.hlx)"), QStringLiteral("Log file (*.txt)"),
-          QStringLiteral("Any file (*.*)")};
+  return {QStringLiteral("Halyx configruation file (*.hlx)"), QString::fromLatin1(kLogFileFilter),
+          QString::fromLatin1(kAnyFileFilter)};
 }
 
 LegacyStartSettings LoadLegacySettings() {

@@ -12,6 +12,7 @@
 
 #include "legacy/LegacyFilterList.h"
 #include "legacy/LegacyGeneration.h"
+#include "session/UserPrompts.h"
 
 namespace hlx {
 class Profile;
@@ -57,7 +58,6 @@ bool SaveLegacyConfigFile(const QString& fileName, const Generation& gen, const 
 QStringList LegacyOpenFilters(const Generation& gen);
 QStringList LegacySaveFilters();
 inline constexpr const char* kLegacySuffix = "hlx";
-inline constexpr int kSaveFilterLog = 1;  // "Log file (*.txt)"
 
 // Registry values of the legacy windows. `Port` holds the list index + 2.
 struct LegacyStartSettings {

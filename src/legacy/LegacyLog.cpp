@@ -5,10 +5,6 @@
 
 namespace hlx::legacy {
 
-const QString LegacyLog::kNoLogStatus = QStringLiteral("Log: ---");
-
-QString LegacyLog::LinesStatus(int lines) { return QStringLiteral("Log: %1 lines").arg(lines); }
-
 QString LegacyLog::Start(const QString& fileName, bool timed) {
   Stop();
   m_lines = 0;

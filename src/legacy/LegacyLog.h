@@ -14,9 +14,6 @@ namespace hlx::legacy {
 
 class LegacyLog {
  public:
-  static QString LinesStatus(int lines);  // "Log: %d lines"
-  static const QString kNoLogStatus;      // "Log: ---"
-
   // Creates (or replaces) the file; empty on success, else the message to show.
   QString Start(const QString& fileName, bool timed);
   // Counts and writes one line; on a write error the log stops and the error's text is returned.

@@ -11,12 +11,12 @@ QString PromptText(const QString& text) {
 
 QStringList OpenDialogFilters() {
   return {QStringLiteral("Halyx Configuration (*.ini)"), QStringLiteral("Halyx Firmware Image (*.hlx)"),
-          QStringLiteral("WiFi Firmware Image (*.img)"), QStringLiteral("Any file (*.*)")};
+          QStringLiteral("WiFi Firmware Image (*.img)"), QString::fromLatin1(kAnyFileFilter)};
 }
 
 QStringList SaveDialogFilters() {
-  return {QStringLiteral("Halyx Configruation file (*.ini)"), QStringLiteral("Log file (*.txt)"),
-          QStringLiteral("Any file (*.*)")};
+  return {QStringLiteral("Halyx Configruation file (*.ini)"), QString::fromLatin1(kLogFileFilter),
+          QString::fromLatin1(kAnyFileFilter)};
 }
 
 }  // namespace hlx

@@ -40,6 +40,8 @@ class UserPrompts {
 // firmware and wireless images, each preselecting its own filter; one save
 // dialog serves configurations and logs.
 QStringList OpenDialogFilters();
+inline constexpr const char* kAnyFileFilter = "Any file (*.*)";
+inline constexpr const char* kLogFileFilter = "Log file (*.txt)";
 QStringList SaveDialogFilters();
 inline constexpr int kOpenFilterFirmware = 1;   // "Halyx Firmware Image (*.hlx)"
 inline constexpr int kOpenFilterWifiImage = 2;  // "WiFi Firmware Image (*.img)"

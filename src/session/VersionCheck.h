@@ -58,6 +58,8 @@ int PortForForm(int storedPort, int fromForm, int toForm);
 // "Automatic", which is the older list's fifth entry.
 int BaudRateForForm(int storedIndex, int fromForm, int toForm);
 
+// The program's name as its windows and configuration files show it, followed by ProgramVersion().
+inline constexpr const char* kTitleBeforeVersion = "Halyx Configuration Tool V";
 QString ProgramVersion();
 
 }  // namespace hlx

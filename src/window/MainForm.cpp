@@ -43,7 +43,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-  setWindowTitle(QStringLiteral("Halyx Configuration Tool V") + ProgramVersion());
+  setWindowTitle(QString::fromLatin1(kTitleBeforeVersion) + ProgramVersion());
   ui->cbBaudHost->setCurrentIndex(-1);
   ui->cbPort->setCurrentIndex(-1);
   m_core->ViewFilter = 0;

@@ -3,6 +3,7 @@
 #include <QTime>
 
 #include "legacy/window/LegMainForm.h"
+#include "session/LogWriter.h"
 #include "ui/About.h"
 #include "ui_LegMainForm.h"
 
@@ -120,7 +121,7 @@ void TLegMainForm::StopLogClick() {
   if (!m_log.Active()) return;
   m_log.Stop();
   SetLogMenus(false);
-  SetPanel(4, LegacyLog::kNoLogStatus);
+  SetPanel(4, LogWriter::kNoLogStatus);
 }
 
 void TLegMainForm::SetLogMenus(bool active) {
@@ -132,7 +133,7 @@ void TLegMainForm::SetLogMenus(bool active) {
 void TLegMainForm::WriteLog(const std::string& line) {
   if (!m_log.Active()) return;
   const QString error = m_log.Write(line, QTime::currentTime());
-  SetPanel(4, LegacyLog::LinesStatus(m_log.Lines()));
+  SetPanel(4, LogWriter::LinesStatus(m_log.Lines()));
   if (error.isEmpty()) return;
   SetLogMenus(false);
   m_prompts.Inform(error, {}, PromptIcon::Error);

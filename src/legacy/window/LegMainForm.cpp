@@ -40,7 +40,7 @@ TLegMainForm::~TLegMainForm() {
 
 void TLegMainForm::FormCreate() {
   setWindowTitle(
-      QStringLiteral("Halyx Configuration Tool V") + ProgramVersion() +
+      QString::fromLatin1(kTitleBeforeVersion) + ProgramVersion() +
       QString::fromLatin1(m_gen.titleSuffix.data(), static_cast<qsizetype>(m_gen.titleSuffix.size())));
   for (QComboBox* cb : SpeedBoxes()) cb->setCurrentIndex(-1);
   ui->cbBaudHost->setCurrentIndex(-1);
