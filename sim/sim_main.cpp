@@ -1,8 +1,7 @@
 // hlx-sim: a headless multiplexer on a pseudo-terminal, UDP and TCP.
-// This file only turns the command line into settings.
+// This file only starts the server the command line describes.
 
 #include <unistd.h>
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSocketNotifier>
@@ -10,17 +9,13 @@
 #include <cstdio>
 #include <exception>
 
-#include "LegacyDialect.h"
-#include "SimServer.h"
+#include "SimOptions.h"
 
 using namespace hlx::sim;
 
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
-
-constexpr int kLegacyHostSpeed = 3;   // 38400, the fastest the older generations know
-constexpr char kWifiCaps[] = "8043";  // served by this program, updatable, host port kind 3: wireless
 
 // The signal number travels through the pipe to the event loop.
 void OnSignal(int signal) {
@@ -33,25 +28,31 @@ void OnSignal(int signal) {
   std::exit(2);
 }
 
-int IntOption(const QCommandLineParser& p, const QString& name, int low, int high) {
-  bool ok = false;
-  const int v = p.value(name).toInt(&ok);
-  if (!ok || v < low || v > high) Fail(QStringLiteral("--%1 must be %2..%3").arg(name).arg(low).arg(high));
-  return v;
+void PrintLine(const QString& text) {
+  std::printf("%s\n", qPrintable(text));
+  std::fflush(stdout);
 }
 
-void ParsePeer(const QString& text, ServerSettings& s) {
-  const int colon = text.lastIndexOf(':');
-  const QString host = colon < 0 ? text : text.left(colon);
-  if (colon >= 0) {
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) Fail(QStringLiteral("bad --udp-peer port"));
-    s.udpPeerPort = static_cast<quint16>(port);
-  }
-  if (!s.udpPeer.setAddress(host)) Fail(QStringLiteral("bad --udp-peer address"));
-  // Only loopback peers: the simulator never sprays traffic onto a real network.
-  if (!s.udpPeer.isLoopback()) Fail(QStringLiteral("--udp-peer must be a loopback address"));
+// SIGUSR1 hangs up (once `server` exists); SIGINT and SIGTERM end the program.
+void HandleSignals(QSocketNotifier& notifier, const std::unique_ptr<SimServer>& server) {
+  if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
+  notifier.setSocket(g_signalPipe[0]);
+  notifier.setEnabled(true);
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGUSR1, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  QObject::connect(&notifier, &QSocketNotifier::activated, [&server] {
+    char signal = 0;
+    if (::read(g_signalPipe[0], &signal, 1) != 1) return;
+    if (signal == SIGUSR1 && server)
+      server->HangUp();
+    else if (signal != SIGUSR1)
+      QCoreApplication::quit();
+  });
 }
 
 }  // namespace
@@ -61,200 +62,30 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("hlx-sim"));
   // Loopback and local-network peers only: never consult the desktop's proxy set-up.
   QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-
-  QCommandLineParser p;
-  p.setApplicationDescription(QStringLiteral("Headless multiplexer simulator"));
-  p.addHelpOption();
-  const QList<QCommandLineOption> valued = {
-      {"address", "Loopback address to listen on.", "ADDR", "127.0.0.2"},
-      {"port", "UDP and TCP port.", "PORT", "10110"},
-      {"pty", "Create a pseudo-terminal and link PATH to it.", "PATH"},
-      {"generation", "Firmware generation: 0 = current, 1 to 4 = the older dialects of firmware 1.x and 2.x.",
-       "N", "0"},
-      {"firmware", "Firmware version reported.", "VERSION", "3.33.1"},
-      {"name", "Device name.", "NAME", "HLX2000"},
-      {"serial", "Serial number (generation 1: its first digit and the version's pick the model).", "NUMBER",
-       "20261206"},
-      {"caps", "Capability word (four hex digits; generation 2: the model's parts).", "HEX", "8041"},
-      {"host-speed", "Host speed index 0..6 (4800..230400).", "INDEX", "5"},
-      {"traffic", "Live NMEA lines per second (0 = none).", "RATE", "0"},
-      {"udp-peer", "Where UDP replies and traffic go.", "ADDR[:PORT]", "127.0.0.1:10110"},
-      {"record", "Append every received line to FILE.", "FILE"},
-      {"seed", "Random seed of the traffic.", "N", "1"},
-      {"ov-period", "Milliseconds between overflow reports while traffic runs (0 = never).", "MS", "10000"},
-      {"stat-period", "Milliseconds between statistics reports while switched on.", "MS", "1000"},
-      {"noise",
-       "Garbage bytes per second mixed into the output on every channel, each burst followed by "
-       "a numbered $PXSEQ,<n>,<garbage bytes so far> sentence (0 = none).",
-       "RATE", "0"},
-      {"hangup-after",
-       "Hang up MS milliseconds after a host first opened the terminal or connected over TCP, as "
-       "SIGUSR1 does at any time: the pseudo-terminal closes (a new one takes its link) and TCP "
-       "connections are reset. Prints \"hangup\" each time.",
-       "MS", "0"},
-      {"loader-type", "Multiplexer type the bootloader announces in $PQVXLDR (0..255).", "N", "0"},
-      {"loader-delay", "Every bootloader reply waits MS milliseconds.", "MS", "0"},
-      {"loader-fault",
-       "A bootloader fault (repeatable): no-announce, no-reply:STEP, bad-reply:STEP, crc-mismatch, "
-       "drop:block=K, garbage or no-start, where STEP is erase, decrypt, crc or block=K.",
-       "KIND[:ARG]"},
-      {"net-module",
-       "Add the network model's network module with this MAC address (02-00-00-0B-1C-2D) at --address: "
-       "discovery on UDP 30718, its settings on TCP 30718. Prints \"net <event>\" for what it does.",
-       "MAC"},
-      {"net-restart", "Milliseconds the network module stays away when it restarts after a change.", "MS",
-       "3000"},
-      {"net-fault", "Network module fault: silent, short, long, code or reset.", "FAULT"},
-      {"ignore-command",
-       "Answer settings commands with this address (PQVXID, PQVXFL, ...) as usual but change nothing.",
-       "ADDRESS"},
-      {"wifi-ftp-port",
-       "Port of the host's FTP server that the wireless module fetches its update from (needs "
-       "--wifi-module).",
-       "PORT", "21"},
-      {"wifi-store", "Folder where the wireless module keeps a fetched update (needs --wifi-module).", "DIR"},
-  };
-  p.addOptions(valued);
-  p.addOptions({
-      {"silent", "Answer nothing."},
-      {"no-caps", "VER reply without the capability word."},
-      {"ver-garbage", "VER reply with a capability word that is not hexadecimal."},
-      {"no-list-end", "Configuration reply without the closing FL reply."},
-      {"quiet-commands", "Do not answer settings commands with their reply."},
-      {"verbose", "Print every received line on stderr."},
-      {"start-in-loader", "Start in the bootloader, as after a failed update."},
-      {"pace", "Move bytes on the pseudo-terminal no faster than a wire at the speed set on it."},
-      {"wifi-module",
-       "Be the WiFi model (host port kind 3 in the default capability word, 8043): on "
-       "$PQVXWI,U,<file>,<host> "
-       "the wireless module fetches the file by FTP and then sends $PQVXWI,RDY. Prints \"wifi <event>\"."},
-  });
-  p.process(app);
-
-  SimSettings dev;
-  dev.generation = IntOption(p, "generation", 0, 4);
-  // An older generation gets defaults from its own range unless they are given.
-  const LegacyGenerationTable* older = LegacyTable(dev.generation);
-  const auto valueOr = [&p, older](const QString& name, const char* LegacyGenerationTable::*olderDefault) {
-    return older && !p.isSet(name) ? QString::fromLatin1(older->*olderDefault) : p.value(name);
-  };
-  dev.firmware = valueOr("firmware", &LegacyGenerationTable::firmware).toStdString();
-  dev.name = p.value("name").toStdString();
-  dev.serial = valueOr("serial", &LegacyGenerationTable::serial).toStdString();
-  dev.caps = valueOr("caps", &LegacyGenerationTable::caps).toStdString();
-  if (!older && p.isSet("wifi-module") && !p.isSet("caps")) dev.caps = kWifiCaps;
-  dev.hostSpeed = older && !p.isSet("host-speed")
-                      ? kLegacyHostSpeed
-                      : IntOption(p, "host-speed", 0, older ? kLegacyHostSpeed : kHostSpeedCount - 1);
-  bool ok = false;
-  dev.trafficRate = p.value("traffic").toDouble(&ok);
-  if (!ok || dev.trafficRate < 0 || dev.trafficRate > 1e6) Fail(QStringLiteral("bad --traffic"));
-  dev.seed = static_cast<std::uint32_t>(p.value("seed").toUInt(&ok));
-  if (!ok) Fail(QStringLiteral("bad --seed"));
-  dev.overflowPeriodMs = IntOption(p, "ov-period", 0, 3600000);
-  dev.statPeriodMs = IntOption(p, "stat-period", 1, 3600000);
-  dev.faults.silent = p.isSet("silent");
-  dev.faults.noCaps = p.isSet("no-caps");
-  dev.faults.verGarbage = p.isSet("ver-garbage");
-  dev.faults.noListEnd = p.isSet("no-list-end");
-  dev.faults.quietCommands = p.isSet("quiet-commands");
-  dev.faults.ignoredCommand = p.value("ignore-command").toStdString();
-
-  ServerSettings net;
-  if (!net.address.setAddress(p.value("address")) || !net.address.isLoopback())
-    Fail(QStringLiteral("--address must be a loopback address"));
-  net.port = static_cast<quint16>(IntOption(p, "port", 0, 65535));
-  net.ptyPath = p.value("pty");
-  ParsePeer(p.value("udp-peer"), net);
-  net.recordPath = p.value("record");
-  net.verbose = p.isSet("verbose");
-  net.noiseRate = p.value("noise").toDouble(&ok);
-  if (!ok || net.noiseRate < 0 || net.noiseRate > 1e8) Fail(QStringLiteral("bad --noise"));
-  net.hangUpAfterMs = IntOption(p, "hangup-after", 0, 3600000);
-  net.pace = p.isSet("pace");
-  net.startInLoader = p.isSet("start-in-loader");
-  net.loader.type = IntOption(p, "loader-type", 0, 255);
-  net.loader.replyDelayMs = IntOption(p, "loader-delay", 0, 60000);
-  net.loader.seed = dev.seed;
-  for (const QString& fault : p.values("loader-fault")) {
-    std::string why;
-    if (!AddLoaderFault(fault.toStdString(), net.loader.faults, why))
-      Fail(QStringLiteral("--loader-fault %1: %2").arg(fault, QString::fromStdString(why)));
-  }
-  if (p.isSet("net-module")) {
-    NetModuleSettings module;
-    if (!ParseMac(p.value("net-module"), module.mac)) Fail(QStringLiteral("bad --net-module MAC address"));
-    module.restartMs = IntOption(p, "net-restart", 0, 600000);
-    if (p.isSet("net-fault")) {
-      const QStringList names = {"silent", "short", "long", "code", "reset"};
-      const qsizetype fault = names.indexOf(p.value("net-fault"));
-      if (fault < 0) Fail(QStringLiteral("--net-fault must be one of: ") + names.join(QStringLiteral(", ")));
-      module.fault = static_cast<NetFault>(fault + 1);
-    }
-    net.netModule = module;
-  } else if (p.isSet("net-restart") || p.isSet("net-fault")) {
-    Fail(QStringLiteral("--net-restart and --net-fault need --net-module"));
-  }
-
-  if (p.isSet("wifi-module")) {
-    WirelessSettings wireless;
-    wireless.ftpPort = static_cast<quint16>(IntOption(p, "wifi-ftp-port", 1, 65535));
-    wireless.storeDir = p.value("wifi-store");
-    net.wireless = wireless;
-  } else if (p.isSet("wifi-ftp-port") || p.isSet("wifi-store")) {
-    Fail(QStringLiteral("--wifi-ftp-port and --wifi-store need --wifi-module"));
-  }
-
-  if (::pipe(g_signalPipe) != 0) Fail(QStringLiteral("pipe failed"));
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGUSR1, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  QString error;
+  const std::optional<SimOptions> options = ParseSimOptions(QCoreApplication::arguments(), error);
+  if (!options) Fail(error);
 
   std::unique_ptr<SimServer> server;
-  QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&server] {
-    char signal = 0;
-    if (::read(g_signalPipe[0], &signal, 1) != 1) return;
-    if (signal == SIGUSR1 && server)
-      server->HangUp();
-    else if (signal != SIGUSR1)
-      QCoreApplication::quit();
-  });
-
+  QSocketNotifier signalNotifier(QSocketNotifier::Read);
+  HandleSignals(signalNotifier, server);
   try {
-    server = std::make_unique<SimServer>(dev, net);
+    server = std::make_unique<SimServer>(options->device, options->server);
   } catch (const std::exception& e) {
     Fail(QString::fromLocal8Bit(e.what()));
   }
   QStringList endpoints;
-  QString error;
   if (!server->Start(endpoints, error)) {
     server.reset();  // removes a pty link made before the failure
     Fail(error);
   }
-  QObject::connect(server.get(), &SimServer::hungUp, [] {
-    std::printf("hangup\n");
-    std::fflush(stdout);
-  });
-  QObject::connect(server.get(), &SimServer::note, [](const QString& text) {
-    std::printf("%s\n", qPrintable(text));
-    std::fflush(stdout);
-  });
-  QObject::connect(server.get(), &SimServer::netEvent, [](const QString& text) {
-    std::printf("net %s\n", qPrintable(text));
-    std::fflush(stdout);
-  });
-  QObject::connect(server.get(), &SimServer::wifiEvent, [](const QString& text) {
-    std::printf("wifi %s\n", qPrintable(text));
-    std::fflush(stdout);
-  });
-  for (const QString& e : endpoints) std::printf("%s\n", qPrintable(e));
-  std::printf("ready\n");
-  std::fflush(stdout);
+  QObject::connect(server.get(), &SimServer::hungUp, [] { PrintLine(QStringLiteral("hangup")); });
+  QObject::connect(server.get(), &SimServer::note, &PrintLine);
+  QObject::connect(server.get(), &SimServer::netEvent, [](const QString& text) { PrintLine("net " + text); });
+  QObject::connect(server.get(), &SimServer::wifiEvent,
+                   [](const QString& text) { PrintLine("wifi " + text); });
+  for (const QString& e : endpoints) PrintLine(e);
+  PrintLine(QStringLiteral("ready"));
   const int rc = app.exec();
   server.reset();
   return rc;
