@@ -6,8 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "cli/ConsolePrompts.h"
 #include "config/ConfigDiff.h"
@@ -17,8 +17,6 @@
 namespace hlx::cli {
 
 namespace {
-
-const char* const kCommands[] = {"ports", "identify", "dump", "diff", "apply", "monitor", "flash"};
 
 const char* const kUsage =
     "Usage: hlx-cli COMMAND [options]\n"
@@ -209,6 +207,97 @@ int DiffOrApply(CliSession& s, const Command& cmd, bool apply) {
   return ExitOk;
 }
 
+// One hlx-cli command: its description and options for its --help, and what runs it.
+struct CommandSpec {
+  const char* name;
+  const char* summary;
+  bool connects;  // every command but ports opens a session first
+  bool json;      // offers --json
+  bool files;     // takes file arguments
+  void (*addOptions)(QCommandLineParser& p);
+  int (*run)(CliSession& s, ConsolePrompts& prompts, const Command& cmd);
+};
+
+const CommandSpec kCommands[] = {
+    {"ports", "Lists the serial ports and the network channels.", false, false, false, nullptr,
+     [](CliSession&, ConsolePrompts&, const Command&) {
+       for (const QString& line : PortStatusLines()) Print(line);
+       return int(ExitOk);
+     }},
+    {"identify", "Identifies the multiplexer and names its generation.", true, true, false, nullptr,
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return Identify(s, cmd); }},
+    {"dump", "Reads the configuration and the filter list into a configuration file of hlx-config.", true,
+     true, false,
+     [](QCommandLineParser& p) {
+       p.addOption({{"o", "output"}, "Write to FILE instead of standard output.", "FILE"});
+     },
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return Dump(s, cmd); }},
+    {"diff", "Shows what applying FILE would change. Exit code 1: changes.", true, true, true,
+     [](QCommandLineParser& p) { p.addPositionalArgument("FILE", "Configuration file."); },
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return DiffOrApply(s, cmd, false); }},
+    {"apply",
+     "Applies FILE as \"Load Configuration...\" does, reads the configuration back and checks it. Exit code "
+     "5: "
+     "the device does not hold what the file says.",
+     true, false, true,
+     [](QCommandLineParser& p) {
+       p.addPositionalArgument("FILE", "Configuration file.");
+       p.addOption({"dry-run", "Show the changes only."});
+     },
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return DiffOrApply(s, cmd, true); }},
+    {"monitor", "Prints the traffic until interrupted (Ctrl-C).", true, false, false,
+     [](QCommandLineParser& p) {
+       p.addOptions(
+           {{"filter", "Only sentences whose address begins with ADDRESS ('-' matches any character).",
+             "ADDRESS"},
+            {"tag", "Keep the TAG blocks in the printed lines."},
+            {"input", "Only input N (1..4, 5: converted), as the window's view filter.", "N"},
+            {"rates", "Print sentences per second per address instead, once a second."},
+            {"duration", "Stop after SECONDS.", "SECONDS"}});
+     },
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return Monitor(s, cmd.parser); }},
+    {"flash", "Updates the firmware from FILE or the built-in image.", true, false, true,
+     [](QCommandLineParser& p) {
+       p.addPositionalArgument("FILE", "Firmware container (*.hlx).", "[FILE]");
+       p.addOptions({{"builtin", "The firmware image built into this program."},
+                     {"yes", "Answer yes to the question before an older firmware is programmed."}});
+     },
+     [](CliSession& s, ConsolePrompts& prompts, const Command& cmd) {
+       return Flash(s, prompts, cmd.parser);
+     }},
+};
+
+const CommandSpec* FindCommand(const QString& name) {
+  for (const CommandSpec& spec : kCommands)
+    if (name == QLatin1String(spec.name)) return &spec;
+  return nullptr;
+}
+
+// Reads the command's options; an exit code when the command ends here
+// (a usage error, or --help answered).
+std::optional<int> ParseCommand(const QStringList& args, const CommandSpec& spec, Command& cmd) {
+  QCommandLineParser& p = cmd.parser;
+  p.setApplicationDescription(QString::fromUtf8(spec.summary));
+  p.addHelpOption();
+  if (spec.connects) AddConnectionOptions(p);
+  if (spec.json) p.addOption({"json", "Print JSON."});
+  if (spec.addOptions) spec.addOptions(p);
+  QStringList rest = args.mid(1);
+  rest[0] = QStringLiteral("hlx-cli ") + cmd.name;
+  if (!p.parse(rest)) return UsageError(p.errorText());
+  if (p.isSet("help")) {
+    // The parser names the program by its path; the command belongs there too.
+    QString help = p.helpText();
+    help.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("hlx-cli ") + cmd.name);
+    Print(help.trimmed());
+    return ExitOk;
+  }
+  cmd.json = spec.json && p.isSet("json");
+  if (spec.connects && !spec.files && !p.positionalArguments().isEmpty())
+    return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
+  return std::nullopt;
+}
+
 }  // namespace
 
 int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts) {
@@ -221,85 +310,17 @@ int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts
     Print(QStringLiteral("hlx-cli ") + ProgramVersion());
     return ExitOk;
   }
+  const CommandSpec* spec = FindCommand(args[1]);
+  if (!spec) return UsageError(QStringLiteral("unknown command \"%1\"").arg(args[1]));
   Command cmd;
   cmd.name = args[1];
-  if (std::find(std::begin(kCommands), std::end(kCommands), cmd.name.toStdString()) == std::end(kCommands))
-    return UsageError(QStringLiteral("unknown command \"%1\"").arg(cmd.name));
-
-  QCommandLineParser& p = cmd.parser;
-  p.addHelpOption();
-  const bool ports = cmd.name == QLatin1String("ports");
-  if (!ports) AddConnectionOptions(p);
-  const bool hasJson = cmd.name == QLatin1String("identify") || cmd.name == QLatin1String("dump") ||
-                       cmd.name == QLatin1String("diff");
-  if (hasJson) p.addOption({"json", "Print JSON."});
-  if (cmd.name == QLatin1String("identify")) {
-    p.setApplicationDescription(QStringLiteral("Identifies the multiplexer and names its generation."));
-  } else if (cmd.name == QLatin1String("dump")) {
-    p.setApplicationDescription(QStringLiteral(
-        "Reads the configuration and the filter list into a configuration file of hlx-config."));
-    p.addOption({{"o", "output"}, "Write to FILE instead of standard output.", "FILE"});
-  } else if (cmd.name == QLatin1String("diff")) {
-    p.setApplicationDescription(
-        QStringLiteral("Shows what applying FILE would change. Exit code 1: changes."));
-    p.addPositionalArgument("FILE", "Configuration file.");
-  } else if (cmd.name == QLatin1String("apply")) {
-    p.setApplicationDescription(
-        QStringLiteral("Applies FILE as \"Load Configuration...\" does, reads the configuration back and "
-                       "checks it. Exit code 5: the device does not hold what the file says."));
-    p.addPositionalArgument("FILE", "Configuration file.");
-    p.addOption({"dry-run", "Show the changes only."});
-  } else if (cmd.name == QLatin1String("monitor")) {
-    p.setApplicationDescription(QStringLiteral("Prints the traffic until interrupted (Ctrl-C)."));
-    p.addOptions({{"filter", "Only sentences whose address begins with ADDRESS ('-' matches any character).",
-                   "ADDRESS"},
-                  {"tag", "Keep the TAG blocks in the printed lines."},
-                  {"input", "Only input N (1..4, 5: converted), as the window's view filter.", "N"},
-                  {"rates", "Print sentences per second per address instead, once a second."},
-                  {"duration", "Stop after SECONDS.", "SECONDS"}});
-  } else if (cmd.name == QLatin1String("flash")) {
-    p.setApplicationDescription(QStringLiteral("Updates the firmware from FILE or the built-in image."));
-    p.addPositionalArgument("FILE", "Firmware container (*.hlx).", "[FILE]");
-    p.addOptions({{"builtin", "The firmware image built into this program."},
-                  {"yes", "Answer yes to the question before an older firmware is programmed."}});
-  } else if (ports) {
-    p.setApplicationDescription(QStringLiteral("Lists the serial ports and the network channels."));
-  }
-
-  QStringList rest = args.mid(1);
-  rest[0] = QStringLiteral("hlx-cli ") + cmd.name;
-  if (!p.parse(rest)) return UsageError(p.errorText());
-  if (p.isSet("help")) {
-    // The parser names the program by its path; the command belongs there too.
-    QString help = p.helpText();
-    help.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("hlx-cli ") + cmd.name);
-    Print(help.trimmed());
-    return ExitOk;
-  }
-  if (ports) {
-    for (const QString& line : PortStatusLines()) Print(line);
-    return ExitOk;
-  }
-  cmd.json = hasJson && p.isSet("json");
-  if (cmd.name != QLatin1String("diff") && cmd.name != QLatin1String("apply") &&
-      cmd.name != QLatin1String("flash") && !p.positionalArguments().isEmpty())
-    return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
+  if (const std::optional<int> done = ParseCommand(args, *spec, cmd)) return *done;
+  if (!spec->connects) return spec->run(session, prompts, cmd);
 
   ConnectOptions connection;
-  if (const int r = ConnectionFrom(p, connection); r != ExitOk) return r;
+  if (const int r = ConnectionFrom(cmd.parser, connection); r != ExitOk) return r;
   if (int r = session.Open(connection); r != ExitOk) return r;
-
-  int result = ExitOk;
-  if (cmd.name == QLatin1String("identify"))
-    result = Identify(session, cmd);
-  else if (cmd.name == QLatin1String("dump"))
-    result = Dump(session, cmd);
-  else if (cmd.name == QLatin1String("diff") || cmd.name == QLatin1String("apply"))
-    result = DiffOrApply(session, cmd, cmd.name == QLatin1String("apply"));
-  else if (cmd.name == QLatin1String("monitor"))
-    result = Monitor(session, p);
-  else if (cmd.name == QLatin1String("flash"))
-    result = Flash(session, prompts, p);
+  const int result = spec->run(session, prompts, cmd);
   // Whatever happened, the device is left as the window's Disconnect leaves it.
   session.Disconnect();
   // A monitor ends by being interrupted; anything else stopped short.
