@@ -7,6 +7,8 @@
 #include <QThread>
 #include <csignal>
 
+#include <sys/prctl.h>
+
 namespace hlx::test {
 
 SimProcess::SimProcess(bool withPty, bool withRecord) {
@@ -14,6 +16,10 @@ SimProcess::SimProcess(bool withPty, bool withRecord) {
   if (withRecord) m_recordPath = m_dir.filePath(QStringLiteral("record.txt"));
   // Diagnostics go straight to the test's stderr: a full pipe would block the simulator.
   m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // A test that dies (a fatal check, a crash) takes the simulator with it:
+  // left running, it would hold that stderr open and CTest would wait for
+  // its time-out instead of reporting the failure.
+  m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 bool SimProcess::start(const QStringList& args, int timeoutMs) {
