@@ -11,38 +11,36 @@ namespace hlx {
 
 TFilterPage::TFilterPage(SessionHost& host, DeviceConfig& config, FilterList& rules, QWidget* parent)
     : QWidget(parent),
-      m_ui(std::make_unique<Ui::FilterPage>()),
+      ui(std::make_unique<Ui::FilterPage>()),
       m_host(host),
       m_config(config),
       m_rules(rules) {
-  Ui::FilterPage& ui = *m_ui;
-  ui.setupUi(this);
-  ui.FilterGrid->SetList(&m_rules);
-  ui.btnFilterDelEntry->setEnabled(false);
-  connect(ui.btnFilterAdd, &QPushButton::clicked, this, &TFilterPage::btnFilterAddClick);
-  connect(ui.btnFilterDelEntry, &QPushButton::clicked, this, &TFilterPage::btnFilterDelEntryClick);
-  connect(ui.btnFilterClear, &QPushButton::clicked, this, [this] {
+  ui->setupUi(this);
+  ui->FilterGrid->SetList(&m_rules);
+  ui->btnFilterDelEntry->setEnabled(false);
+  connect(ui->btnFilterAdd, &QPushButton::clicked, this, &TFilterPage::btnFilterAddClick);
+  connect(ui->btnFilterDelEntry, &QPushButton::clicked, this, &TFilterPage::btnFilterDelEntryClick);
+  connect(ui->btnFilterClear, &QPushButton::clicked, this, [this] {
     m_rules.Clear();
     ListChanged();
   });
-  connect(ui.btnFilterStore, &QPushButton::clicked, this, &TFilterPage::StoreList);
-  connect(ui.btnFilterCapture, &QPushButton::clicked, this, &TFilterPage::captureClicked);
-  connect(ui.cbModeFilter, &QComboBox::activated, this, &TFilterPage::cbModeFilterChange);
-  connect(ui.FilterGrid, &TFilterGrid::CellSelected, this, &TFilterPage::UpdateDeleteButton);
-  ui.edtFilter->installEventFilter(this);
+  connect(ui->btnFilterStore, &QPushButton::clicked, this, &TFilterPage::StoreList);
+  connect(ui->btnFilterCapture, &QPushButton::clicked, this, &TFilterPage::captureClicked);
+  connect(ui->cbModeFilter, &QComboBox::activated, this, &TFilterPage::cbModeFilterChange);
+  connect(ui->FilterGrid, &TFilterGrid::CellSelected, this, &TFilterPage::UpdateDeleteButton);
+  ui->edtFilter->installEventFilter(this);
 }
 
 TFilterPage::~TFilterPage() = default;
 
 void TFilterPage::ListChanged() {
-  m_ui->FilterGrid->ListChanged();
+  ui->FilterGrid->ListChanged();
   UpdateDeleteButton();
 }
 
 void TFilterPage::UpdateDeleteButton() {
-  const int col = m_ui->FilterGrid->SelectedColumn();
-  m_ui->btnFilterDelEntry->setEnabled(m_ui->FilterGrid->SelectedRow() >= 0 &&
-                                      (col == FcName || col == FcDiv));
+  const int col = ui->FilterGrid->SelectedColumn();
+  ui->btnFilterDelEntry->setEnabled(ui->FilterGrid->SelectedRow() >= 0 && (col == FcName || col == FcDiv));
 }
 
 void TFilterPage::StoreList() {
@@ -59,33 +57,33 @@ void TFilterPage::SetControlsEnabled(bool enable) {
 }
 
 void TFilterPage::ShowState(bool capturing, const DeviceConfig& config) {
-  m_ui->btnFilterCapture->setText(capturing ? QStringLiteral("Stop") : QStringLiteral("Capture"));
+  ui->btnFilterCapture->setText(capturing ? QStringLiteral("Stop") : QStringLiteral("Capture"));
   if (capturing) {
-    m_ui->btnFilterCapture->setEnabled(true);
+    ui->btnFilterCapture->setEnabled(true);
     return;
   }
   UpdateDeleteButton();
-  m_ui->cbModeFilter->setCurrentIndex(TestBit(config.Options, OptFilterBlock) ? 1 : 0);
+  ui->cbModeFilter->setCurrentIndex(TestBit(config.Options, OptFilterBlock) ? 1 : 0);
 }
 
-void TFilterPage::SetOutputWExists(bool exists) { m_ui->FilterGrid->SetOutputWExists(exists); }
+void TFilterPage::SetOutputWExists(bool exists) { ui->FilterGrid->SetOutputWExists(exists); }
 
 void TFilterPage::btnFilterAddClick() {
-  const std::string text = m_ui->edtFilter->text().toUpper().toStdString();
+  const std::string text = ui->edtFilter->text().toUpper().toStdString();
   const int result = m_rules.AddFilterEntry(text, "000000", "", "0000", true);
   if (result == kFilterBadName)
     m_host.Prompts().Inform(
         QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character"));
   else if (result == kFilterFull)
     m_host.Prompts().Inform(QStringLiteral("Filter list is full"));
-  m_ui->edtFilter->clear();
-  m_ui->FilterGrid->ListChanged();
+  ui->edtFilter->clear();
+  ui->FilterGrid->ListChanged();
 }
 
 void TFilterPage::btnFilterDelEntryClick() {
-  m_rules.Delete(m_ui->FilterGrid->SelectedRow());
-  m_ui->FilterGrid->ListChanged();
-  m_ui->btnFilterDelEntry->setEnabled(!m_rules.Empty());
+  m_rules.Delete(ui->FilterGrid->SelectedRow());
+  ui->FilterGrid->ListChanged();
+  ui->btnFilterDelEntry->setEnabled(!m_rules.Empty());
 }
 
 void TFilterPage::cbModeFilterChange(int index) {
@@ -96,7 +94,7 @@ void TFilterPage::cbModeFilterChange(int index) {
 }
 
 bool TFilterPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_ui->edtFilter && event->type() == QEvent::KeyPress) {
+  if (watched == ui->edtFilter && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       btnFilterAddClick();

@@ -47,7 +47,7 @@ class TFilterPage : public QWidget {
   // Delete is usable exactly while an address or Div cell is selected.
   void UpdateDeleteButton();
 
-  std::unique_ptr<Ui::FilterPage> m_ui;
+  std::unique_ptr<Ui::FilterPage> ui;
   SessionHost& m_host;
   DeviceConfig& m_config;
   FilterList& m_rules;

@@ -21,29 +21,28 @@ void EnableAll(QWidget* root, bool enable) {
 TInOutPage::TInOutPage(SessionHost& host, DeviceConfig& config, std::function<void()> modeChanged,
                        QWidget* parent)
     : QWidget(parent),
-      m_ui(std::make_unique<Ui::InOutPage>()),
+      ui(std::make_unique<Ui::InOutPage>()),
       m_host(host),
       m_config(config),
       m_modeChanged(std::move(modeChanged)) {
-  Ui::InOutPage& ui = *m_ui;
-  ui.setupUi(this);
-  m_baudIn = {ui.cbBaudIn1, ui.cbBaudIn2, ui.cbBaudIn3, ui.cbBaudIn4};
-  m_talkId = {ui.edtTalkID1, ui.edtTalkID2, ui.edtTalkID3, ui.edtTalkID4, ui.edtTalkID5};
-  m_realTime = {ui.chbRTime1, ui.chbRTime2, ui.chbRTime3, ui.chbRTime4, ui.chbRTime5};
-  m_routeOut1 = {ui.chbRouteIn1Out1, ui.chbRouteIn2Out1, ui.chbRouteIn3Out1, ui.chbRouteIn4Out1,
-                 ui.chbRouteIn5Out1};
-  m_routeOut2 = {ui.chbRouteIn1Out2, ui.chbRouteIn2Out2, ui.chbRouteIn3Out2, ui.chbRouteIn4Out2,
-                 ui.chbRouteIn5Out2};
-  m_modeIn = {ui.cbModeIn1, ui.cbModeIn2, ui.cbModeIn3, ui.cbModeIn4};
+  ui->setupUi(this);
+  m_baudIn = {ui->cbBaudIn1, ui->cbBaudIn2, ui->cbBaudIn3, ui->cbBaudIn4};
+  m_talkId = {ui->edtTalkID1, ui->edtTalkID2, ui->edtTalkID3, ui->edtTalkID4, ui->edtTalkID5};
+  m_realTime = {ui->chbRTime1, ui->chbRTime2, ui->chbRTime3, ui->chbRTime4, ui->chbRTime5};
+  m_routeOut1 = {ui->chbRouteIn1Out1, ui->chbRouteIn2Out1, ui->chbRouteIn3Out1, ui->chbRouteIn4Out1,
+                 ui->chbRouteIn5Out1};
+  m_routeOut2 = {ui->chbRouteIn1Out2, ui->chbRouteIn2Out2, ui->chbRouteIn3Out2, ui->chbRouteIn4Out2,
+                 ui->chbRouteIn5Out2};
+  m_modeIn = {ui->cbModeIn1, ui->cbModeIn2, ui->cbModeIn3, ui->cbModeIn4};
 
   for (QComboBox* box :
-       {ui.cbBaudIn1, ui.cbBaudIn2, ui.cbBaudIn3, ui.cbBaudIn4, ui.cbBaudOut1, ui.cbBaudOut2})
+       {ui->cbBaudIn1, ui->cbBaudIn2, ui->cbBaudIn3, ui->cbBaudIn4, ui->cbBaudOut1, ui->cbBaudOut2})
     connect(box, &QComboBox::activated, this, [this, box] { cbBaudIOChange(box); });
   for (QCheckBox* box : m_realTime) connect(box, &QCheckBox::toggled, this, [this] { chbRTimeClick(); });
   for (QCheckBox* box : m_routeOut1) connect(box, &QCheckBox::toggled, this, [this] { chbRouteClick(); });
   for (QCheckBox* box : m_routeOut2) connect(box, &QCheckBox::toggled, this, [this] { chbRouteClick(); });
-  connect(ui.cbModeOut1, &QComboBox::activated, this, [this] { chbRouteClick(); });
-  connect(ui.cbModeOut2, &QComboBox::activated, this, [this] { chbRouteClick(); });
+  connect(ui->cbModeOut1, &QComboBox::activated, this, [this] { chbRouteClick(); });
+  connect(ui->cbModeOut2, &QComboBox::activated, this, [this] { chbRouteClick(); });
   for (QComboBox* box : m_modeIn) connect(box, &QComboBox::activated, this, [this] { cbModeInChange(); });
   for (QLineEdit* edit : m_talkId) {
     edit->installEventFilter(this);
@@ -58,16 +57,16 @@ TInOutPage::TInOutPage(SessionHost& host, DeviceConfig& config, std::function<vo
 
 TInOutPage::~TInOutPage() = default;
 
-QCheckBox* TInOutPage::NmeaV15Box() const { return m_ui->chbNmeaV15; }
+QCheckBox* TInOutPage::NmeaV15Box() const { return ui->chbNmeaV15; }
 
 void TInOutPage::cbBaudIOChange(QComboBox* sender) {
   // In4 and Out1 share one speed.
-  if (sender == m_ui->cbBaudOut1) m_ui->cbBaudIn4->setCurrentIndex(m_ui->cbBaudOut1->currentIndex());
-  if (sender == m_ui->cbBaudIn4) m_ui->cbBaudOut1->setCurrentIndex(m_ui->cbBaudIn4->currentIndex());
+  if (sender == ui->cbBaudOut1) ui->cbBaudIn4->setCurrentIndex(ui->cbBaudOut1->currentIndex());
+  if (sender == ui->cbBaudIn4) ui->cbBaudOut1->setCurrentIndex(ui->cbBaudIn4->currentIndex());
   if (m_host.Updating()) return;
   DeviceConfig& c = m_config;
   for (std::size_t i = 0; i < kInputCount; ++i) c.Speed[i] = IndexOr(m_baudIn[i], c.Speed[i]);
-  c.Speed[kSpeedOut2] = IndexOr(m_ui->cbBaudOut2, c.Speed[kSpeedOut2]);
+  c.Speed[kSpeedOut2] = IndexOr(ui->cbBaudOut2, c.Speed[kSpeedOut2]);
   m_host.SendSentence(SpeedCommand(c));
 }
 
@@ -84,8 +83,8 @@ void TInOutPage::chbRouteClick() {
     c.RouteOut1[i] = m_routeOut1[i]->isChecked();
     c.RouteOut2[i] = m_routeOut2[i]->isChecked();
   }
-  c.HostDataOut1 = IndexOr(m_ui->cbModeOut1, c.HostDataOut1);
-  c.HostDataOut2 = IndexOr(m_ui->cbModeOut2, c.HostDataOut2);
+  c.HostDataOut1 = IndexOr(ui->cbModeOut1, c.HostDataOut1);
+  c.HostDataOut2 = IndexOr(ui->cbModeOut2, c.HostDataOut2);
   m_host.SendSentence(RouteCommand(c));
 }
 
@@ -110,8 +109,8 @@ void TInOutPage::SetTalkerEditsNormal() {
 }
 
 void TInOutPage::SetControlsEnabled(bool enable) {
-  EnableAll(m_ui->gbNMEAIn, enable);
-  EnableAll(m_ui->gbNMEAOut, enable);
+  EnableAll(ui->gbNMEAIn, enable);
+  EnableAll(ui->gbNMEAOut, enable);
   SetTalkerEditsNormal();
 }
 
@@ -138,18 +137,18 @@ void TInOutPage::ShowModel(const DeviceConfig& c) {
     m_routeOut1[i]->setChecked(c.RouteOut1[i]);
     m_routeOut2[i]->setChecked(c.RouteOut2[i]);
   }
-  ShowIndex(m_ui->cbBaudOut1, c.Speed[kSpeedIn4Out1]);
-  ShowIndex(m_ui->cbBaudOut2, c.Speed[kSpeedOut2]);
-  ShowIndex(m_ui->cbModeOut1, c.HostDataOut1);
-  ShowIndex(m_ui->cbModeOut2, c.HostDataOut2);
+  ShowIndex(ui->cbBaudOut1, c.Speed[kSpeedIn4Out1]);
+  ShowIndex(ui->cbBaudOut2, c.Speed[kSpeedOut2]);
+  ShowIndex(ui->cbModeOut1, c.HostDataOut1);
+  ShowIndex(ui->cbModeOut2, c.HostDataOut2);
 }
 
 void TInOutPage::ApplyDependentRules(const DeviceConfig& c) {
   const bool seaTalk = c.InputMode[kInputCount - 1] == kModeSeaTalk;
-  m_ui->cbBaudIn4->setEnabled(!seaTalk);
-  m_ui->cbBaudOut1->setEnabled(!seaTalk);
+  ui->cbBaudIn4->setEnabled(!seaTalk);
+  ui->cbBaudOut1->setEnabled(!seaTalk);
   for (std::size_t i = 0; i < kInputCount; ++i) m_talkId[i]->setVisible(c.InputMode[i] != kModePlainText);
-  m_ui->edtTalkID5->setVisible(true);
+  ui->edtTalkID5->setVisible(true);
 }
 
 }  // namespace hlx

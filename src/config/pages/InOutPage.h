@@ -47,7 +47,7 @@ class TInOutPage : public QWidget {
   void cbModeInChange();
   void SetTalkerEditsNormal();
 
-  std::unique_ptr<Ui::InOutPage> m_ui;
+  std::unique_ptr<Ui::InOutPage> ui;
   SessionHost& m_host;
   DeviceConfig& m_config;
   std::function<void()> m_modeChanged;

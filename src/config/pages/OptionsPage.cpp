@@ -10,27 +10,26 @@ namespace hlx {
 TOptionsPage::TOptionsPage(SessionHost& host, DeviceConfig& config, std::function<void()> priorityChanged,
                            QWidget* parent)
     : QWidget(parent),
-      m_ui(std::make_unique<Ui::OptionsPage>()),
+      ui(std::make_unique<Ui::OptionsPage>()),
       m_host(host),
       m_config(config),
       m_priorityChanged(std::move(priorityChanged)) {
-  Ui::OptionsPage& ui = *m_ui;
-  ui.setupUi(this);
-  AddBitBox(ui.chbPrioGPSStatus, OptPrioGpsStatus);
-  AddBitBox(ui.chbCOGtoHDT, OptCogToHdt);
-  AddBitBox(ui.chbHDGConv, OptHdgConv);
-  AddBitBox(ui.chbVTGConv, OptVtgConv);
-  AddBitBox(ui.chbVWRtoMWV, OptVwrToMwv);
-  AddBitBox(ui.chbHDTReverse, OptHdtReverse);
-  AddBitBox(ui.chbChanSTN, OptChanStn);
-  AddBitBox(ui.chbChanTAG, OptChanTag);
-  AddBitBox(ui.chbReltoTheorWind, OptRelToTheorWind);
-  AddBitBox(ui.chbRMCConv, OptRmcConv);
-  AddBitBox(ui.chbVHWConv, OptVhwConv);
-  AddBitBox(ui.chbTime, OptTime);
-  connect(ui.chbPriority, &QCheckBox::toggled, this, &TOptionsPage::chbPriorityClick);
-  connect(ui.cbPrioTimeout, &QComboBox::activated, this, &TOptionsPage::cbPrioTimeoutChange);
-  connect(ui.cbPrioSeatalk, &QComboBox::activated, this, &TOptionsPage::cbPrioSeatalkChange);
+  ui->setupUi(this);
+  AddBitBox(ui->chbPrioGPSStatus, OptPrioGpsStatus);
+  AddBitBox(ui->chbCOGtoHDT, OptCogToHdt);
+  AddBitBox(ui->chbHDGConv, OptHdgConv);
+  AddBitBox(ui->chbVTGConv, OptVtgConv);
+  AddBitBox(ui->chbVWRtoMWV, OptVwrToMwv);
+  AddBitBox(ui->chbHDTReverse, OptHdtReverse);
+  AddBitBox(ui->chbChanSTN, OptChanStn);
+  AddBitBox(ui->chbChanTAG, OptChanTag);
+  AddBitBox(ui->chbReltoTheorWind, OptRelToTheorWind);
+  AddBitBox(ui->chbRMCConv, OptRmcConv);
+  AddBitBox(ui->chbVHWConv, OptVhwConv);
+  AddBitBox(ui->chbTime, OptTime);
+  connect(ui->chbPriority, &QCheckBox::toggled, this, &TOptionsPage::chbPriorityClick);
+  connect(ui->cbPrioTimeout, &QComboBox::activated, this, &TOptionsPage::cbPrioTimeoutChange);
+  connect(ui->cbPrioSeatalk, &QComboBox::activated, this, &TOptionsPage::cbPrioSeatalkChange);
 }
 
 TOptionsPage::~TOptionsPage() = default;
@@ -64,7 +63,7 @@ void TOptionsPage::cbPrioSeatalkChange(int index) {
 }
 
 void TOptionsPage::SetControlsEnabled(bool enable) {
-  for (QWidget* group : {m_ui->gbPriority, m_ui->gbChannels, m_ui->gbConversions}) EnableAll(group, enable);
+  for (QWidget* group : {ui->gbPriority, ui->gbChannels, ui->gbConversions}) EnableAll(group, enable);
 }
 
 void TOptionsPage::ShowOptionBits(const DeviceConfig& c) {
@@ -73,18 +72,17 @@ void TOptionsPage::ShowOptionBits(const DeviceConfig& c) {
 }
 
 void TOptionsPage::ApplyPriorityRules(const DeviceConfig& c) {
-  Ui::OptionsPage& ui = *m_ui;
   const bool on = TestBit(c.Options, OptPriority);
-  ui.chbPriority->setChecked(on);
-  ui.lbPrioTimeout->setEnabled(on);
-  ui.cbPrioTimeout->setEnabled(on);
-  ShowIndex(ui.cbPrioTimeout, on ? c.PriorityTimeout : -1);
-  ui.chbPrioGPSStatus->setEnabled(on);
-  ui.chbPrioGPSStatus->setChecked(on && TestBit(c.Options, OptPrioGpsStatus));
+  ui->chbPriority->setChecked(on);
+  ui->lbPrioTimeout->setEnabled(on);
+  ui->cbPrioTimeout->setEnabled(on);
+  ShowIndex(ui->cbPrioTimeout, on ? c.PriorityTimeout : -1);
+  ui->chbPrioGPSStatus->setEnabled(on);
+  ui->chbPrioGPSStatus->setChecked(on && TestBit(c.Options, OptPrioGpsStatus));
   const bool seaTalk = on && c.InputMode[kInputCount - 1] == kModeSeaTalk;
-  ui.lbPrioSeatalk->setEnabled(seaTalk);
-  ui.cbPrioSeatalk->setEnabled(seaTalk);
-  ShowIndex(ui.cbPrioSeatalk, seaTalk ? (TestBit(c.Options, OptPrioSeatalkHighest) ? 1 : 0) : -1);
+  ui->lbPrioSeatalk->setEnabled(seaTalk);
+  ui->cbPrioSeatalk->setEnabled(seaTalk);
+  ShowIndex(ui->cbPrioSeatalk, seaTalk ? (TestBit(c.Options, OptPrioSeatalkHighest) ? 1 : 0) : -1);
 }
 
 }  // namespace hlx

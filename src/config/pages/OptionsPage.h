@@ -40,7 +40,7 @@ class TOptionsPage : public QWidget {
   void cbPrioTimeoutChange(int index);
   void cbPrioSeatalkChange(int index);
 
-  std::unique_ptr<Ui::OptionsPage> m_ui;
+  std::unique_ptr<Ui::OptionsPage> ui;
   SessionHost& m_host;
   DeviceConfig& m_config;
   std::function<void()> m_priorityChanged;

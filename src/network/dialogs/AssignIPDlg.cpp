@@ -17,13 +17,13 @@ constexpr int kAssignLastStep = 19;  // steps 0..19: ten seconds for the unit to
 
 TAssignIPDlg::TAssignIPDlg(UserPrompts& prompts, NetProgress& progress, QWidget* parent)
     : QDialog(parent),
-      m_ui(std::make_unique<Ui::AssignIPDlg>()),
+      ui(std::make_unique<Ui::AssignIPDlg>()),
       m_prompts(prompts),
       m_progress(progress),
       m_stepMs(kNetStepMs) {
-  m_ui->setupUi(this);
+  ui->setupUi(this);
   FixDialogSize(*this);
-  connect(m_ui->btnOK, &QPushButton::clicked, this, &TAssignIPDlg::btnOKClick);
+  connect(ui->btnOK, &QPushButton::clicked, this, &TAssignIPDlg::btnOKClick);
 }
 
 TAssignIPDlg::~TAssignIPDlg() = default;
@@ -33,15 +33,15 @@ int TAssignIPDlg::ExecFor(const QString& mac, QWidget* owner) {
     const QPoint centre = owner->geometry().center();
     move(centre - rect().center());
   }
-  m_ui->edtMAC->setText(mac);
+  ui->edtMAC->setText(mac);
   return exec();
 }
 
 void TAssignIPDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   m_port = std::make_unique<TXPort>(WindowsAliveHook());
-  m_ui->edtIP->clear();
-  (m_ui->edtMAC->text().isEmpty() ? m_ui->edtMAC : m_ui->edtIP)->setFocus();
+  ui->edtIP->clear();
+  (ui->edtMAC->text().isEmpty() ? ui->edtMAC : ui->edtIP)->setFocus();
 }
 
 void TAssignIPDlg::done(int result) {
@@ -51,9 +51,9 @@ void TAssignIPDlg::done(int result) {
 }
 
 void TAssignIPDlg::btnOKClick() {
-  const AssignCheck check = BuildAssignPacket(m_ui->edtMAC->text(), m_ui->edtIP->text());
+  const AssignCheck check = BuildAssignPacket(ui->edtMAC->text(), ui->edtIP->text());
   if (check.failed != AssignField::None) {
-    (check.failed == AssignField::Mac ? m_ui->edtMAC : m_ui->edtIP)->setFocus();
+    (check.failed == AssignField::Mac ? ui->edtMAC : ui->edtIP)->setFocus();
     m_prompts.Inform(kInvalidInput, {}, PromptIcon::Error);
     return;  // the dialog stays open
   }

@@ -36,7 +36,7 @@ class TAssignIPDlg : public QDialog {
   // Sends the assignment and gives the unit its time to restart.
   void SendAndWait(const QByteArray& packet);
 
-  std::unique_ptr<Ui::AssignIPDlg> m_ui;
+  std::unique_ptr<Ui::AssignIPDlg> ui;
   UserPrompts& m_prompts;
   NetProgress& m_progress;
   std::unique_ptr<TXPort> m_port;

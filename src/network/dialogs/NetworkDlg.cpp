@@ -22,31 +22,30 @@ constexpr int kVerifyWaitSteps = 10;
 
 TNetworkDlg::TNetworkDlg(UserPrompts& prompts, NetProgress& progress, QWidget* parent)
     : QDialog(parent),
-      m_ui(std::make_unique<Ui::NetworkDlg>()),
+      ui(std::make_unique<Ui::NetworkDlg>()),
       m_prompts(prompts),
       m_progress(progress),
       m_stepMs(kNetStepMs) {
-  m_ui->setupUi(this);
+  ui->setupUi(this);
   FixDialogSize(*this);
-  connect(m_ui->rbTCP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
-  connect(m_ui->rbUDP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
-  connect(m_ui->cbUDPMode, &QComboBox::activated, this, &TNetworkDlg::UpdateControls);
-  connect(m_ui->edtIP, &QLineEdit::textChanged, this, [this] { m_ipChanged = true; });
-  connect(m_ui->btnOK, &QPushButton::clicked, this, &TNetworkDlg::btnOKClick);
+  connect(ui->rbTCP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
+  connect(ui->rbUDP, &QRadioButton::clicked, this, &TNetworkDlg::UpdateControls);
+  connect(ui->cbUDPMode, &QComboBox::activated, this, &TNetworkDlg::UpdateControls);
+  connect(ui->edtIP, &QLineEdit::textChanged, this, [this] { m_ipChanged = true; });
+  connect(ui->btnOK, &QPushButton::clicked, this, &TNetworkDlg::btnOKClick);
 }
 
 TNetworkDlg::~TNetworkDlg() = default;
 
-bool TNetworkDlg::TcpChosen() const { return m_ui->rbTCP->isChecked(); }
+bool TNetworkDlg::TcpChosen() const { return ui->rbTCP->isChecked(); }
 
-QString TNetworkDlg::IPText() const { return m_ui->edtIP->text(); }
+QString TNetworkDlg::IPText() const { return ui->edtIP->text(); }
 
 void TNetworkDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  m_ui->btnCancel->setFocus();
+  ui->btnCancel->setFocus();
   m_port = std::make_unique<TXPort>(WindowsAliveHook());
-  for (QLineEdit* e : {m_ui->edtIP, m_ui->edtMask, m_ui->edtGatewayIP, m_ui->edtDestIP})
-    e->setText(kNoAddress);
+  for (QLineEdit* e : {ui->edtIP, ui->edtMask, ui->edtGatewayIP, ui->edtDestIP}) e->setText(kNoAddress);
   SetEditing(false);
   // After the dialog has painted: the read may take the whole connect limit.
   QMetaObject::invokeMethod(this, &TNetworkDlg::ReadSettings, Qt::QueuedConnection);
@@ -59,9 +58,9 @@ void TNetworkDlg::done(int result) {
 }
 
 void TNetworkDlg::SetEditing(bool enable) {
-  for (QWidget* group : {static_cast<QWidget*>(m_ui->gbSettings), static_cast<QWidget*>(m_ui->gbProtocol)})
+  for (QWidget* group : {static_cast<QWidget*>(ui->gbSettings), static_cast<QWidget*>(ui->gbProtocol)})
     for (QWidget* w : group->findChildren<QWidget*>()) w->setEnabled(enable);
-  m_ui->btnOK->setEnabled(enable);
+  ui->btnOK->setEnabled(enable);
 }
 
 void TNetworkDlg::ReadSettings() {
@@ -84,32 +83,32 @@ void TNetworkDlg::ReadSettings() {
 
 void TNetworkDlg::Fill(const SetupBlock& block) {
   const NetForm form = FillForm(block);
-  m_ui->edtIP->setText(form.ip);
-  m_ui->edtMask->setText(form.mask);
-  m_ui->edtGatewayIP->setText(form.gateway);
-  (form.udp ? m_ui->rbUDP : m_ui->rbTCP)->setChecked(true);
-  m_ui->cbUDPMode->setCurrentIndex(form.udpMode);
-  m_ui->edtDestIP->setText(form.destination);
+  ui->edtIP->setText(form.ip);
+  ui->edtMask->setText(form.mask);
+  ui->edtGatewayIP->setText(form.gateway);
+  (form.udp ? ui->rbUDP : ui->rbTCP)->setChecked(true);
+  ui->cbUDPMode->setCurrentIndex(form.udpMode);
+  ui->edtDestIP->setText(form.destination);
   UpdateControls();
 }
 
 void TNetworkDlg::UpdateControls() {
-  const bool udp = m_ui->rbUDP->isChecked();
-  const bool directed = udp && m_ui->cbUDPMode->currentIndex() == kUdpModeDirected;
-  m_ui->lblUDPMode->setEnabled(udp);
-  m_ui->cbUDPMode->setEnabled(udp);
-  m_ui->lblDestIP->setEnabled(directed);
-  m_ui->edtDestIP->setEnabled(directed);
+  const bool udp = ui->rbUDP->isChecked();
+  const bool directed = udp && ui->cbUDPMode->currentIndex() == kUdpModeDirected;
+  ui->lblUDPMode->setEnabled(udp);
+  ui->cbUDPMode->setEnabled(udp);
+  ui->lblDestIP->setEnabled(directed);
+  ui->edtDestIP->setEnabled(directed);
 }
 
 NetForm TNetworkDlg::Form() const {
-  return {m_ui->edtIP->text(),     m_ui->edtMask->text(),    m_ui->edtGatewayIP->text(),
-          m_ui->edtDestIP->text(), m_ui->rbUDP->isChecked(), m_ui->cbUDPMode->currentIndex()};
+  return {ui->edtIP->text(),     ui->edtMask->text(),    ui->edtGatewayIP->text(),
+          ui->edtDestIP->text(), ui->rbUDP->isChecked(), ui->cbUDPMode->currentIndex()};
 }
 
 void TNetworkDlg::SetControlsVisible(bool visible) {
-  for (QWidget* w : {static_cast<QWidget*>(m_ui->gbSettings), static_cast<QWidget*>(m_ui->gbProtocol),
-                     static_cast<QWidget*>(m_ui->btnOK), static_cast<QWidget*>(m_ui->btnCancel)})
+  for (QWidget* w : {static_cast<QWidget*>(ui->gbSettings), static_cast<QWidget*>(ui->gbProtocol),
+                     static_cast<QWidget*>(ui->btnOK), static_cast<QWidget*>(ui->btnCancel)})
     w->setVisible(visible);
 }
 
@@ -117,7 +116,7 @@ void TNetworkDlg::btnOKClick() {
   if (!m_port) return;
   const NetField failed = ValidateForm(Form(), m_block);
   if (failed != NetField::None) {
-    QLineEdit* const focus[] = {m_ui->edtIP, m_ui->edtIP, m_ui->edtMask, m_ui->edtGatewayIP, m_ui->edtDestIP};
+    QLineEdit* const focus[] = {ui->edtIP, ui->edtIP, ui->edtMask, ui->edtGatewayIP, ui->edtDestIP};
     focus[static_cast<int>(failed)]->setFocus();
     m_prompts.Inform(kInvalidInput, {}, PromptIcon::Error);
     return;  // the dialog stays open
@@ -137,7 +136,7 @@ void TNetworkDlg::WriteAndVerify() {
   // The module restarts with the new settings; look for it where it should come back.
   SetControlsVisible(false);
   m_progress.Start(kUpdateProgress, 0, kVerifyLastStep);
-  const QString address = AddressToVerify(m_ui->edtIP->text(), m_ipChanged, m_targetIP);
+  const QString address = AddressToVerify(ui->edtIP->text(), m_ipChanged, m_targetIP);
   bool answered = false;
   const StepSchedule schedule(m_stepMs);
   for (int step = 1; step <= kVerifyLastStep && !answered; ++step) {

@@ -51,7 +51,7 @@ class TNetworkDlg : public QDialog {
   void SetEditing(bool enable);
   void SetControlsVisible(bool visible);
 
-  std::unique_ptr<Ui::NetworkDlg> m_ui;
+  std::unique_ptr<Ui::NetworkDlg> ui;
   UserPrompts& m_prompts;
   NetProgress& m_progress;
   std::unique_ptr<TXPort> m_port;

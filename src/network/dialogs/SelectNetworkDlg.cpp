@@ -9,28 +9,28 @@
 namespace hlx {
 
 TSelectNetworkDlg::TSelectNetworkDlg(QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::SelectNetworkDlg>()) {
-  m_ui->setupUi(this);
+    : QDialog(parent), ui(std::make_unique<Ui::SelectNetworkDlg>()) {
+  ui->setupUi(this);
   FixDialogSize(*this);
-  connect(m_ui->lbxNetList, &QListWidget::itemClicked, this,
-          [this] { m_ui->btnOK->setEnabled(!SelectedAddress().isEmpty()); });
+  connect(ui->lbxNetList, &QListWidget::itemClicked, this,
+          [this] { ui->btnOK->setEnabled(!SelectedAddress().isEmpty()); });
 }
 
 TSelectNetworkDlg::~TSelectNetworkDlg() = default;
 
 void TSelectNetworkDlg::SetAddresses(const QStringList& addresses) {
-  m_ui->lbxNetList->clear();
-  m_ui->lbxNetList->addItems(addresses);
+  ui->lbxNetList->clear();
+  ui->lbxNetList->addItems(addresses);
 }
 
 QString TSelectNetworkDlg::SelectedAddress() const {
-  const QListWidgetItem* item = m_ui->lbxNetList->currentItem();
+  const QListWidgetItem* item = ui->lbxNetList->currentItem();
   return item && item->isSelected() ? item->text() : QString();
 }
 
 void TSelectNetworkDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  m_ui->btnOK->setEnabled(false);
+  ui->btnOK->setEnabled(false);
   // Centred on the screen rather than on a window.
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());

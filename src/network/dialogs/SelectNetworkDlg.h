@@ -27,7 +27,7 @@ class TSelectNetworkDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  std::unique_ptr<Ui::SelectNetworkDlg> m_ui;
+  std::unique_ptr<Ui::SelectNetworkDlg> ui;
 };
 
 }  // namespace hlx

@@ -21,20 +21,20 @@ constexpr int kResetLastStep = 20;  // steps 0..20 while the module restarts
 TXPortListDlg::TXPortListDlg(UserPrompts& prompts, NetProgress& progress, TAssignIPDlg& assign,
                              QWidget* parent)
     : QDialog(parent),
-      m_ui(std::make_unique<Ui::XPortListDlg>()),
+      ui(std::make_unique<Ui::XPortListDlg>()),
       m_prompts(prompts),
       m_progress(progress),
       m_assign(assign),
       m_stepMs(kNetStepMs) {
-  m_ui->setupUi(this);
+  ui->setupUi(this);
   FixDialogSize(*this);
-  m_ui->lbxIPList->hide();
-  connect(m_ui->lbxIPList, &QListWidget::itemClicked, this, &TXPortListDlg::lbxIPListClick);
-  connect(m_ui->lbxIPList, &QListWidget::itemDoubleClicked, this, [this] {
+  ui->lbxIPList->hide();
+  connect(ui->lbxIPList, &QListWidget::itemClicked, this, &TXPortListDlg::lbxIPListClick);
+  connect(ui->lbxIPList, &QListWidget::itemDoubleClicked, this, [this] {
     if (!SelectedEntry().isEmpty()) accept();
   });
-  connect(m_ui->btnReset, &QPushButton::clicked, this, &TXPortListDlg::btnResetClick);
-  connect(m_ui->btnChangeIP, &QPushButton::clicked, this, &TXPortListDlg::btnChangeIPClick);
+  connect(ui->btnReset, &QPushButton::clicked, this, &TXPortListDlg::btnResetClick);
+  connect(ui->btnChangeIP, &QPushButton::clicked, this, &TXPortListDlg::btnChangeIPClick);
 }
 
 TXPortListDlg::~TXPortListDlg() = default;
@@ -57,16 +57,16 @@ void TXPortListDlg::Search() {
   OperationScope operation(m_operations);
   BusyCursor busy;
   const int found = m_port->Search();
-  m_ui->lbxIPList->clear();
-  if (found >= 1) m_ui->lbxIPList->addItems(m_port->Results());
-  m_ui->lbxIPList->setVisible(found >= 1);
-  m_ui->lblNotFound->setVisible(found < 1);
+  ui->lbxIPList->clear();
+  if (found >= 1) ui->lbxIPList->addItems(m_port->Results());
+  ui->lbxIPList->setVisible(found >= 1);
+  ui->lblNotFound->setVisible(found < 1);
   busy.Restore();
-  for (QPushButton* b : {m_ui->btnOK, m_ui->btnReset, m_ui->btnChangeIP}) b->setEnabled(false);
+  for (QPushButton* b : {ui->btnOK, ui->btnReset, ui->btnChangeIP}) b->setEnabled(false);
 }
 
 QString TXPortListDlg::SelectedEntry() const {
-  const QListWidgetItem* item = m_ui->lbxIPList->currentItem();
+  const QListWidgetItem* item = ui->lbxIPList->currentItem();
   return item && item->isSelected() ? item->text() : QString();
 }
 
@@ -82,7 +82,7 @@ QString TXPortListDlg::SelectedMAC() const {
 
 void TXPortListDlg::lbxIPListClick() {
   if (SelectedEntry().isEmpty()) return;
-  for (QPushButton* b : {m_ui->btnOK, m_ui->btnReset, m_ui->btnChangeIP}) b->setEnabled(true);
+  for (QPushButton* b : {ui->btnOK, ui->btnReset, ui->btnChangeIP}) b->setEnabled(true);
 }
 
 void TXPortListDlg::btnResetClick() {

@@ -42,7 +42,7 @@ class TXPortListDlg : public QDialog {
   void btnChangeIPClick();
   QString SelectedEntry() const;
 
-  std::unique_ptr<Ui::XPortListDlg> m_ui;
+  std::unique_ptr<Ui::XPortListDlg> ui;
   UserPrompts& m_prompts;
   NetProgress& m_progress;
   TAssignIPDlg& m_assign;
