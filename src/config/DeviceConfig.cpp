@@ -122,16 +122,18 @@ bool ApplyOPReply(DeviceConfig& config, std::string_view line) {
 }
 
 std::string SpeedCommand(const DeviceConfig& config) {
-  std::string s = "PQVXSP,C";
+  std::string s = CommandText(kAddrSP, {"C"});
   for (std::size_t i = 0; i < config.Speed.size(); ++i)
     (s += ',') += IndexField(config.Speed[i], kSpeedListItems[i]);
   return s;
 }
 
-std::string RealTimeCommand(const DeviceConfig& config) { return "PQVXCF,C,," + Flags(config.RealTime); }
+std::string RealTimeCommand(const DeviceConfig& config) {
+  return CommandText(kAddrCF, {"C", "", Flags(config.RealTime)});
+}
 
 std::string PrioTimeoutCommand(const DeviceConfig& config) {
-  return "PQVXCF,C,,," + IndexField(config.PriorityTimeout, kPrioTimeoutItems);
+  return CommandText(kAddrCF, {"C", "", "", IndexField(config.PriorityTimeout, kPrioTimeoutItems)});
 }
 
 std::string RealTimePrioCommand(const DeviceConfig& config) {
@@ -139,28 +141,28 @@ std::string RealTimePrioCommand(const DeviceConfig& config) {
 }
 
 std::string TalkerIdCommand(const DeviceConfig& config) {
-  std::string s = "PQVXID,C";
+  std::string s = CommandText(kAddrID, {"C"});
   for (const auto& id : config.TalkerId) (s += ',') += NormaliseTalkerId(id);
   return s;
 }
 
 std::string RouteCommand(const DeviceConfig& config) {
-  return "PQVXDR,C," + Flags(config.RouteOut1) + ',' + IndexField(config.HostDataOut1, kHostDataItems) + ',' +
-         Flags(config.RouteOut2) + ',' + IndexField(config.HostDataOut2, kHostDataItems);
+  return CommandText(kAddrDR, {"C", Flags(config.RouteOut1), IndexField(config.HostDataOut1, kHostDataItems),
+                               Flags(config.RouteOut2), IndexField(config.HostDataOut2, kHostDataItems)});
 }
 
 std::string InputModeCommand(const DeviceConfig& config) {
-  std::string s = "PQVXIN,C";
+  std::string s = CommandText(kAddrIN, {"C"});
   for (std::size_t i = 0; i < config.InputMode.size(); ++i)
     (s += ',') += IndexField(config.InputMode[i], kModeListItems[i]);
   return s;
 }
 
 std::string OptionBitCommand(int bit, bool value) {
-  return "PQVXOP,C," + std::to_string(bit) + ',' + (value ? '1' : '0');
+  return CommandText(kAddrOP, {"C", std::to_string(bit), value ? "1" : "0"});
 }
 
-std::string OptionWordCommand(std::uint32_t options) { return "PQVXOP,C," + HexWord(options); }
+std::string OptionWordCommand(std::uint32_t options) { return CommandText(kAddrOP, {"C", HexWord(options)}); }
 
 std::string SetPriority(DeviceConfig& config, bool enabled) {
   SetBit(config.Options, OptPriority, enabled);
@@ -191,8 +193,9 @@ bool ApplySeaTalkSpeedRule(DeviceConfig& config) {
 }
 
 std::string HostSpeedCommand(int index) {
-  return "PQVXCF,C," +
-         (index < 0 ? std::string() : IndexField(static_cast<std::uint8_t>(index), kHostSpeedItems));
+  const std::string speed =
+      index < 0 ? std::string() : IndexField(static_cast<std::uint8_t>(index), kHostSpeedItems);
+  return CommandText(kAddrCF, {"C", speed});
 }
 
 std::string OptionRestoreCommand(const DeviceConfig& config, bool known) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/Nmeadefs.h"
+
 namespace hlx {
 
 inline constexpr int kInputCount = 4;    // In1..In4
@@ -93,7 +95,7 @@ std::string HostSpeedCommand(int index);
 // capture: the whole word when it was read (`known`), else only the TAG bit
 // switched off (a word that was never read would wipe every option).
 std::string OptionRestoreCommand(const DeviceConfig& config, bool known);
-inline constexpr std::string_view kFactoryResetCommand = "PQVXRESET,1";
+inline const std::string kFactoryResetCommand = CommandText(kAddrRESET, {"1"});
 
 // Editing rules on the model (what a handler stores).
 // Priority box: sets bit 0; switching off also clears bits 1 and 2.

@@ -99,7 +99,7 @@ void FilterList::HandleCaptureLine(int source, std::string_view address) {
 }
 
 std::string FilterList::RuleCommand(const FilterRule& rule) {
-  return "PQVXFL,C," + rule.Name + ',' + rule.SourceText() + ',' + rule.Div + ',' + rule.OutputText();
+  return CommandText(kAddrFL, {"C", rule.Name, rule.SourceText(), rule.Div, rule.OutputText()});
 }
 
 std::vector<PacedSentence> FilterList::StoreSequence() const {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/Nmeadefs.h"
+
 namespace hlx {
 
 inline constexpr int kMaxFilterRules = 50;
@@ -53,7 +55,7 @@ struct PacedSentence {
   bool operator==(const PacedSentence&) const = default;
 };
 
-inline constexpr std::string_view kFilterDeleteCommand = "PQVXFL,C,DELETE";
+inline const std::string kFilterDeleteCommand = CommandText(kAddrFL, {"C", "DELETE"});
 inline constexpr std::string_view kFilterCaptureOutputs = "0011";  // PC and W
 
 class FilterList {

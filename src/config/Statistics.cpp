@@ -30,7 +30,7 @@ StatReport ParseSTATReply(std::string_view line) {
 
 StatsToggleAction ToggleStats(bool checkedBefore) {
   const bool checked = !checkedBefore;
-  return {checked, checked ? kStatsOnCommand : kStatsOffCommand, checked};
+  return {checked, CommandText(kAddrSTAT, {checked ? "1" : "0"}), checked};
 }
 
 QPoint StatsPlacement(const QRect& mainFrame) { return {mainFrame.x() + mainFrame.width(), mainFrame.y()}; }

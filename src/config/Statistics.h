@@ -8,6 +8,7 @@
 #include <QRect>
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace hlx {
@@ -15,8 +16,6 @@ namespace hlx {
 inline constexpr int kStatFieldCount = 5;  // In1..In4 queues, processor load
 inline constexpr int kQueueBarMax = 63;
 inline constexpr int kLoadBarMax = 4608;
-inline constexpr std::string_view kStatsOnCommand = "PQVXSTAT,1";
-inline constexpr std::string_view kStatsOffCommand = "PQVXSTAT,0";
 
 // Fields 1 to 5 of a STAT report; a field the line does not have stays empty
 // so that its bar keeps the value it shows.
@@ -31,9 +30,9 @@ StatReport ParseSTATReply(std::string_view line);
 
 // What a click on "Show Statistics" does, given the check mark before it.
 struct StatsToggleAction {
-  bool Checked;              // check mark after the click
-  std::string_view Command;  // sentence to send
-  bool Show;                 // show (true) or hide (false) the window
+  bool Checked;         // check mark after the click
+  std::string Command;  // sentence to send: PQVXSTAT,1 or PQVXSTAT,0
+  bool Show;            // show (true) or hide (false) the window
 };
 StatsToggleAction ToggleStats(bool checkedBefore);
 

@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <cstring>
-
 #include "firmware/FtpProtocol.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionCore.h"
@@ -18,16 +16,14 @@ namespace {
 const char* const kNotConnected = "Connect to the Halyx before updating its firmware";
 const char* const kNoAddress =
     "This computer has no IPv4 network address.\rThe WiFi module needs one to fetch its firmware from.";
-const char* const kUpdateOrder = "PQVXWI,U,";
 const char* const kReady = "RDY";
-// A received line is at most 128 characters, CR LF included: "$" + order + "*hh\r\n".
-constexpr qsizetype kMaxLine = 128;
+// The order travels as one received line (kMaxLineLength, CR LF included): "$" + order + "*hh\r\n".
 constexpr qsizetype kLineOverhead = 1 + 5;
 
 }  // namespace
 
 std::string WifiUpdateCommand(const QString& fileName, const QString& hostAddress) {
-  return (QLatin1String(kUpdateOrder) + fileName + QLatin1Char(',') + hostAddress).toStdString();
+  return CommandText(kAddrWI, {"U", fileName.toStdString(), hostAddress.toStdString()});
 }
 
 QString ImageFolder(const QString& imageFile) {
@@ -42,7 +38,7 @@ QString WifiFileNameProblem(const QString& fileName, const QString& hostAddress)
   for (QChar c : fileName)
     if (c.unicode() < 0x20 || c.unicode() > 0x7E || QStringLiteral(",*$!\\").contains(c)) plain = false;
   const qsizetype room =
-      kMaxLine - kLineOverhead - qsizetype(std::strlen(kUpdateOrder)) - 1 - hostAddress.size();
+      qsizetype(kMaxLineLength) - kLineOverhead - qsizetype(WifiUpdateCommand({}, hostAddress).size());
   if (plain && fileName.size() <= room) return {};
   return QStringLiteral(
              "The name of the file \"%1\" cannot be sent to the multiplexer.\r"

@@ -97,6 +97,12 @@ std::uint8_t NmeaChecksum(std::string_view text) {
   return sum;
 }
 
+std::string CommandText(std::string_view address, std::initializer_list<std::string_view> fields) {
+  std::string text(address);
+  for (const std::string_view field : fields) (text += ',') += field;
+  return text;
+}
+
 std::string WithStartCharacter(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 6);

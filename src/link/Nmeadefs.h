@@ -4,6 +4,7 @@
 // Nothing here touches a port, a window or a file.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,11 @@ int TagSourceInput(std::string_view tagBlock);
 int LineSourceInput(std::string_view line);
 
 std::uint8_t NmeaChecksum(std::string_view text);
+
+// A command text without start character and checksum: the address and its
+// fields, comma-separated. CommandText(kAddrCF, {"C", "", "10100"}) is
+// "PQVXCF,C,,10100".
+std::string CommandText(std::string_view address, std::initializer_list<std::string_view> fields);
 
 // A command text with its start character: "$" is put in front unless the
 // text already begins a sentence ("$", "!") or a TAG block ("\").
