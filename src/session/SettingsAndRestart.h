@@ -22,8 +22,11 @@ inline constexpr const char* kBaudRateValue = "BaudRate";
 inline constexpr const char* kPortValue = "Port";
 inline constexpr const char* kIpValue = "IP";
 inline constexpr const char* kCurrentTabValue = "CurrentTab";
-// The older generations' windows store `Port` as their serial list index + 2.
+// The older generations' windows store `Port` as their serial list index + 2,
+// and `BaudRate` as the index of their host speed list: 4800 .. 38400, then
+// "Automatic".
 inline constexpr int kLegacyPortOffset = 2;
+inline constexpr int kLegacyBaudAutomatic = 4;
 
 QSettings OpenSettings();
 // A stored whole number; nullopt when missing or unreadable.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Version.h"
+#include "session/ConnectionRules.h"
 #include "session/SettingsAndRestart.h"
 
 namespace hlx {
@@ -86,28 +87,25 @@ bool SelectFormId(const VersionNumbers& version, bool* restarted, int answeredSp
 }
 
 int PortForForm(int storedPort, int fromForm, int toForm) {
-  constexpr int kMainSerialFirst = 3;  // after "UDP All", "UDP", "TCP"
   const auto serialIndex = [](int port, int form) {
-    const int first = form == FormMain ? kMainSerialFirst : kLegacyPortOffset;
+    const int first = form == FormMain ? kFirstSerialPort : kLegacyPortOffset;
     return port >= first ? port - first : -1;
   };
   const bool fromMain = WindowForFormId(fromForm) == FormMain;
   const bool toMain = WindowForFormId(toForm) == FormMain;
   if (fromMain == toMain) return storedPort;
   const int index = serialIndex(storedPort, fromMain ? FormMain : FormLegacy4);
-  if (toMain) return index < 0 ? -1 : index + kMainSerialFirst;
+  if (toMain) return index < 0 ? -1 : index + kFirstSerialPort;
   return index + kLegacyPortOffset;  // "no selection" is stored as 1
 }
 
 int BaudRateForForm(int storedIndex, int fromForm, int toForm) {
-  constexpr int kCommonSpeeds = 4;  // 4800 .. 38400
-  constexpr int kMainAutomatic = 6;
-  constexpr int kLegacyAutomatic = 4;
+  constexpr int kCommonSpeeds = kLegacyBaudAutomatic;  // 4800 .. 38400, the whole older list
   const bool fromMain = WindowForFormId(fromForm) == FormMain;
   const bool toMain = WindowForFormId(toForm) == FormMain;
   if (fromMain == toMain || (storedIndex >= 0 && storedIndex < kCommonSpeeds)) return storedIndex;
-  if (storedIndex == (fromMain ? kMainAutomatic : kLegacyAutomatic))
-    return toMain ? kMainAutomatic : kLegacyAutomatic;
+  if (storedIndex == (fromMain ? kBaudAutomatic : kLegacyBaudAutomatic))
+    return toMain ? kBaudAutomatic : kLegacyBaudAutomatic;
   return -1;
 }
 
