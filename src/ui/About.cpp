@@ -8,8 +8,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
-#include "Version.h"
 #include "session/UserPrompts.h"
+#include "session/VersionCheck.h"
 
 static void InitAboutResources() { Q_INIT_RESOURCE(About); }
 
@@ -47,13 +47,6 @@ TAboutBox::TAboutBox(UserPrompts& prompts, QWidget* parent)
 QUrl TAboutBox::WebUrl() { return QUrl(QStringLiteral("https://") + kWebAddress); }
 QUrl TAboutBox::MailUrl() { return QUrl(QStringLiteral("mailto:") + kMailAddress); }
 
-QString TAboutBox::VersionText() {
-  return QStringLiteral("Version %1.%2.%3")
-      .arg(HLX_VERSION_MAJOR)
-      .arg(HLX_VERSION_MINOR)
-      .arg(HLX_VERSION_PATCH);
-}
-
 void TAboutBox::BuildControls() {
   auto* logo = MakeLabel(this, "Logo", {}, QRect(190, 8, 96, 32));
   logo->setPixmap(QPixmap(QStringLiteral(":/about/Logo.png")));
@@ -65,9 +58,10 @@ void TAboutBox::BuildControls() {
 
   QFont bold = font();
   bold.setBold(true);
-  auto* product = MakeLabel(this, "ProductName", QStringLiteral("HLX-Config"), QRect(64, 12, 120, 18));
+  auto* product =
+      MakeLabel(this, "ProductName", QString::fromLatin1(kApplicationTitle), QRect(64, 12, 120, 18));
   product->setFont(bold);
-  MakeLabel(this, "Version", VersionText(), QRect(64, 34, 120, 16));
+  MakeLabel(this, "Version", QStringLiteral("Version ") + ProgramVersion(), QRect(64, 34, 120, 16));
   MakeLabel(this, "Notice", QStringLiteral("\u00A9 Quorvane Marine Electronics"), QRect(12, 64, 276, 16));
 
   MakeLabel(this, "Web", QStringLiteral("Web:"), QRect(12, 90, 50, 16));

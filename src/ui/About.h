@@ -34,8 +34,6 @@ class TAboutBox : public QDialog {
 
   static QUrl WebUrl();
   static QUrl MailUrl();
-  // "Version " and the program's own version, "%d.%d.%d".
-  static QString VersionText();
 
   // Shows the box modally over `owner`; true when the user asked for all
   // settings to be cleared (the caller then sets ClearSettings and closes).

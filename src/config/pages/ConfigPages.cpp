@@ -9,6 +9,7 @@
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
 #include "session/SessionHost.h"
+#include "session/VersionCheck.h"
 
 namespace hlx {
 
@@ -97,7 +98,7 @@ void TConfigPages::ResetFactorySettings() {
   const bool yes = m_host.Prompts().AskYesNo(
       QStringLiteral(
           "This will restore the factory settings\rof the multiplexer. Do you really want to proceed?"),
-      QStringLiteral("HLX-Config"), PromptIcon::Warning);
+      QString::fromLatin1(kApplicationTitle), PromptIcon::Warning);
   if (yes) m_host.SendSentence(kFactoryResetCommand);
   emit readConfigurationRequested();
 }

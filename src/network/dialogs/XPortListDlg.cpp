@@ -3,6 +3,7 @@
 #include "network/dialogs/AssignIPDlg.h"
 #include "network/dialogs/NetDialogSupport.h"
 #include "session/UserPrompts.h"
+#include "session/VersionCheck.h"
 #include "ui_XPortListDlg.h"
 
 namespace hlx {
@@ -11,7 +12,6 @@ namespace {
 
 const QString kResetQuestion =
     QStringLiteral("This restores the factory default network settings.\rDo you really want to proceed?");
-const QString kResetCaption = QStringLiteral("HLX-Config");
 const QString kResetProgress = QStringLiteral("Restoring Default Network Settings...");
 const QString kCannotConnect = QStringLiteral("Cannot connect to Halyx");
 constexpr int kResetLastStep = 20;  // steps 0..20 while the module restarts
@@ -86,7 +86,9 @@ void TXPortListDlg::lbxIPListClick() {
 }
 
 void TXPortListDlg::btnResetClick() {
-  if (!m_port || !m_prompts.AskYesNo(kResetQuestion, kResetCaption, PromptIcon::Warning)) return;
+  if (!m_port ||
+      !m_prompts.AskYesNo(kResetQuestion, QString::fromLatin1(kApplicationTitle), PromptIcon::Warning))
+    return;
   OperationScope operation(m_operations);
   BusyCursor busy;
   bool accepted = false;
