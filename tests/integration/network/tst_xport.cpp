@@ -187,18 +187,13 @@ class XportTest : public QObject {
   void faultyOrAbsentModulesFailWithinTheLimits_data() {
     QTest::addColumn<QString>("fault");  // "": no module at all
     QTest::addColumn<QString>("reset");
-    QTest::newRow("nobody") << ""
-                            << "Connection refused";
-    QTest::newRow("silent") << "silent"
-                            << "Read timed out";
-    QTest::newRow("short replies") << "short"
-                                   << "Read timed out";
-    QTest::newRow("long replies") << "long"
-                                  << "false";
-    QTest::newRow("wrong codes") << "code"
-                                 << "false";
-    QTest::newRow("reset mid-reply") << "reset"
-                                     << "Connection reset by peer";
+    for (auto [fault, reset] : {std::pair{"", "Connection refused"},
+                                {"silent", "Read timed out"},
+                                {"short", "Read timed out"},
+                                {"long", "false"},
+                                {"code", "false"},
+                                {"reset", "Connection reset by peer"}})
+      QTest::newRow(*fault ? fault : "nobody") << QString(fault) << QString(reset);
   }
   void faultyOrAbsentModulesFailWithinTheLimits() {
     QFETCH(QString, fault);
