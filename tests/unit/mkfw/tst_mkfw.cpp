@@ -42,24 +42,14 @@ class MkfwTest : public QObject {
 
   void smallContainerBytes() {
     const QByteArray expected = QByteArray::fromHex(
-        "484C5800"
-        "00"
-        "03"
-        "00"
-        "22"
-        "00"  // magic, format, major, build, minor, type
-        "EAE6849B"
-        "E0B76900"  // image CRC, checksum
+        "484C5800 00 03 00 22 00"  // magic, format, major, build, minor, type
+        "EAE6849B E0B76900"        // image CRC, checksum
         "5CCD1AACB0E306B07CF27DCD2A7FAEE769C179");
     QCOMPARE(Bytes(BuildContainer(Version{3, 34, 0}, 0, Span("abc"))), expected);
     // Deciphered, the payload is the image record and the body.
     std::vector<std::uint8_t> plain(expected.begin() + 17, expected.end());
     ApplyKeystream(plain);
-    QCOMPARE(Bytes(plain), QByteArray::fromHex("484C5849"
-                                               "03220000"
-                                               "03000000"
-                                               "C2412435"
-                                               "616263"));
+    QCOMPARE(Bytes(plain), QByteArray::fromHex("484C5849 03220000 03000000 C2412435 616263"));
   }
 
   // Each row runs in a folder holding "abc.bin", the too long "big.bin" and an
@@ -78,11 +68,7 @@ class MkfwTest : public QObject {
     QTest::newRow("synthetic") << QStringList{"--version=3.33.1", "--type", "0", "--synthetic", "196608"} +
                                       out
                                << 0 << "" << 196641
-                               << QByteArray::fromHex(
-                                      "484C580000030121"
-                                      "00"
-                                      "487BFC36"
-                                      "CC10E200");
+                               << QByteArray::fromHex("484C580000030121 00 487BFC36 CC10E200");
     QTest::newRow("largest body") << QStringList{"--version", v, "--synthetic", "262128"} + out << 0 << ""
                                   << 17 + 262144 << QByteArray::fromHex("484C5800");
     const auto refused = [](const char* name, const QStringList& args, const char* error) {
