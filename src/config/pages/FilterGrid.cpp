@@ -10,6 +10,7 @@
 #include <array>
 
 #include "config/FilterList.h"
+#include "ui/MainWindowCommon.h"
 
 namespace hlx {
 
@@ -31,8 +32,7 @@ QFont HeaderFont() {
 }
 
 QFont CellFont() {
-  QFont f(QStringLiteral("Courier"));
-  f.setStyleHint(QFont::TypeWriter);
+  QFont f = TypewriterFont();
   f.setPixelSize(10);
   return f;
 }

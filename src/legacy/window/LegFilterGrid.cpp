@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 
 #include "legacy/LegacyFilterList.h"
+#include "ui/MainWindowCommon.h"
 
 namespace hlx::legacy {
 
@@ -85,8 +86,7 @@ class GridDelegate : public QStyledItemDelegate {
     } else {
       const bool selected = option.state & QStyle::State_Selected;
       p->fillRect(r, selected ? pal.color(QPalette::Highlight) : QColor(Qt::white));
-      QFont f(QStringLiteral("Courier"));
-      f.setStyleHint(QFont::TypeWriter);
+      QFont f = TypewriterFont();
       f.setPointSize(11);
       p->setFont(f);
       p->setPen(selected ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::WindowText));
