@@ -67,9 +67,6 @@ class NmeadefsTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("wire");
     QTest::newRow("empty sends nothing") << "" << QByteArray();
-    QTest::newRow("dollar inserted, checksum excludes it")
-        << "PQVXCF,C,3" << QByteArray("$PQVXCF,C,3*7A\r\n");
-    QTest::newRow("user checksum kept") << "$PQVXOP,C,12,1*00" << QByteArray("$PQVXOP,C,12,1*00\r\n");
     QTest::newRow("tag block with star") << "\\s:x*12\\$GPRMC" << QByteArray("\\s:x*12\\$GPRMC\r\n");
     QTest::newRow("encapsulated keeps bang") << "!AIVDM,1" << QByteArray("!AIVDM,1*4A\r\n");
     QTest::newRow("start character alone has checksum 00") << "$" << QByteArray("$*00\r\n");
