@@ -104,11 +104,10 @@ class NetDialogsTest : public QObject {
     // Timers run while the search waits; a close request meanwhile is refused,
     // since the search still uses the dialog's module link.
     QTimer::singleShot(300, &dialog, &QDialog::reject);
-    QTest::qWait(kDiscoveryWaitMs + 500);  // the search starts at once and waits 1 s for replies
+    auto* notFound = Child<QLabel>(dialog, "lblNotFound");
+    QTRY_VERIFY_WITH_TIMEOUT(notFound->isVisible(), kDiscoveryWaitMs + 3000);
     QVERIFY(dialog.isVisible());
     QVERIFY(!QApplication::overrideCursor());
-    auto* notFound = Child<QLabel>(dialog, "lblNotFound");
-    QVERIFY(notFound->isVisible());
     QVERIFY(!Child<QListWidget>(dialog, "lbxIPList")->isVisible());
     for (const char* b : {"btnOK", "btnReset", "btnChangeIP"}) {
       const auto* button = Child<QPushButton>(dialog, b);

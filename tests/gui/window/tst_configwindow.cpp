@@ -190,7 +190,7 @@ class ConfigWindowTest : public QObject {
     QVERIFY(name->text().isEmpty());
     add(QStringLiteral("gp=rm"));  // a configuration file could not keep it
     QCOMPARE(h.Rules(), 3);
-    QTest::qWait(100);
+    QTest::qWait(100);  // editing sends nothing until "Store"
     QCOMPARE(h.Recorded().size(), before);
     h.Click("btnFilterStore");
     QTRY_COMPARE(h.Recorded().mid(before),
@@ -240,7 +240,7 @@ class ConfigWindowTest : public QObject {
     const int rules = h.Rules();
     h.Trigger("miLoad", m_work.path());
     QCOMPARE(h.prompts.records.last().text, QStringLiteral("Unable to read ") + m_work.path());
-    QTest::qWait(300);
+    QTest::qWait(100);  // loading sends at once, if at all
     QCOMPARE(h.Recorded().size(), before);
     QVERIFY(rules > 0 && h.Rules() == rules);
     QCOMPARE(h.Panel(3), QStringLiteral("Config file:"));

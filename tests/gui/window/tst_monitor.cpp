@@ -29,7 +29,8 @@ class MonitorTest : public QObject {
     QVERIFY(!h.Action("miStartLog")->isEnabled() && h.Action("miStopLog")->isEnabled());
     QVERIFY(!h.Button("btnSend")->isEnabled());  // only while connected
     QVERIFY(h.ConnectTcp());
-    QTest::qWait(700);  // some live traffic
+    const int afterRead = h.Shown().size();
+    QTRY_VERIFY(h.Shown().size() >= afterRead + 3);  // some live traffic
     h.Trigger("miStopLog");
     QCOMPARE(h.Panel(4), QStringLiteral("Log: ---"));
     QVERIFY(h.Action("miStartLog")->isEnabled());

@@ -100,7 +100,7 @@ class WifiUpdateTest : public QObject {
     QCOMPARE(h.prompts.records.size(), opened ? 1 : 0);
     if (opened) QCOMPARE(h.prompts.lastOpenFilter, 2);
     if (order.isEmpty()) {
-      QTest::qWait(300);
+      QTest::qWait(100);  // the order would have followed the dialogs at once
       QCOMPARE(h.Sent("$PQVXWI"), QStringList{});
       QVERIFY(!Listening(kHostA, port));
       return;
@@ -141,7 +141,7 @@ class WifiUpdateTest : public QObject {
     QVERIFY2(StartWifiModel(h, port, m_dir.path(), false), qPrintable(h.Why()));
     h.Trigger("miUpdateWiFi", m_dir.path() + "/images/wifi.img");
     QVERIFY2(h.prompts.texts().join('\n').contains(message), qPrintable(h.prompts.texts().join('\n')));
-    QTest::qWait(300);
+    QTest::qWait(100);  // the order would have followed the message at once
     QCOMPARE(h.Sent("$PQVXWI"), QStringList{});
   }
 
