@@ -22,12 +22,6 @@ static void InitWindowResources() { Q_INIT_RESOURCE(window); }
 
 namespace hlx {
 
-namespace {
-constexpr std::array<int, kStatusPanels> kStatusPanelWidths = {160, 110, 110, 320, 50};
-constexpr std::array<const char*, kStatusPanels> kStatusPanelSamples = {
-    "Device: Bootloader", "Version: 10.10.100", "Serial: 0000000000", "", "Log: 9999999 lines"};
-}  // namespace
-
 TMainForm::TMainForm(UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), ui(std::make_unique<Ui::TMainForm>()) {
   InitWindowResources();
@@ -86,8 +80,10 @@ void TMainForm::FormCreate() {
   ui->cbSentence->setCompleter(nullptr);
   ui->miSep2->setSeparator(true);
   ui->edtMuxIP->hide();
-  CreateStatusPanels();
-  CreateOverflowLeds();
+  m_statusPanels = {ui->StatusPanel0, ui->StatusPanel1, ui->StatusPanel2, ui->StatusPanel3, ui->StatusPanel4};
+  m_statusPanels[4]->setText(LogWriter::kNoLogStatus);
+  m_overflowLeds = {ui->ldOverflow1, ui->ldOverflow2, ui->ldOverflow3, ui->ldOverflow4};
+  for (TAMAdvLed* led : m_overflowLeds) led->SetColorOff(palette().color(QPalette::Button));
 
   m_core->HostKind = 0;
   OVTimer.setInterval(kOverflowLedMs);
@@ -100,38 +96,6 @@ void TMainForm::FormCreate() {
 
   RefreshControls(false);
   if (stored.reConnect) QTimer::singleShot(kReconnectDelayMs, this, [this] { ConnectClick(); });
-}
-
-void TMainForm::CreateStatusPanels() {
-  for (int i = 0; i < kStatusPanels; ++i) {
-    auto* panel = new QLabel(ui->StatusBar);
-    panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setFrameShadow(QFrame::Sunken);
-    // At least the given width, and room for the longest text the panel
-    // usually shows in this font (the log counter outgrows its width soonest).
-    const int margins = 2 * panel->frameWidth() + panel->fontMetrics().averageCharWidth();
-    const int needed = panel->fontMetrics().horizontalAdvance(
-                           QString::fromLatin1(kStatusPanelSamples[static_cast<std::size_t>(i)])) +
-                       margins;
-    panel->setFixedWidth(std::max(kStatusPanelWidths[static_cast<std::size_t>(i)], needed));
-    ui->StatusBar->addWidget(panel);
-    m_statusPanels[static_cast<std::size_t>(i)] = panel;
-  }
-  m_statusPanels[4]->setText(LogWriter::kNoLogStatus);
-}
-
-void TMainForm::CreateOverflowLeds() {
-  for (int i = 0; i < 4; ++i) {
-    auto* led = new TAMAdvLed(this);
-    led->setObjectName(QStringLiteral("ldOverflow%1").arg(i + 1));
-    led->SetLedType(TAMAdvLed::ltSquare);
-    led->SetColorOn(Qt::red);
-    led->SetColorOff(palette().color(QPalette::Button));
-    ui->ledLayout->addWidget(led);
-    m_overflowLeds[static_cast<std::size_t>(i)] = led;
-  }
-  ui->ledLayout->addStretch();
 }
 
 void TMainForm::ConnectSignals() {

@@ -89,8 +89,6 @@ class TMainForm : public QMainWindow,
   // Creation (MainForm.cpp)
   void FormCreate();
   void FormClose();
-  void CreateStatusPanels();
-  void CreateOverflowLeds();
   void ConnectSignals();
   SavedSettings CurrentSettings() const;
   void SaveCurrentSettings();

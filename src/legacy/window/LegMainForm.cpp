@@ -14,12 +14,6 @@
 
 namespace hlx::legacy {
 
-namespace {
-constexpr std::array<int, kLegacyStatusPanels> kPanelWidths = {140, 90, 90, 250, 50};
-const char* const kPanelTexts[kLegacyStatusPanels] = {
-    "Device:", "Version:", "Serial:", "Config file:", "Log: ---"};
-}  // namespace
-
 TLegMainForm::TLegMainForm(const Generation& gen, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent),
       m_gen(gen),
@@ -76,8 +70,14 @@ void TLegMainForm::FormCreate() {
   ui->RXData->setMinimumHeight(QFontMetrics(mono).lineSpacing() * m_gen.monitorLines + frame);
   if (!m_gen.portSpeeds) ui->GroupBox1->hide();
   if (!m_gen.timedLog) ui->miTimedLog->setVisible(false);
-  CreateStatusPanels();
-  CreateOverflowLeds();
+  m_statusPanels = {ui->StatusPanel0, ui->StatusPanel1, ui->StatusPanel2, ui->StatusPanel3, ui->StatusPanel4};
+  m_overflowLeds = {ui->ldOverflow1, ui->ldOverflow2, ui->ldOverflow3, ui->ldOverflow4};
+  const std::array<QLabel*, kInputs> ledCaptions = {ui->lblOverflow1, ui->lblOverflow2, ui->lblOverflow3,
+                                                    ui->lblOverflow4};
+  for (int i = 0; i < kInputs; ++i) {
+    m_overflowLeds[static_cast<std::size_t>(i)]->SetColorOff(palette().color(QPalette::Button));
+    ledCaptions[static_cast<std::size_t>(i)]->setText(InputCaption(i));
+  }
 
   VersionTimer.setInterval(kReplyTimeoutMs);
   VersionTimer.setSingleShot(true);
@@ -90,35 +90,8 @@ void TLegMainForm::FormCreate() {
   RefreshControls();
 }
 
-void TLegMainForm::CreateStatusPanels() {
-  for (int i = 0; i < kLegacyStatusPanels; ++i) {
-    auto* panel = new QLabel(QString::fromLatin1(kPanelTexts[i]), ui->StatusBar);
-    panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    // At least the layout's width; a long version or file name widens its panel instead of being cut.
-    panel->setMinimumWidth(kPanelWidths[static_cast<std::size_t>(i)]);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setFrameShadow(QFrame::Sunken);
-    ui->StatusBar->addWidget(panel);
-    m_statusPanels[static_cast<std::size_t>(i)] = panel;
-  }
-}
-
 void TLegMainForm::SetPanel(int panel, const QString& text) {
   m_statusPanels[static_cast<std::size_t>(panel)]->setText(text);
-}
-
-void TLegMainForm::CreateOverflowLeds() {
-  for (int i = 0; i < kInputs; ++i) {
-    auto* column = new QVBoxLayout;
-    auto* led = new TAMAdvLed(ui->GroupBox5);
-    led->setObjectName(QStringLiteral("ldOverflow%1").arg(i + 1));
-    led->SetColorOn(Qt::red);
-    led->SetColorOff(palette().color(QPalette::Button));
-    column->addWidget(led, 0, Qt::AlignHCenter);
-    column->addWidget(new QLabel(InputCaption(i), ui->GroupBox5), 0, Qt::AlignHCenter);
-    ui->ledLayout->addLayout(column);
-    m_overflowLeds[static_cast<std::size_t>(i)] = led;
-  }
 }
 
 void TLegMainForm::ConnectSignals() {

@@ -79,8 +79,6 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   // LegMainForm.cpp
   void FormCreate();
   void FormClose();
-  void CreateStatusPanels();
-  void CreateOverflowLeds();
   void ConnectSignals();
   void RefreshControls();
   void SetConfigControlsEnabled(bool enabled);
