@@ -3,13 +3,13 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
 
 #include "link/Comms.h"
 #include "ui/AMAdvLed.h"
+#include "ui/MainWindowCommon.h"
 #include "ui_LegMainForm.h"
 
 namespace hlx::legacy {
@@ -59,8 +59,7 @@ void TLegMainForm::FormCreate() {
   m_mode->addButton(ui->rbAuto, 2);
   m_mode->addButton(ui->rbAIS, 3);
 
-  QFont mono(QStringLiteral("Courier"));
-  mono.setStyleHint(QFont::TypeWriter);
+  QFont mono = TypewriterFont();
   mono.setFixedPitch(true);
   ui->RXData->setFont(mono);
   ui->RXData->setMaximumBlockCount(m_gen.monitorLines);
@@ -216,12 +215,7 @@ void TLegMainForm::SendSentence(std::string_view text) {
   m_comm->Send(text);
 }
 
-void TLegMainForm::SetWaitCursor(bool on) {
-  if (on)
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QGuiApplication::restoreOverrideCursor();
-}
+void TLegMainForm::SetWaitCursor(bool on) { ShowWaitCursor(on); }
 
 void TLegMainForm::Pause(int ms) {
   // Pending events run meanwhile (a reply may arrive), but no user input.

@@ -4,6 +4,7 @@
 
 #include "legacy/window/LegMainForm.h"
 #include "ui/AMAdvLed.h"
+#include "ui/MainWindowCommon.h"
 #include "ui_LegMainForm.h"
 
 namespace hlx::legacy {
@@ -56,9 +57,9 @@ void TLegMainForm::ApplyOv(const std::string& line) {
 void TLegMainForm::ApplyVer(const std::string& line) {
   VersionTimer.stop();
   const VerReply r = ParseVerReply(line);
-  SetPanel(0, QStringLiteral("Device: ") + r.name);
-  SetPanel(2, QStringLiteral("Serial: ") + r.serial);
-  SetPanel(1, QStringLiteral("Version: ") + r.version);
+  SetPanel(0, QString::fromLatin1(kDevicePanelPrefix) + r.name);
+  SetPanel(2, QString::fromLatin1(kSerialPanelPrefix) + r.serial);
+  SetPanel(1, QString::fromLatin1(kVersionPanelPrefix) + r.version);
   // Before the generation check: this window shows the model even when it hands over.
   if (m_gen.model == ModelCheck::SerialAndVersion) ApplyModel(r.serial, r.version);
   m_versionNumbers = ParseVersion(r.version.toStdString());
