@@ -163,7 +163,7 @@ int CliSession::Identify(bool forUpdate) {
   if (!ChannelOpen()) return ExitConnection;
   m_verSeen = false;
   m_loaderSeen = false;
-  m_core->HostKind = -1;
+  m_core->SetHostKind(kHostUnknown);
   SetState(SessionState::Identify);
   m_core->StartTimeout(QString::fromLatin1(kNoResponseText));
   SendSentence(kVersionQuery);
@@ -204,7 +204,7 @@ void CliSession::HandleVerReply(const std::string& line) {
       m_prompts.Inform(QString::fromLatin1(kNotSupportedText), QString::fromLatin1(kCapsWarningCaption),
                        PromptIcon::Warning);
     else
-      m_core->HostKind = m_identity.caps.hostKind;
+      m_core->SetHostKind(m_identity.caps.hostKind);
   }
   if (State() == SessionState::Identify && m_readAfterVer && m_identity.form.formId == FormMain &&
       m_identity.form.supported) {
@@ -252,7 +252,7 @@ void CliSession::Apply(const DeviceConfig& config, const FilterList& rules) {
 }
 
 void CliSession::SetViewFilter(int input) {
-  m_core->ViewFilter = input;
+  m_core->SetViewFilter(input);
   if (input == 0)
     SendSentence(OptionRestoreCommand(m_config, m_optionsKnown));
   else
@@ -261,19 +261,14 @@ void CliSession::SetViewFilter(int input) {
 
 void CliSession::Disconnect() {
   if (!ChannelOpen()) return;
-  if (m_core->ViewFilter > 0) {
-    SendSentence(OptionRestoreCommand(m_config, m_optionsKnown));
-    m_core->ViewFilter = 0;
-  }
+  if (m_core->ViewFilter() > 0) SendSentence(OptionRestoreCommand(m_config, m_optionsKnown));
   EndSession();
 }
 
 void CliSession::EndSession() {
   m_fw->SessionEnded();
   m_comm->Close();
-  m_core->StopTimeout();
-  SetState(SessionState::Idle);
-  m_core->HostKind = -1;
+  m_core->EndSession();
 }
 
 void CliSession::ShowLine(const std::string& line) {

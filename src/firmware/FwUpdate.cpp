@@ -64,7 +64,7 @@ FwUpdate::FwUpdate(SessionHost& host, SessionCore& core, TComm& port, FirmwareWi
 void FwUpdate::Start(bool builtIn) {
   UserPrompts& prompts = m_host.Prompts();
   if (const QString why =
-          UpdatePrecondition(m_core.HostKind, m_window.HostSpeedIndex(), m_port.ChannelKind());
+          UpdatePrecondition(m_core.HostKind(), m_window.HostSpeedIndex(), m_port.ChannelKind());
       !why.isEmpty()) {
     prompts.Inform(why, {}, PromptIcon::Warning);
     return;

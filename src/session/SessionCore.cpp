@@ -20,11 +20,19 @@ bool PassesViewFilter(std::string_view line, int viewFilter, int source) {
 SessionCore::SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* parent)
     : QObject(parent), m_events(events), m_prompts(prompts), m_search(kCurrentSearchSpeeds) {
   m_timeOutTimer.setInterval(kReplyTimeoutMs);
+  m_timeOutTimer.setSingleShot(true);
   connect(&m_timeOutTimer, &QTimer::timeout, this, &SessionCore::OnTimeOut);
   connect(&m_search, &SpeedSearch::gaveUp, this, [this] {
     SetState(SessionState::Idle);
     m_events.RefreshControls(true);
   });
+}
+
+void SessionCore::EndSession() {
+  StopTimeout();
+  SetState(SessionState::Idle);
+  m_hostKind = kHostUnknown;
+  m_viewFilter = 0;
 }
 
 void SessionCore::StartSpeedSearch() {
@@ -60,7 +68,7 @@ void SessionCore::Dispatch(std::string line) {
 
   m_updating = true;
   const int source = LineSourceInput(line);
-  if (PassesViewFilter(line, ViewFilter, source)) m_events.ShowLine(line);
+  if (PassesViewFilter(line, m_viewFilter, source)) m_events.ShowLine(line);
 
   std::string address;
   const int id = ExtractField(line, 0, address) >= 0 ? LookupSentence(address) : SidNone;
@@ -88,7 +96,7 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
       if (m_readBack && m_readBack(id, line)) {
         SetState(SessionState::Idle);
         m_updating = false;
-        if (HostKind >= 0) m_events.RefreshControls(true);
+        if (m_hostKind != kHostUnknown) m_events.RefreshControls(true);
       }
       break;
     case SessionState::FwLoader:
@@ -133,7 +141,6 @@ void SessionCore::OnTimeOut() {
   if (m_state == SessionState::FwLoader && m_onLoaderTimeout) m_onLoaderTimeout();
   SetState(SessionState::Idle);
   m_events.UpdateControls();
-  m_timeOutTimer.stop();
   m_prompts.Inform(m_timeoutMsg);
 }
 

@@ -22,6 +22,8 @@ namespace hlx {
 class TComm;
 class UserPrompts;
 
+inline constexpr int kHostUnknown = -1;  // no capability word has named the host port yet
+
 // What the dispatcher asks of the window it runs in.
 class SessionEvents {
  public:
@@ -72,8 +74,16 @@ class SessionCore : public QObject {
     m_onLoaderTimeout = std::move(onLoaderTimeout);
   }
 
-  int ViewFilter = 0;
-  int HostKind = 0;
+  // The monitor shows input 1..5 only (and untagged lines), or every line (0).
+  int ViewFilter() const { return m_viewFilter; }
+  void SetViewFilter(int input) { m_viewFilter = input; }
+  // The host port the device's capability word named (kHost...), kHostUnknown until then.
+  int HostKind() const { return m_hostKind; }
+  void SetHostKind(int kind) { m_hostKind = kind; }
+  // The channel is closed: no reply can come, so nothing times out, and
+  // whatever was awaited ends (Idle); the next device starts unknown, every
+  // input shown.
+  void EndSession();
 
   // The speed search (state AutoBaud): the window sets the port on each speed
   // tried; the first line ends it, and so does the last step (Idle).
@@ -83,7 +93,6 @@ class SessionCore : public QObject {
   // Sets the message and (re)starts the reply time-out.
   void StartTimeout(const QString& message);
   void StopTimeout() { m_timeOutTimer.stop(); }
-  bool TimeoutRunning() const { return m_timeOutTimer.isActive(); }
   // Whether the last programming run succeeded.
   bool Programmed() const { return m_programmed; }
 
@@ -107,6 +116,9 @@ class SessionCore : public QObject {
   UserPrompts& m_prompts;
   SessionState m_state = SessionState::Idle;
   bool m_updating = false;
+  int m_viewFilter = 0;
+  // The window starts as if a serial model were connected.
+  int m_hostKind = 0;
   QString m_timeoutMsg;
   QTimer m_timeOutTimer;
   SpeedSearch m_search;

@@ -73,15 +73,12 @@ void TMainForm::Connect() {
   cursor.Restore();
   m_pages->ForgetOptionWord();
   if (ChannelOpen()) ReadConfiguration();
-  m_core->HostKind = -1;
+  m_core->SetHostKind(kHostUnknown);
 }
 
 void TMainForm::Disconnect() {
   m_pages->StopCapture();
-  if (m_core->ViewFilter > 0) {
-    RestoreOptionWord();
-    m_core->ViewFilter = 0;
-  }
+  if (m_core->ViewFilter() > 0) RestoreOptionWord();
   EndSession();
 }
 
@@ -90,13 +87,9 @@ void TMainForm::EndSession() {
   m_fw->SessionEnded();
   m_wifi->Stop();
   m_comm->Close();
-  // A reply can no longer come: no "does not respond" for a closed channel,
-  // and an unfinished read-back or search ends here.
-  m_core->StopTimeout();
-  SetState(SessionState::Idle);
+  m_core->EndSession();
   RefreshControls(false);
   ui->cbBaudHost->setEnabled(true);
-  m_core->HostKind = -1;
   // The next device may have no output "W".
   m_pages->SetDeviceCaps(0);
 }
@@ -106,7 +99,6 @@ void TMainForm::ChannelLost() {
   // The device is gone: its option word cannot be restored any more, and a
   // command "sent" to it would only stand in the log as if it had gone out.
   m_pages->DropCapture();
-  m_core->ViewFilter = 0;
   EndSession();
   m_prompts.Inform(QString::fromLatin1(kChannelLostText), {}, PromptIcon::Warning);
 }
@@ -224,7 +216,7 @@ void TMainForm::CheckCapabilities(const QString& text) {
   ui->miSep2->setVisible(caps.updatable);
   ui->miUpdateFirmware->setVisible(caps.updatable);
   ui->miUpdateWiFi->setVisible(false);
-  m_core->HostKind = caps.hostKind;
+  m_core->SetHostKind(caps.hostKind);
   if (caps.hostKind == kHostUsb) ui->cbBaudHost->setEnabled(false);
   if (caps.hostKind == kHostWireless) {
     ui->cbBaudHost->setEnabled(false);

@@ -40,7 +40,6 @@ void TMainForm::FormCreate() {
   setWindowTitle(QString::fromLatin1(kTitleBeforeVersion) + ProgramVersion());
   ui->cbBaudHost->setCurrentIndex(-1);
   ui->cbPort->setCurrentIndex(-1);
-  m_core->ViewFilter = 0;
 
   m_comm = std::make_unique<TComm>(this);
   ui->cbPort->addItems(m_comm->PortList());
@@ -85,7 +84,6 @@ void TMainForm::FormCreate() {
   m_overflowLeds = {ui->ldOverflow1, ui->ldOverflow2, ui->ldOverflow3, ui->ldOverflow4};
   for (TAMAdvLed* led : m_overflowLeds) led->SetColorOff(palette().color(QPalette::Button));
 
-  m_core->HostKind = 0;
   OVTimer.setInterval(kOverflowLedMs);
   m_repaintTimer.setInterval(kMonitorRepaintMs);
   m_repaintTimer.setSingleShot(true);
@@ -169,13 +167,12 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 void TMainForm::FormClose() {
   m_pages->StopCapture();
-  if (m_core->ViewFilter > 0) RestoreOptionWord();
+  if (m_core->ViewFilter() > 0) RestoreOptionWord();
   m_comm->Close();
   m_stats->hide();
   SaveSettings(m_clearSettings, CurrentSettings());
   if (m_log.LogActive()) m_log.Stop();
-  m_core->StopTimeout();
-  m_core->Search().Stop();
+  m_core->EndSession();
   OVTimer.stop();
 }
 

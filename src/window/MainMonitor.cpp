@@ -44,7 +44,7 @@ void TMainForm::ClearView() {
 }
 
 void TMainForm::ViewFilterChanged(int index) {
-  m_core->ViewFilter = index;
+  m_core->SetViewFilter(index);
   if (index == 0)
     RestoreOptionWord();
   else

@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SilentPrompts prompts;
   SessionCore core(window, prompts);
   core.SetState(static_cast<SessionState>(scene % 7));
-  core.ViewFilter = (scene >> 3) % 6;
+  core.SetViewFilter((scene >> 3) % 6);
   const bool showTag = scene & 0x80;
   core.SetReadBackHandler([&](int id, std::string_view l) {
     FUZZ_CHECK(l == window.line && id == LookupSentence(Address(l)));
@@ -134,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     window.shown = 0;
     const SessionState before = core.State();
     core.Dispatch(std::string(line));
-    FUZZ_CHECK(window.shown == PassesViewFilter(window.line, core.ViewFilter, LineSourceInput(window.line)));
+    FUZZ_CHECK(window.shown ==
+               PassesViewFilter(window.line, core.ViewFilter(), LineSourceInput(window.line)));
     FUZZ_CHECK(!core.Updating());
     FUZZ_CHECK(core.State() == before || before != SessionState::Idle);
     CheckMonitor(line, showTag, scrolling, rows);
