@@ -11,6 +11,7 @@
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
 #include "session/SettingsAndRestart.h"
+#include "ui/AMAdvLed.h"
 
 namespace hlx::test {
 
@@ -55,6 +56,22 @@ class ControlHarness {
     QComboBox* cb = Combo(combo);
     cb->setCurrentIndex(index);
     emit cb->activated(index);
+  }
+
+  // Lines the simulator received that start with `prefix`, with their checksums.
+  QStringList Sent(const QString& prefix) const {
+    QStringList out;
+    for (const QString& l : sim->recordedLines())
+      if (l.startsWith(prefix)) out << l;
+    return out;
+  }
+  QStringList Recorded() const { return sim->recordedLines(); }
+  // The four overflow LEDs, e.g. "1010": first and third lit.
+  QString Leds() const {
+    QString on;
+    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
+      on += Find<TAMAdvLed>(led)->LedOn() ? u'1' : u'0';
+    return on;
   }
 };
 

@@ -19,7 +19,6 @@
 #include "legacy/window/LegMainForm.h"
 #include "link/Comms.h"
 #include "session/VersionCheck.h"
-#include "ui/AMAdvLed.h"
 
 namespace hlx::test {
 
@@ -75,13 +74,6 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm> {
   const char* HostList() const { return generation == 4 ? "cbBaudHost" : "cbBaudRate"; }
   QString Why() const { return sim ? sim->errorText() : QStringLiteral("no simulator"); }
 
-  // Lines the simulator received that start with `prefix`, with their checksums.
-  QStringList Sent(const QString& prefix) const {
-    QStringList out;
-    for (const QString& l : sim->recordedLines())
-      if (l.startsWith(prefix)) out << l;
-    return out;
-  }
   // Received lines from the `from`-th on.
   QStringList SentSince(int from) const { return sim->recordedLines().mid(from); }
   int SentCount() const { return static_cast<int>(sim->recordedLines().size()); }
@@ -126,12 +118,6 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm> {
                   (g->columnCount() > 6 ? g->item(r, 6)->text() : "-");
     }
     return rows;
-  }
-  QString Leds() const {
-    QString on;
-    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
-      on += Find<TAMAdvLed>(led)->LedOn() ? u'1' : u'0';
-    return on;
   }
   // Texts of the message boxes shown (file dialogs left out).
   QStringList Informed() const {

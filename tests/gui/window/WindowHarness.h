@@ -17,7 +17,6 @@
 #include "session/ConnectionRules.h"
 #include "session/VersionCheck.h"
 #include "window/MainForm.h"
-#include "ui/AMAdvLed.h"
 
 namespace hlx::test {
 
@@ -47,13 +46,6 @@ class WindowHarness : public ControlHarness<TMainForm> {
     return true;
   }
   QString Why() const { return sim->errorText(); }
-
-  // Recorded lines of the simulator that start with `prefix`.
-  QStringList Sent(const QString& prefix) const {
-    const QRegularExpression start(QLatin1Char('^') + QRegularExpression::escape(prefix));
-    return sim->recordedLines().filter(start);
-  }
-  QStringList Recorded() const { return sim->recordedLines(); }
 
   void ChoosePort(const QString& text) const {
     const int i = Combo("cbPort")->findText(text);
@@ -101,13 +93,6 @@ class WindowHarness : public ControlHarness<TMainForm> {
   // The settings tabs can be edited (read-back ended and device accepted).
   bool SettingsEnabled() const { return Check("chbRTime1")->isEnabled(); }
   int Rules() const { return Find<TFilterGrid>("FilterGrid")->RowCount(); }
-  // The four overflow LEDs, e.g. "1010": first and third lit.
-  QString Leds() const {
-    QString on;
-    for (const char* led : {"ldOverflow1", "ldOverflow2", "ldOverflow3", "ldOverflow4"})
-      on += Find<TAMAdvLed>(led)->LedOn() ? QLatin1Char('1') : QLatin1Char('0');
-    return on;
-  }
   QStringList Shown() const {
     const QString t = Find<QPlainTextEdit>("RXData")->toPlainText();
     return t.isEmpty() ? QStringList{} : t.split(QLatin1Char('\n'));
