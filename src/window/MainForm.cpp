@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -13,6 +12,7 @@
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
 #include "ui/AMAdvLed.h"
+#include "ui/MainWindowCommon.h"
 #include "ui_MainForm.h"
 #include "window/StatsWindow.h"
 
@@ -70,8 +70,7 @@ void TMainForm::FormCreate() {
   m_core->OnSentence(SidSTAT, [this](const std::string& line) { m_stats->HandleSTATReply(line); });
   CreateFirmwareUpdate();
 
-  QFont mono(QStringLiteral("Courier"));
-  mono.setStyleHint(QFont::TypeWriter);
+  QFont mono = TypewriterFont();
   mono.setFixedPitch(true);
   mono.setPixelSize(13);
   ui->RXData->setFont(mono);
@@ -193,12 +192,7 @@ void TMainForm::Transmit(std::string_view text) {
     qWarning("%s: %s", qPrintable(m_comm->LastSendError()), std::string(text).c_str());
 }
 
-void TMainForm::SetWaitCursor(bool on) {
-  if (on)
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QGuiApplication::restoreOverrideCursor();
-}
+void TMainForm::SetWaitCursor(bool on) { ShowWaitCursor(on); }
 
 void TMainForm::Pause(int ms) {
   // Pending events run meanwhile (a reply may arrive), but no user input.
