@@ -17,7 +17,6 @@ constexpr int kPollMs = 20;
 constexpr int kGraceMs = 1000;
 // A whole read-back: the longest list at the slowest speed takes a fraction of this.
 constexpr int kReadBackLimitMs = 60000;
-const char* const kUpdateFailed = "The firmware update failed";
 const char* const kInBootloader =
     "The multiplexer is in its bootloader, as after a failed update: its firmware must be updated "
     "(hlx-cli flash)";
@@ -41,7 +40,7 @@ CliSession::CliSession(UserPrompts& prompts, QObject* parent) : QObject(parent),
     if (id == SidOP && result == ReadBackResult::Applied) m_optionsKnown = true;
     return result == ReadBackResult::ListEnded;
   });
-  m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
+  m_fw = std::make_unique<FwUpdate>(static_cast<FirmwareWindow&>(*this));
   m_fw->SetAfterProgramming([this] {
     // A link lost under programming (its event may still be on its way) ends
     // the session once the core has armed its time-out, which ending it stops.
@@ -266,7 +265,6 @@ void CliSession::Disconnect() {
 }
 
 void CliSession::EndSession() {
-  m_fw->SessionEnded();
   m_comm->Close();
   m_core->EndSession();
 }
@@ -292,13 +290,11 @@ int CliSession::Flash(bool builtIn) {
   WaitFor([this] { return State() == SessionState::Idle; }, kReplyTimeoutMs + kGraceMs);
   if (m_interrupted) return ExitInterrupted;
   if (State() != SessionState::Idle) {
-    m_fw->SessionEnded();
-    m_core->StopTimeout();
-    SetState(SessionState::Idle);
-    m_prompts.Inform(QString::fromLatin1(kUpdateFailed), {}, PromptIcon::Error);
+    m_core->EndSession();
+    m_prompts.Inform(QString::fromLatin1(kFwUpdateFailedText), {}, PromptIcon::Error);
     return ExitFirmware;
   }
-  return m_core->Programmed() && m_verSeen ? ExitOk : ExitFirmware;
+  return m_fw->Programmed() && m_verSeen ? ExitOk : ExitFirmware;
 }
 
 }  // namespace hlx::cli

@@ -126,6 +126,8 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   void LogSent(std::string_view) override {}
 
   // FirmwareWindow
+  SessionCore& Session() override { return *m_core; }
+  TComm& Link() override { return *m_comm; }
   int HostSpeedIndex() const override { return m_speedIndex; }
   std::uint32_t DeviceVersion() const override { return m_identified ? VersionWord(m_identity.version) : 0; }
   void SetControlsForUpdate(bool) override {}

@@ -7,7 +7,6 @@
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionCore.h"
-#include "session/SessionHost.h"
 #include "session/UserPrompts.h"
 
 namespace hlx {
@@ -24,6 +23,7 @@ const char* const kDowngrade =
     "proceed?";
 const char* const kTypeMismatch = "Firmware file does not match with the multiplexer type";
 const char* const kLoaderSilent = "Bootloader: Initialisation failed";
+const char* const kUpdateSucceeded = "The firmware update was successful";
 const char* const kResetCommand = "PQVXRESET";
 constexpr int kHostSerial = 0;
 constexpr int kHostEthernet = 2;
@@ -55,16 +55,21 @@ QString TypeMismatch(const FirmwareImage& image, std::uint8_t ldrType) {
   return {};
 }
 
-FwUpdate::FwUpdate(SessionHost& host, SessionCore& core, TComm& port, FirmwareWindow& window)
-    : m_host(host), m_core(core), m_port(port), m_window(window) {
+FwUpdate::FwUpdate(FirmwareWindow& window) : m_window(window), m_core(window.Session()) {
   m_core.OnSentence(SidLDR, [this](const std::string& line) { OnLdr(line); });
-  m_core.SetLoaderHandlers([this](const std::string&) { return Program(); }, [this] { LoaderTimedOut(); });
+  m_core.OwnState(
+      SessionState::FwLoader,
+      [this](int id, const std::string&) {
+        if (id == SidLDR) LoaderReady();
+      },
+      [this] { GiveWindowBack(); });
+  m_core.OwnState(SessionState::FwRestart, [this](int id, const std::string& line) { Restarted(id, line); });
 }
 
 void FwUpdate::Start(bool builtIn) {
-  UserPrompts& prompts = m_host.Prompts();
+  UserPrompts& prompts = m_core.Prompts();
   if (const QString why =
-          UpdatePrecondition(m_core.HostKind(), m_window.HostSpeedIndex(), m_port.ChannelKind());
+          UpdatePrecondition(m_core.HostKind(), m_window.HostSpeedIndex(), m_window.Link().ChannelKind());
       !why.isEmpty()) {
     prompts.Inform(why, {}, PromptIcon::Warning);
     return;
@@ -89,11 +94,11 @@ void FwUpdate::Start(bool builtIn) {
     return;
 
   m_cancelled = false;
-  m_host.SendSentence(kResetCommand);
+  m_core.SendSentence(kResetCommand);
   m_core.StartTimeout(QString::fromLatin1(kLoaderSilent));
-  m_host.SetState(SessionState::FwLoader);
+  m_core.SetState(SessionState::FwLoader);
   m_window.SetControlsForUpdate(false);
-  m_host.SetWaitCursor(true);
+  m_window.SetWaitCursor(true);
   m_window.Progress().Begin(QString::fromLatin1(kUpdatingFirmwareCaption));
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
@@ -102,6 +107,31 @@ void FwUpdate::OnLdr(const std::string& line) {
   m_window.RevealUpdateMenu();
   m_ldrType = ParseLdrType(line);
   m_core.StopTimeout();
+}
+
+void FwUpdate::LoaderReady() {
+  m_core.SetState(SessionState::FwRestart);
+  m_programmed = Program();
+  m_core.StartTimeout(QString::fromLatin1(kFwUpdateFailedText));
+}
+
+void FwUpdate::Restarted(int id, const std::string& line) {
+  if (id == SidVER) {
+    m_core.SetState(SessionState::Idle);
+    // Before the message: a box waits for the user, and the armed "failed"
+    // must not fire behind it.
+    m_core.StopTimeout();
+    // After a failed run a version report is the old firmware (or a device
+    // that restarted anyway): never report that as a success.
+    if (m_programmed) m_core.Prompts().Inform(QString::fromLatin1(kUpdateSucceeded));
+    m_core.PassVersionReply(line);
+  } else if (id == SidLDR) {
+    // The bootloader is back instead of the firmware: after a failed run
+    // nothing more will come, and a programmed image did not start.
+    m_core.StopTimeout();
+    m_core.ReturnToIdle();
+    if (m_programmed) m_core.Prompts().Inform(QString::fromLatin1(kFwUpdateFailedText));
+  }
 }
 
 bool FwUpdate::Program() {
@@ -118,7 +148,7 @@ bool FwUpdate::Program() {
     observer.setPosition = [&progress](int position) { progress.SetPosition(position); };
     observer.processEvents = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     observer.cancelled = [this] { return m_cancelled; };
-    ProgramFirmware(m_port, observer);
+    ProgramFirmware(m_window.Link(), observer);
     ok = true;
   } catch (const EFirmwareError& e) {
     error = e.Message();
@@ -127,20 +157,16 @@ bool FwUpdate::Program() {
   }
   m_programming = false;
   m_window.Progress().End();
-  m_host.SetWaitCursor(false);
+  m_window.SetWaitCursor(false);
   m_window.SetControlsForUpdate(true);
-  if (!ok && !m_cancelled) m_host.Prompts().Inform(error, {}, PromptIcon::Error);
+  if (!ok && !m_cancelled) m_core.Prompts().Inform(error, {}, PromptIcon::Error);
   if (m_afterProgramming) m_afterProgramming();
   return ok;
 }
 
-void FwUpdate::SessionEnded() {
-  if (m_host.State() == SessionState::FwLoader) LoaderTimedOut();
-}
-
-void FwUpdate::LoaderTimedOut() {
+void FwUpdate::GiveWindowBack() {
   m_window.Progress().End();
-  m_host.SetWaitCursor(false);
+  m_window.SetWaitCursor(false);
   m_window.SetControlsForUpdate(true);
 }
 

@@ -16,11 +16,11 @@
 namespace hlx {
 
 class SessionCore;
-class SessionHost;
 class TComm;
 
 inline constexpr int kUpdateSpeedIndex = 3;  // 38400 in the host speed list
 inline constexpr const char* kUpdatingFirmwareCaption = "Updating Firmware...";
+inline constexpr const char* kFwUpdateFailedText = "The firmware update failed";
 
 // The progress window as the update sees it.
 class ProgressView {
@@ -32,10 +32,16 @@ class ProgressView {
   virtual void End() = 0;  // hides it
 };
 
-// What the update needs of the window beyond SessionHost.
+// What the update needs of the window it runs in.
 class FirmwareWindow {
  public:
   virtual ~FirmwareWindow() = default;
+  // The session core: sending, the session state, the reply time-out, the
+  // update's own states and sentences, the prompts.
+  virtual SessionCore& Session() = 0;
+  // The link the bootloader's frames go over.
+  virtual TComm& Link() = 0;
+  virtual void SetWaitCursor(bool on) = 0;
   virtual int HostSpeedIndex() const = 0;
   // Version of the identified multiplexer, major x 65,536 + minor x 256 + build; 0 when none.
   virtual std::uint32_t DeviceVersion() const = 0;
@@ -57,32 +63,33 @@ QString TypeMismatch(const FirmwareImage& image, std::uint8_t ldrType);
 
 class FwUpdate {
  public:
-  // Registers the bootloader's sentence and the loader states with `core`.
-  FwUpdate(SessionHost& host, SessionCore& core, TComm& port, FirmwareWindow& window);
+  // Registers the bootloader's sentence and the update's states with the window's session.
+  explicit FwUpdate(FirmwareWindow& window);
 
   // "Update Halyx Firmware..." (a chosen file) or the automatic update (built-in container).
   void Start(bool builtIn);
   bool Programming() const { return m_programming; }
   // The window is closing: stop after the block under way, without a message.
   void Cancel() { m_cancelled = true; }
-  std::uint8_t LdrType() const { return m_ldrType; }
   // Runs after every programming run, once the window is given back.
   void SetAfterProgramming(std::function<void()> hook) { m_afterProgramming = std::move(hook); }
-  // A session that ends while the bootloader is awaited gives the window back.
-  void SessionEnded();
+  // Whether the last programming run succeeded.
+  bool Programmed() const { return m_programmed; }
 
  private:
   void OnLdr(const std::string& line);
+  void LoaderReady();
+  void Restarted(int sentenceId, const std::string& line);
   bool Program();
-  void LoaderTimedOut();
+  void GiveWindowBack();
 
-  SessionHost& m_host;
-  SessionCore& m_core;
-  TComm& m_port;
   FirmwareWindow& m_window;
+  SessionCore& m_core;
   const FirmwareImage* m_image = nullptr;
   std::uint8_t m_ldrType = 0;
   bool m_programming = false;
+  // Only after a good run does the restarted multiplexer's version report mean success.
+  bool m_programmed = false;
   bool m_cancelled = false;
   std::function<void()> m_afterProgramming;
 };

@@ -7,11 +7,6 @@
 
 namespace hlx {
 
-namespace {
-const char* const kFwUpdateFailed = "The firmware update failed";
-const char* const kFwUpdateSucceeded = "The firmware update was successful";
-}  // namespace
-
 bool PassesViewFilter(std::string_view line, int viewFilter, int source) {
   if (line.find(kAddrSTAT) != std::string_view::npos) return false;
   return viewFilter == 0 || source == -1 || source == viewFilter;
@@ -30,6 +25,7 @@ SessionCore::SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* p
 
 void SessionCore::EndSession() {
   StopTimeout();
+  Abandon();
   SetState(SessionState::Idle);
   m_hostKind = kHostUnknown;
   m_viewFilter = 0;
@@ -50,6 +46,25 @@ void SessionCore::SetState(SessionState state) {
 
 void SessionCore::OnSentence(int sentenceId, LineHandler handler) {
   m_anyState[sentenceId] = std::move(handler);
+}
+
+void SessionCore::OwnState(SessionState state, StateLineHandler onLine, std::function<void()> onAbandon) {
+  m_owned[state] = {std::move(onLine), std::move(onAbandon)};
+}
+
+void SessionCore::PassVersionReply(const std::string& line) {
+  m_events.HandleVerReply(line);
+  m_events.UpdateControls();
+}
+
+void SessionCore::ReturnToIdle() {
+  SetState(SessionState::Idle);
+  m_events.UpdateControls();
+}
+
+void SessionCore::Abandon() {
+  if (const auto it = m_owned.find(m_state); it != m_owned.end() && it->second.onAbandon)
+    it->second.onAbandon();
 }
 
 void SessionCore::StartTimeout(const QString& message) {
@@ -99,34 +114,10 @@ void SessionCore::DispatchByState(int id, int source, const std::string& address
         if (m_hostKind != kHostUnknown) m_events.RefreshControls(true);
       }
       break;
-    case SessionState::FwLoader:
-      if (id == SidLDR) {
-        SetState(SessionState::FwRestart);
-        m_programmed = m_onLoader && m_onLoader(line);
-        StartTimeout(QString::fromLatin1(kFwUpdateFailed));
-      }
+    default:
+      if (const auto it = m_owned.find(m_state); it != m_owned.end() && it->second.onLine)
+        it->second.onLine(id, line);
       break;
-    case SessionState::FwRestart:
-      if (id == SidVER) {
-        SetState(SessionState::Idle);
-        // Before the message: a box waits for the user, and the armed
-        // "failed" must not fire behind it.
-        StopTimeout();
-        // After a failed run a version report is the old firmware (or a
-        // device that restarted anyway): never report that as a success.
-        if (m_programmed) m_prompts.Inform(QString::fromLatin1(kFwUpdateSucceeded));
-        m_events.HandleVerReply(line);
-        m_events.UpdateControls();
-      } else if (id == SidLDR) {
-        // The bootloader is back instead of the firmware: after a failed run
-        // nothing more will come, and a programmed image did not start.
-        StopTimeout();
-        SetState(SessionState::Idle);
-        m_events.UpdateControls();
-        if (m_programmed) m_prompts.Inform(QString::fromLatin1(kFwUpdateFailed));
-      }
-      break;
-    case SessionState::Idle: break;
   }
 }
 
@@ -138,7 +129,7 @@ void SessionCore::SendSentence(std::string_view text) {
 }
 
 void SessionCore::OnTimeOut() {
-  if (m_state == SessionState::FwLoader && m_onLoaderTimeout) m_onLoaderTimeout();
+  Abandon();
   SetState(SessionState::Idle);
   m_events.UpdateControls();
   m_prompts.Inform(m_timeoutMsg);

@@ -50,8 +50,7 @@ class SessionCore : public QObject {
   // Returns true when the reply ended the read-back (the end of the filter list).
   using ReadBackHandler = std::function<bool(int sentenceId, std::string_view line)>;
   using CaptureHandler = std::function<void(int source, std::string_view address)>;
-  // Programs the firmware once the bootloader has announced itself; true on success.
-  using LoaderHandler = std::function<bool(const std::string& ldrLine)>;
+  using StateLineHandler = std::function<void(int sentenceId, const std::string& line)>;
 
   SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* parent = nullptr);
 
@@ -67,12 +66,16 @@ class SessionCore : public QObject {
   void SetReadBackHandler(ReadBackHandler handler) { m_readBack = std::move(handler); }
   // Every line with a TAG block source, while Capture.
   void SetCaptureHandler(CaptureHandler handler) { m_capture = std::move(handler); }
-  // The firmware update: what runs when the bootloader announces itself
-  // (FwLoader), and what puts the window back when it never does.
-  void SetLoaderHandlers(LoaderHandler onLoader, std::function<void()> onLoaderTimeout) {
-    m_onLoader = std::move(onLoader);
-    m_onLoaderTimeout = std::move(onLoaderTimeout);
-  }
+  // A feature's own state: every line that arrives while in `state` goes to
+  // `onLine`; `onAbandon` runs when the state ends without it, by the reply
+  // time-out (before its message) or with the session.
+  void OwnState(SessionState state, StateLineHandler onLine, std::function<void()> onAbandon = {});
+  // For a feature's state that ends in the device's version report: the
+  // window takes it as the reply to its version query.
+  void PassVersionReply(const std::string& line);
+  // A feature's state is over: Idle, and the window's controls follow.
+  void ReturnToIdle();
+  UserPrompts& Prompts() { return m_prompts; }
 
   // The monitor shows input 1..5 only (and untagged lines), or every line (0).
   int ViewFilter() const { return m_viewFilter; }
@@ -93,8 +96,6 @@ class SessionCore : public QObject {
   // Sets the message and (re)starts the reply time-out.
   void StartTimeout(const QString& message);
   void StopTimeout() { m_timeOutTimer.stop(); }
-  // Whether the last programming run succeeded.
-  bool Programmed() const { return m_programmed; }
 
   // The device belongs to another generation's window, which is starting:
   // from now on nothing is sent and no reply is handled.
@@ -110,6 +111,7 @@ class SessionCore : public QObject {
 
  private:
   void OnTimeOut();
+  void Abandon();
   void DispatchByState(int id, int source, const std::string& address, const std::string& line);
 
   SessionEvents& m_events;
@@ -125,11 +127,11 @@ class SessionCore : public QObject {
   std::map<int, LineHandler> m_anyState;
   ReadBackHandler m_readBack;
   CaptureHandler m_capture;
-  LoaderHandler m_onLoader;
-  std::function<void()> m_onLoaderTimeout;
-  // Whether the last programming run succeeded: only then does the version
-  // report of the restarted multiplexer mean success.
-  bool m_programmed = false;
+  struct OwnedState {
+    StateLineHandler onLine;
+    std::function<void()> onAbandon;
+  };
+  std::map<SessionState, OwnedState> m_owned;
   bool m_handedOver = false;
 };
 

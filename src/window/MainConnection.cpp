@@ -84,7 +84,6 @@ void TMainForm::Disconnect() {
 
 // Common end of a channel, whoever closed it.
 void TMainForm::EndSession() {
-  m_fw->SessionEnded();
   m_wifi->Stop();
   m_comm->Close();
   m_core->EndSession();

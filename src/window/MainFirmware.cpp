@@ -21,7 +21,7 @@ const char* const kBootloaderName = "Bootloader";
 
 void TMainForm::CreateFirmwareUpdate() {
   m_progress = new TProgress(this);
-  m_fw = std::make_unique<FwUpdate>(*this, *m_core, *m_comm, static_cast<FirmwareWindow&>(*this));
+  m_fw = std::make_unique<FwUpdate>(static_cast<FirmwareWindow&>(*this));
   m_fw->SetAfterProgramming([this] { AfterProgramming(); });
   connect(this, &TMainForm::firmwareUpdateRequested, this, [this](bool builtIn) { m_fw->Start(builtIn); });
   m_wifi = std::make_unique<WifiUpdate>(*this, *m_core, static_cast<WifiWindow&>(*this));

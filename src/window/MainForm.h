@@ -128,6 +128,8 @@ class TMainForm : public QMainWindow,
   void LogStopped(const QString& message);
 
   // FirmwareWindow (MainFirmware.cpp)
+  SessionCore& Session() override { return *m_core; }
+  TComm& Link() override { return *m_comm; }
   int HostSpeedIndex() const override;
   std::uint32_t DeviceVersion() const override;
   void SetControlsForUpdate(bool enabled) override;

@@ -115,12 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(l == window.line && id == LookupSentence(Address(l)));
     return id == SidFL && FieldOr(l, 2).empty();
   });
-  core.SetLoaderHandlers(
-      [&](const std::string& l) {
-        FUZZ_CHECK(l == window.line && Address(l) == "PQVXLDR");
-        return (scene & 1) != 0;
-      },
-      [] {});
+  core.OwnState(SessionState::FwLoader, [&](int id, const std::string& l) {
+    FUZZ_CHECK(l == window.line && id == LookupSentence(Address(l)));
+  });
   core.SetCaptureHandler([&](int source, std::string_view address) {
     FUZZ_CHECK(source >= 0 && source <= 9 && source == LineSourceInput(window.line));
     FUZZ_CHECK(address == Address(window.line));

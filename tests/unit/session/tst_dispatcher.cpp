@@ -15,7 +15,6 @@ class Recorder : public SessionEvents {
  public:
   QStringList calls, shown, wire, logged;
   bool logActive = false;
-  bool programOk = true;
   test::ScriptedPrompts prompts;
   SessionCore core{*this, prompts};
 
@@ -33,12 +32,11 @@ class Recorder : public SessionEvents {
     core.SetCaptureHandler([this](int source, std::string_view address) {
       calls << QStringLiteral("capture %1 ").arg(source) + Text(address);
     });
-    core.SetLoaderHandlers(
-        [this](const std::string& l) {
-          Note("program", l);
-          return programOk;
-        },
-        [this] { calls << QStringLiteral("restoreLoader"); });
+    // A feature's own state (the firmware update's, in the program).
+    core.OwnState(
+        SessionState::FwLoader,
+        [this](int id, const std::string& l) { calls << QStringLiteral("owned %1 ").arg(id) + Text(l); },
+        [this] { calls << QStringLiteral("abandon"); });
   }
 
   static QString Text(std::string_view l) { return QString::fromLatin1(l.data(), l.size()).trimmed(); }
@@ -102,10 +100,11 @@ class DispatcherTest : public QObject {
         << Route{S::AutoBaud, "$GPGLL,1\r\n", {"endAutoBaud -1", "update"}, S::Idle};
     QTest::newRow("speed search: VER is handled too")
         << Route{S::AutoBaud, verLine, {"endAutoBaud -1", "VER " + ver, "update"}, S::Idle};
-    QTest::newRow("firmware loader: VER ignored") << Route{S::FwLoader, verLine, {}};
-    QTest::newRow("firmware loader: LDR starts programming")
-        << Route{S::FwLoader, "$PQVXLDR,2\r\n", {"LDR $PQVXLDR,2", "program $PQVXLDR,2"}, S::FwRestart};
-    QTest::newRow("firmware restart: other lines wait") << Route{S::FwRestart, "$GPRMC,1\r\n", {}};
+    QTest::newRow("owned state: every line goes to its owner")
+        << Route{S::FwLoader, verLine, {"owned 2 " + ver}};
+    QTest::newRow("owned state: after the handler for every state")
+        << Route{S::FwLoader, "$PQVXLDR,2\r\n", {"LDR $PQVXLDR,2", "owned 1 $PQVXLDR,2"}};
+    QTest::newRow("state nobody owns: lines wait") << Route{S::FwRestart, "$GPRMC,1\r\n", {}};
     QTest::newRow("proprietary look-alike is not ours")
         << Route{S::ReadConfig, "$PQVXCFX,R,5\r\n", {"readback 0 $PQVXCFX,R,5"}};
     QTest::newRow("cut-off line matches nothing") << Route{S::Identify, "$PQVXVER,3.3", {}};
@@ -151,70 +150,27 @@ class DispatcherTest : public QObject {
     QCOMPARE(h.shown, shown ? QStringList{QString::fromLatin1(line)} : QStringList());
   }
 
-  // The line arms the time-out; without one it is started directly. The plain
-  // case, waiting for a VER reply, is driven through the window (tst_connection).
+  // A state's owner gets it back before the message, or silently when the
+  // session ends. The plain case, waiting for a VER reply, is driven through
+  // the window (tst_connection).
   void timeoutInformsAndReturnsToIdle_data() {
-    QTest::addColumn<Route>("route");
-    const QString noResponse = QStringLiteral("inform ") + kNoResponse;
-    QTest::newRow("loader restores the window first")
-        << Route{SessionState::FwLoader, {}, {"restoreLoader", "update", noResponse}};
-    QTest::newRow("no VER after programming")
-        << Route{SessionState::FwLoader,
-                 "$PQVXLDR,2\r\n",
-                 {"LDR $PQVXLDR,2", "program $PQVXLDR,2", "update", "inform The firmware update failed"}};
+    QTest::addColumn<bool>("sessionEnds");
+    QTest::addColumn<QStringList>("handled");
+    QTest::newRow("time-out") << false
+                              << QStringList{"abandon", "update", QStringLiteral("inform ") + kNoResponse};
+    QTest::newRow("end of the session") << true << QStringList{"abandon"};
   }
   void timeoutInformsAndReturnsToIdle() {
-    QFETCH(Route, route);
+    QFETCH(bool, sessionEnds);
+    QFETCH(QStringList, handled);
     Recorder h;
-    h.core.SetState(route.state);
-    if (route.line.isEmpty())
-      h.core.StartTimeout(QString::fromLatin1(kNoResponse));
-    else
-      h.core.Dispatch(route.line.toStdString());
+    h.core.SetState(SessionState::FwLoader);
+    h.core.StartTimeout(QString::fromLatin1(kNoResponse));
+    if (sessionEnds) h.core.EndSession();
     QTest::qWait(1500);
     QVERIFY(h.prompts.records.isEmpty());  // not before 2000 ms
-    QTRY_COMPARE(h.Handled(), route.handled);
+    QTRY_COMPARE(h.Handled(), handled);
     QCOMPARE(h.core.State(), SessionState::Idle);
-  }
-
-  // What follows programming: only a good run makes the version report a success.
-  void restartedDeviceIsASuccessOnlyAfterAGoodRun_data() {
-    QTest::addColumn<bool>("programOk");
-    QTest::addColumn<QByteArray>("next");
-    QTest::addColumn<QStringList>("handled");
-    QTest::addColumn<bool>("waiting");
-    const QByteArray ver = "$PQVXVER,3.34.0,HLX2000,1,8041\r\n";
-    const QStringList loader = {"LDR $PQVXLDR,0", "program $PQVXLDR,0"};
-    QTest::newRow("good run, VER") << true << ver
-                                   << loader + QStringList{"VER $PQVXVER,3.34.0,HLX2000,1,8041", "update",
-                                                           "inform The firmware update was successful"}
-                                   << false;
-    QTest::newRow("failed run, VER") << false << ver
-                                     << loader + QStringList{"VER $PQVXVER,3.34.0,HLX2000,1,8041", "update"}
-                                     << false;
-    QTest::newRow("failed run, back in the bootloader")
-        << false << QByteArray("$PQVXLDR,0\r\n") << loader + QStringList{"LDR $PQVXLDR,0", "update"} << false;
-    QTest::newRow("good run, traffic waits") << true << QByteArray("$GPRMC,1\r\n") << loader << true;
-  }
-  void restartedDeviceIsASuccessOnlyAfterAGoodRun() {
-    QFETCH(bool, programOk);
-    QFETCH(QByteArray, next);
-    QFETCH(QStringList, handled);
-    QFETCH(bool, waiting);
-    Recorder h;
-    h.programOk = programOk;
-    h.core.SetState(SessionState::FwLoader);
-    h.core.Dispatch("$PQVXLDR,0\r\n");
-    QCOMPARE(h.core.State(), SessionState::FwRestart);
-    h.core.Dispatch(next.toStdString());
-    QCOMPARE(h.Handled(), handled);
-    QCOMPARE(h.core.State(), waiting ? SessionState::FwRestart : SessionState::Idle);
-    // Only a device still to report may time out; a message box must not hide a late "failed".
-    if (waiting)
-      handled << "update"
-              << "inform The firmware update failed";
-    QTest::qWait(2300);
-    QCOMPARE(h.Handled(), handled);
   }
 
   void sendSentenceAddsTheStartCharacterAndLogsWhileALogIsOpen() {
