@@ -37,6 +37,17 @@ class ConfigWindowTest : public QObject {
 
   QTemporaryDir m_work;
 
+  // The simulator with two rules of its own and output 2 at its second speed,
+  // connected over TCP; gives its factory configuration (empty on failure).
+  static QStringList ConnectWithTwoRules(WindowHarness& h, const QStringList& args = {}) {
+    if (!h.Start(args)) return {};
+    const QStringList factory = h.sim->queryConfig();
+    for (const char* command : {"PQVXSP,C,1,1,1,1,1", "PQVXOP,C,00000000", "PQVXFL,C,DELETE",
+                                "PQVXFL,C,HCHDG,100010,,1100", "PQVXFL,C,GPRMC,110000,2,1010"})
+      if (!h.sim->sendCommand(QString::fromLatin1(command), 20)) return {};
+    return h.ConnectTcp() ? factory : QStringList{};
+  }
+
  private slots:
   // Option bits go by number; only priority off sends the whole word.
   void tabsShowTheDeviceAndEditsReachItAndSurviveAReadBack() {
@@ -113,16 +124,12 @@ class ConfigWindowTest : public QObject {
   }
 
   // Stop, or a factory reset even when declined, ends a capture and gives the
-  // device its own option word back; grid edits reach it only by Store.
-  void captureGridStoreAndFactoryReset() {
+  // device its own option word back.
+  void captureAndFactoryReset() {
     WindowHarness h;
-    QVERIFY2(h.Start({"--traffic", "50"}), qPrintable(h.Why()));
+    const QStringList factory = ConnectWithTwoRules(h, {"--traffic", "50"});
+    QVERIFY2(!factory.isEmpty(), qPrintable(h.Why()));
     SimProcess& sim = *h.sim;
-    const QStringList factory = sim.queryConfig();
-    for (const char* command : {"PQVXSP,C,1,1,1,1,1", "PQVXOP,C,00000000", "PQVXFL,C,DELETE",
-                                "PQVXFL,C,HCHDG,100010,,1100", "PQVXFL,C,GPRMC,110000,2,1010"})
-      QVERIFY(sim.sendCommand(QString::fromLatin1(command), 20));
-    QVERIFY(h.ConnectTcp());
     QCOMPARE(h.Combo("cbBaudOut2")->currentIndex(), 1);
     QCOMPARE(h.Rules(), 2);
     const QString capture = QStringLiteral("$PQVXOP,C,12,1*4D");
@@ -154,7 +161,22 @@ class ConfigWindowTest : public QObject {
     QCOMPARE(h.Button("btnFilterCapture")->text(), QStringLiteral("Capture"));
     QCOMPARE(h.Rules(), 2);  // the device's list again
 
-    // The grid: nothing is sent before Store.
+    // Confirmed: the device and the window are as from the factory.
+    h.prompts.yesNoAnswers.enqueue(true);
+    h.Trigger("miResetFactorySettings");
+    QVERIFY(h.prompts.records.last().text.startsWith(QLatin1String("This will restore the factory")));
+    QVERIFY(h.WaitReadBack(3));
+    QCOMPARE(h.Sent("$PQVXRESET"), QStringList{"$PQVXRESET,1*47"});
+    QCOMPARE(sim.queryConfig(), factory);
+    QCOMPARE(h.Rules(), factory.filter(QStringLiteral("$PQVXFL,R,")).size() - 1);
+    QVERIFY(h.Combo("cbBaudOut2")->currentIndex() != 1);
+  }
+
+  // Grid edits reach the device only by Store.
+  void filterGridEditsAreSentByStore() {
+    WindowHarness h;
+    QVERIFY2(!ConnectWithTwoRules(h).isEmpty(), qPrintable(h.Why()));
+    SimProcess& sim = *h.sim;
     h.Find<QTabWidget>("PageControl")->setCurrentIndex(2);
     auto* grid = h.Find<TFilterGrid>("FilterGrid");
     QPushButton* del = h.Button("btnFilterDelEntry");
@@ -215,19 +237,8 @@ class ConfigWindowTest : public QObject {
     h.Click("btnFilterAdd");
     const QString badName =
         QStringLiteral("Filter sentence must be 5 characters. Use '-' as wildcard character");
-    // The first prompt was the reset's question.
-    QCOMPARE(h.prompts.texts().mid(1), (QStringList{badName, badName, "Filter list is full"}));
+    QCOMPARE(h.prompts.texts(), (QStringList{badName, badName, "Filter list is full"}));
     QCOMPARE(h.Recorded().size(), before + 4);
-
-    // Confirmed: the device and the window are as from the factory.
-    h.prompts.yesNoAnswers.enqueue(true);
-    h.Trigger("miResetFactorySettings");
-    QVERIFY(h.prompts.records.last().text.startsWith(QLatin1String("This will restore the factory")));
-    QVERIFY(h.WaitReadBack(3));
-    QCOMPARE(h.Sent("$PQVXRESET"), QStringList{"$PQVXRESET,1*47"});
-    QCOMPARE(sim.queryConfig(), factory);
-    QCOMPARE(h.Rules(), factory.filter(QStringLiteral("$PQVXFL,R,")).size() - 1);
-    QVERIFY(h.Combo("cbBaudOut2")->currentIndex() != 1);
   }
 
   // Then the statistics toggle and the reports in the bars.
