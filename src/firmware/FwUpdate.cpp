@@ -6,8 +6,10 @@
 #include "firmware/Bootloader.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
+#include "session/ConnectionRules.h"
 #include "session/SessionCore.h"
 #include "session/UserPrompts.h"
+#include "session/VersionCheck.h"
 
 namespace hlx {
 
@@ -15,7 +17,6 @@ namespace {
 
 const char* const kSpeedRequired = "The speed of the Halyx port must be\rset to 38400 baud before updating";
 const char* const kTcpRequired = "The Halyx must be set to TCP mode\rbefore updating";
-const char* const kNotConnected = "Connect to the Halyx before updating its firmware";
 const char* const kNoUdpUpdate =
     "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
 const char* const kDowngrade =
@@ -24,16 +25,13 @@ const char* const kDowngrade =
 const char* const kTypeMismatch = "Firmware file does not match with the multiplexer type";
 const char* const kLoaderSilent = "Bootloader: Initialisation failed";
 const char* const kUpdateSucceeded = "The firmware update was successful";
-const char* const kResetCommand = "PQVXRESET";
-constexpr int kHostSerial = 0;
-constexpr int kHostEthernet = 2;
 
 }  // namespace
 
 QString UpdatePrecondition(int hostKind, int hostSpeedIndex, std::uint8_t channelKind) {
   // Nothing can be updated without a link (the window starts as if a serial
   // model were connected, so this comes before the speed rule).
-  if (channelKind == ChClosed) return QString::fromLatin1(kNotConnected);
+  if (channelKind == ChClosed) return QString::fromLatin1(kConnectBeforeUpdateText);
   if (hostKind == kHostSerial && hostSpeedIndex != kUpdateSpeedIndex)
     return QString::fromLatin1(kSpeedRequired);
   if (hostKind == kHostEthernet && channelKind != ChTcp) return QString::fromLatin1(kTcpRequired);
@@ -90,11 +88,12 @@ void FwUpdate::Start(bool builtIn) {
     return;
   }
   if (m_window.DeviceVersion() > m_image->Version() &&
-      !prompts.AskYesNo(QString::fromLatin1(kDowngrade), QStringLiteral("HLX-Config"), PromptIcon::Warning))
+      !prompts.AskYesNo(QString::fromLatin1(kDowngrade), QString::fromLatin1(kApplicationTitle),
+                        PromptIcon::Warning))
     return;
 
   m_cancelled = false;
-  m_core.SendSentence(kResetCommand);
+  m_core.SendSentence(kAddrRESET);  // the bare order restarts into the bootloader
   m_core.StartTimeout(QString::fromLatin1(kLoaderSilent));
   m_core.SetState(SessionState::FwLoader);
   m_window.SetControlsForUpdate(false);

@@ -20,6 +20,8 @@ class TComm;
 
 inline constexpr int kUpdateSpeedIndex = 3;  // 38400 in the host speed list
 inline constexpr const char* kUpdatingFirmwareCaption = "Updating Firmware...";
+// Neither the multiplexer's nor its WiFi module's update starts without a link.
+inline constexpr const char* kConnectBeforeUpdateText = "Connect to the Halyx before updating its firmware";
 inline constexpr const char* kFwUpdateFailedText = "The firmware update failed";
 
 // The progress window as the update sees it.

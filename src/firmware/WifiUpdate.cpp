@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "firmware/FtpProtocol.h"
+#include "firmware/FwUpdate.h"
 #include "link/Nmeadefs.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
@@ -13,7 +14,6 @@ namespace hlx {
 
 namespace {
 
-const char* const kNotConnected = "Connect to the Halyx before updating its firmware";
 const char* const kNoAddress =
     "This computer has no IPv4 network address.\rThe WiFi module needs one to fetch its firmware from.";
 const char* const kReady = "RDY";
@@ -62,7 +62,7 @@ WifiUpdate::WifiUpdate(SessionHost& host, SessionCore& core, WifiWindow& window)
 void WifiUpdate::Start() {
   UserPrompts& prompts = m_host.Prompts();
   if (!m_host.ChannelOpen())
-    return prompts.Inform(QString::fromLatin1(kNotConnected), {}, PromptIcon::Warning);
+    return prompts.Inform(QString::fromLatin1(kConnectBeforeUpdateText), {}, PromptIcon::Warning);
   const QStringList addresses = m_window.LocalAddresses();
   if (addresses.isEmpty()) return prompts.Inform(QString::fromLatin1(kNoAddress), {}, PromptIcon::Error);
   const QString hostAddress = addresses.size() < 2 ? addresses.first() : m_window.PickHostAddress(addresses);

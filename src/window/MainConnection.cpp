@@ -10,6 +10,7 @@
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
+#include "ui/MainWindowCommon.h"
 #include "ui_MainForm.h"
 #include "window/MainForm.h"
 
@@ -198,7 +199,7 @@ void TMainForm::HandleVerReply(const std::string& line) {
   } else {
     SetViewBackground(true);
     SetState(SessionState::Idle);
-    if (m_prompts.AskYesNo(QString::fromLatin1(kUpdateQuestion), QStringLiteral("HLX-Config"),
+    if (m_prompts.AskYesNo(QString::fromLatin1(kUpdateQuestion), QString::fromLatin1(kApplicationTitle),
                            PromptIcon::Warning))
       emit firmwareUpdateRequested(true);
   }
@@ -230,9 +231,10 @@ void TMainForm::RefreshControls(bool enable) {
 }
 
 void TMainForm::ShowDeviceIdentity(bool known) {
-  m_statusPanels[0]->setText(QStringLiteral("Device: ") + (known ? m_deviceName : QString()));
-  m_statusPanels[1]->setText(QStringLiteral("Version: ") + (known ? m_deviceVersion : QString()));
-  m_statusPanels[2]->setText(QStringLiteral("Serial: ") + (known ? m_deviceSerial : QString()));
+  m_statusPanels[0]->setText(QString::fromLatin1(kDevicePanelPrefix) + (known ? m_deviceName : QString()));
+  m_statusPanels[1]->setText(QString::fromLatin1(kVersionPanelPrefix) +
+                             (known ? m_deviceVersion : QString()));
+  m_statusPanels[2]->setText(QString::fromLatin1(kSerialPanelPrefix) + (known ? m_deviceSerial : QString()));
 }
 
 void TMainForm::UpdateControls() {
