@@ -70,12 +70,6 @@ CliSession::~CliSession() {
 
 bool CliSession::ChannelOpen() const { return m_comm && m_comm->ChannelKind() != ChClosed; }
 
-void CliSession::Pause(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
 bool CliSession::event(QEvent* e) {
   if (e->type() == WM_RXDATA) {
     m_core->DrainRxQueue(m_comm.get());

@@ -63,7 +63,6 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
 
   // SessionHost
   void SendSentence(std::string_view text) override { m_core->SendSentence(text); }
-  void Pause(int ms) override;
   bool Updating() const override { return m_core->Updating(); }
   void SetUpdating(bool updating) override { m_core->SetUpdating(updating); }
   SessionState State() const override { return m_core->State(); }

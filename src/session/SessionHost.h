@@ -31,7 +31,7 @@ class SessionHost {
   virtual void SendSentence(std::string_view text) = 0;
   // Short blocking pause between sentences that must follow each other;
   // pending events (a reply) are handled meanwhile, user input is not.
-  virtual void Pause(int ms) = 0;
+  virtual void Pause(int ms);
   // Set while controls are filled from the device: editing handlers then send nothing.
   virtual bool Updating() const = 0;
   virtual void SetUpdating(bool updating) = 0;

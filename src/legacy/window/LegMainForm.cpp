@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -216,12 +215,5 @@ void TLegMainForm::SendSentence(std::string_view text) {
 }
 
 void TLegMainForm::SetWaitCursor(bool on) { ShowWaitCursor(on); }
-
-void TLegMainForm::Pause(int ms) {
-  // Pending events run meanwhile (a reply may arrive), but no user input.
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
 
 }  // namespace hlx::legacy

@@ -58,7 +58,6 @@ class TLegMainForm : public QMainWindow, public SessionHost {
 
   // SessionHost
   void SendSentence(std::string_view text) override;
-  void Pause(int ms) override;
   bool Updating() const override { return m_updating; }
   void SetUpdating(bool updating) override { m_updating = updating; }
   SessionState State() const override { return m_state; }
