@@ -1,7 +1,6 @@
 #include "window/MainForm.h"
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -193,13 +192,6 @@ void TMainForm::Transmit(std::string_view text) {
 }
 
 void TMainForm::SetWaitCursor(bool on) { ShowWaitCursor(on); }
-
-void TMainForm::Pause(int ms) {
-  // Pending events run meanwhile (a reply may arrive), but no user input.
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
 
 void TMainForm::RestoreOptionWord() { SendSentence(m_pages->OptionRestoreCommand()); }
 

@@ -56,7 +56,6 @@ class TMainForm : public QMainWindow,
 
   // SessionHost
   void SendSentence(std::string_view text) override;
-  void Pause(int ms) override;
   bool Updating() const override { return m_core->Updating(); }
   void SetUpdating(bool updating) override { m_core->SetUpdating(updating); }
   SessionState State() const override { return m_core->State(); }
