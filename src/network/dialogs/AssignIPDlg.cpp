@@ -68,13 +68,7 @@ void TAssignIPDlg::SendAndWait(const QByteArray& packet) {
     qWarning("network module: the address assignment could not be sent");
   const QList<QWidget*> controls = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
   for (QWidget* w : controls) w->hide();
-  m_progress.Start(kAssignProgress, 0, kAssignLastStep);
-  const StepSchedule schedule(m_stepMs);
-  for (int step = 0; step <= kAssignLastStep; ++step) {
-    m_progress.SetPosition(step);
-    KeepWindowsAlive();
-    schedule.WaitUntilEndOf(step + 1);
-  }
+  ShowFixedWait(m_progress, kAssignProgress, kAssignLastStep, m_stepMs);
   for (QWidget* w : controls) w->show();
   m_progress.Finish();
 }

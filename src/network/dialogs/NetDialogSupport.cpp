@@ -41,4 +41,14 @@ void BusyCursor::Restore() {
   QApplication::restoreOverrideCursor();
 }
 
+void ShowFixedWait(NetProgress& progress, const QString& caption, int lastStep, int stepMs) {
+  progress.Start(caption, 0, lastStep);
+  const StepSchedule schedule(stepMs);
+  for (int step = 0; step <= lastStep; ++step) {
+    progress.SetPosition(step);
+    KeepWindowsAlive();
+    schedule.WaitUntilEndOf(step + 1);
+  }
+}
+
 }  // namespace hlx

@@ -55,6 +55,10 @@ class StepSchedule {
   QElapsedTimer m_clock;
 };
 
+// A fixed wait the user watches: `caption` over a bar from 0 to `lastStep`
+// that moves one step per `stepMs`. The caller finishes the progress window.
+void ShowFixedWait(NetProgress& progress, const QString& caption, int lastStep, int stepMs);
+
 // Counts a dialog's running operations. Events are handled while one runs,
 // among them a request to close; the dialog refuses it meanwhile, since the
 // TXPort it would destroy is still in use.

@@ -105,13 +105,7 @@ void TXPortListDlg::btnResetClick() {
     return;
   }
   // The module restarts with its defaults; it is searched for again afterwards.
-  m_progress.Start(kResetProgress, 0, kResetLastStep);
-  const StepSchedule schedule(m_stepMs);
-  for (int step = 0; step <= kResetLastStep; ++step) {
-    m_progress.SetPosition(step);
-    KeepWindowsAlive();
-    schedule.WaitUntilEndOf(step + 1);
-  }
+  ShowFixedWait(m_progress, kResetProgress, kResetLastStep, m_stepMs);
   m_progress.Finish();
   Search();
 }
