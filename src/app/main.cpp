@@ -8,8 +8,8 @@
 
 #include "legacy/window/LegMainForm.h"
 #include "session/VersionCheck.h"
-#include "window/MainForm.h"
 #include "ui/QtUserPrompts.h"
+#include "window/MainForm.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -41,7 +41,7 @@ CliSession::CliSession(UserPrompts& prompts, QObject* parent) : QObject(parent),
     return result == ReadBackResult::ListEnded;
   });
   m_fw = std::make_unique<FwUpdate>(static_cast<FirmwareWindow&>(*this));
-  m_fw->SetAfterProgramming([this] {
+  m_fw->SetAfterProgramming([this](bool) {
     // A link lost under programming (its event may still be on its way) ends
     // the session once the core has armed its time-out, which ending it stops.
     if (!m_lostWhileProgramming && m_comm->ReceiveThreadRunning()) return;

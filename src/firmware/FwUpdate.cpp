@@ -159,7 +159,7 @@ bool FwUpdate::Program() {
   m_window.SetWaitCursor(false);
   m_window.SetControlsForUpdate(true);
   if (!ok && !m_cancelled) m_core.Prompts().Inform(error, {}, PromptIcon::Error);
-  if (m_afterProgramming) m_afterProgramming();
+  if (m_afterProgramming) m_afterProgramming(ok);
   return ok;
 }
 

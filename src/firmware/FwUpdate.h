@@ -73,8 +73,11 @@ class FwUpdate {
   bool Programming() const { return m_programming; }
   // The window is closing: stop after the block under way, without a message.
   void Cancel() { m_cancelled = true; }
-  // Runs after every programming run, once the window is given back.
-  void SetAfterProgramming(std::function<void()> hook) { m_afterProgramming = std::move(hook); }
+  // Runs after every programming run, once the window is given back; true
+  // when the image went in whole.
+  void SetAfterProgramming(std::function<void(bool programmed)> hook) {
+    m_afterProgramming = std::move(hook);
+  }
   // Whether the last programming run succeeded.
   bool Programmed() const { return m_programmed; }
 
@@ -93,7 +96,7 @@ class FwUpdate {
   // Only after a good run does the restarted multiplexer's version report mean success.
   bool m_programmed = false;
   bool m_cancelled = false;
-  std::function<void()> m_afterProgramming;
+  std::function<void(bool)> m_afterProgramming;
 };
 
 }  // namespace hlx

@@ -22,18 +22,24 @@ const char* const kBootloaderName = "Bootloader";
 void TMainForm::CreateFirmwareUpdate() {
   m_progress = new TProgress(this);
   m_fw = std::make_unique<FwUpdate>(static_cast<FirmwareWindow&>(*this));
-  m_fw->SetAfterProgramming([this] { AfterProgramming(); });
+  m_fw->SetAfterProgramming([this](bool programmed) { AfterProgramming(programmed); });
   connect(this, &TMainForm::firmwareUpdateRequested, this, [this](bool builtIn) { m_fw->Start(builtIn); });
   m_wifi = std::make_unique<WifiUpdate>(*this, *m_core, static_cast<WifiWindow&>(*this));
   connect(ui->miUpdateWiFi, &QAction::triggered, this, [this] { m_wifi->Start(); });
 }
 
-void TMainForm::AfterProgramming() {
+void TMainForm::AfterProgramming(bool programmed) {
   // A lost link or a close request waited for the last block; their turn now,
   // after the core has armed its time-out, which ending the session stops.
-  if (m_lostDuringUpdate) {
+  // A failed run may have ended because the receive thread did, with its
+  // notice still queued: the update has said the link is gone, so that
+  // notice says nothing again.
+  const bool serialOrTcp = m_comm->ChannelKind() == ChSerial || m_comm->ChannelKind() == ChTcp;
+  if (m_lostDuringUpdate || (!programmed && serialOrTcp && !m_comm->ReceiveThreadRunning())) {
     m_lostDuringUpdate = false;
+    m_lossReportedByUpdate = true;
     QTimer::singleShot(0, this, [this] {
+      m_lossReportedByUpdate = false;
       if (ChannelOpen()) EndSession();
     });
   }

@@ -140,7 +140,7 @@ bool TMainForm::event(QEvent* e) {
     // Programming notices the loss itself and ends with its own message.
     if (m_fw->Programming())
       m_lostDuringUpdate = true;
-    else
+    else if (!m_lossReportedByUpdate)
       ChannelLost();
     return true;
   }

@@ -135,7 +135,7 @@ class TMainForm : public QMainWindow,
   void RevealUpdateMenu() override;
   ProgressView& Progress() override;
   void CreateFirmwareUpdate();
-  void AfterProgramming();
+  void AfterProgramming(bool programmed);
   // WifiWindow (MainFirmware.cpp)
   QStringList LocalAddresses() const override;
   QString PickHostAddress(const QStringList& addresses) override;
@@ -167,6 +167,7 @@ class TMainForm : public QMainWindow,
   std::unique_ptr<WifiUpdate> m_wifi;
   // Deferred while the firmware is programmed, handled as soon as it ends.
   bool m_lostDuringUpdate = false;
+  bool m_lossReportedByUpdate = false;
   bool m_closeAfterUpdate = false;
   QString m_configFileName;
   bool m_statsOn = false;
