@@ -17,8 +17,7 @@
 
 namespace hlx::legacy {
 
-inline constexpr int kSpeedItems = 4;                             // 4800, 9600, 19200, 38400
-inline constexpr int kHostSpeedAutomatic = kLegacyBaudAutomatic;  // "Automatic", never sent
+inline constexpr int kSpeedItems = 4;  // 4800, 9600, 19200, 38400
 inline constexpr int kModeItems = 3;
 inline constexpr int kModeItemsWithAis = 4;  // "AIS" after the three others, where the device offers it
 inline constexpr int kTalkerIdLength = 2;

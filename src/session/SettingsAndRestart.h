@@ -26,7 +26,7 @@ inline constexpr const char* kCurrentTabValue = "CurrentTab";
 // and `BaudRate` as the index of their host speed list: 4800 .. 38400, then
 // "Automatic".
 inline constexpr int kLegacyPortOffset = 2;
-inline constexpr int kLegacyBaudAutomatic = 4;
+inline constexpr int kLegacyBaudAutomatic = 4;  // "Automatic" in the older host speed list, never sent
 
 QSettings OpenSettings();
 // A stored whole number; nullopt when missing or unreadable.

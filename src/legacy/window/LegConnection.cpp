@@ -20,7 +20,7 @@ void TLegMainForm::ConnectionStart() {
   const auto start = [this] {
     if (ui->cbPort->currentIndex() < 0) return;
     // "Automatic" is no speed a port can be opened at: search, as choosing it does.
-    const bool search = ui->cbBaudHost->currentIndex() == kHostSpeedAutomatic;
+    const bool search = ui->cbBaudHost->currentIndex() == kLegacyBaudAutomatic;
     if (search) ui->cbBaudHost->setCurrentIndex(kLegacySearchSpeeds.front());
     OpenSelectedPort();
     if (!ChannelOpen()) return;
@@ -48,7 +48,7 @@ void TLegMainForm::PortChanged() {
 }
 
 void TLegMainForm::BaudHostChanged(int index) {
-  if (index == kHostSpeedAutomatic) {
+  if (index == kLegacyBaudAutomatic) {
     StartAutoBaud();
     return;
   }
@@ -96,7 +96,6 @@ void TLegMainForm::CheckCapabilities(const QString& text) {
   if (m_gen.model == ModelCheck::CapabilityLayout) {
     // The word describes the model; a word that is no number describes nothing.
     if (!caps.valid) return;
-    m_deviceCaps = caps.word;
     ApplyModelLayout(LayoutForCaps(caps.word));
     SetModeItems(ModeItems(caps.word));
     return;
@@ -104,11 +103,9 @@ void TLegMainForm::CheckCapabilities(const QString& text) {
   // A word that is no hexadecimal number cannot confirm that this program
   // serves the device: the same warning as for bit 15 clear.
   if (!caps.valid || !caps.served) {
-    if (caps.valid) m_deviceCaps = caps.word;
     m_prompts.Inform(kNotSuitable, QString::fromLatin1(kCapsWarningCaption), PromptIcon::Warning);
     return;
   }
-  m_deviceCaps = caps.word;
   if (m_gen.aisMode) SetModeItems(ModeItems(caps.word));
   if (!m_gen.hostKindTest) return;
   m_usbHost = caps.hostKind == kHostUsb;
@@ -116,7 +113,7 @@ void TLegMainForm::CheckCapabilities(const QString& text) {
     ui->cbBaudHost->setEnabled(true);
   } else if (m_usbHost) {
     ui->cbBaudHost->setEnabled(false);
-    ui->cbBaudHost->setCurrentIndex(kHostSpeedAutomatic);
+    ui->cbBaudHost->setCurrentIndex(kLegacyBaudAutomatic);
   }
 }
 

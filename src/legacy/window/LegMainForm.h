@@ -66,8 +66,6 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   UserPrompts& Prompts() override { return m_prompts; }
   void SetWaitCursor(bool on) override;
 
-  std::uint16_t DeviceCaps() const { return m_deviceCaps; }
-
  protected:
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -173,7 +171,6 @@ class TLegMainForm : public QMainWindow, public SessionHost {
   bool SavedChannelIds = false;
   std::uint16_t ModelClass = 0;
   bool m_storeDivisor = true;  // generation 2 stores divisors only when the model has them
-  std::uint16_t m_deviceCaps = 0;
   VersionNumbers m_versionNumbers;
   bool m_clearSettings = false;
   bool m_closing = false;

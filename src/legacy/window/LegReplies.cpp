@@ -68,7 +68,7 @@ void TLegMainForm::ApplyVer(const std::string& line) {
   bool restarted = false;
   // A search has not yet shown its find in the speed list.
   const int speed = m_state == SessionState::AutoBaud ? m_search.Current() : ui->cbBaudHost->currentIndex();
-  SelectFormId(m_versionNumbers, &restarted, speed == kHostSpeedAutomatic ? -1 : speed);
+  SelectFormId(m_versionNumbers, &restarted, speed == kLegacyBaudAutomatic ? -1 : speed);
   m_handingOver = restarted;
   if (r.hasCaps && !restarted && m_gen.model != ModelCheck::SerialAndVersion) CheckCapabilities(r.caps);
 }

@@ -75,7 +75,7 @@ class LegacyCoreTest : public QObject {
     QTest::addColumn<QString>("wire");
     const Generation& g = Gen4();
     const auto s = [](const std::string& t) { return QString::fromStdString(t); };
-    QTest::newRow("host speed Automatic is never sent") << s(HostSpeedCommand(kHostSpeedAutomatic)) << "";
+    QTest::newRow("host speed Automatic is never sent") << s(HostSpeedCommand(kLegacyBaudAutomatic)) << "";
     QTest::newRow("mode without selection") << s(ModeCommand(-1)) << "";
     QTest::newRow("no channel IDs in generation 4") << s(OptionCommand(g, Option::ChannelIds, true)) << "";
     QTest::newRow("generation 1 priority in field 3")
