@@ -208,7 +208,7 @@ int DiffOrApply(CliSession& s, const Command& cmd, bool apply) {
 }
 
 // One hlx-cli command: its description and options for its --help, and what runs it.
-struct CommandSpec {
+struct CommandEntry {
   const char* name;
   const char* summary;
   bool connects;  // every command but ports opens a session first
@@ -218,7 +218,7 @@ struct CommandSpec {
   int (*run)(CliSession& s, ConsolePrompts& prompts, const Command& cmd);
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"ports", "Lists the serial ports and the network channels.", false, false, false, nullptr,
      [](CliSession&, ConsolePrompts&, const Command&) {
        for (const QString& line : PortStatusLines()) Print(line);
@@ -267,21 +267,21 @@ const CommandSpec kCommands[] = {
      }},
 };
 
-const CommandSpec* FindCommand(const QString& name) {
-  for (const CommandSpec& spec : kCommands)
-    if (name == QLatin1String(spec.name)) return &spec;
+const CommandEntry* FindCommand(const QString& name) {
+  for (const CommandEntry& entry : kCommands)
+    if (name == QLatin1String(entry.name)) return &entry;
   return nullptr;
 }
 
 // Reads the command's options; an exit code when the command ends here
 // (a usage error, or --help answered).
-std::optional<int> ParseCommand(const QStringList& args, const CommandSpec& spec, Command& cmd) {
+std::optional<int> ParseCommand(const QStringList& args, const CommandEntry& entry, Command& cmd) {
   QCommandLineParser& p = cmd.parser;
-  p.setApplicationDescription(QString::fromUtf8(spec.summary));
+  p.setApplicationDescription(QString::fromUtf8(entry.summary));
   p.addHelpOption();
-  if (spec.connects) AddConnectionOptions(p);
-  if (spec.json) p.addOption({"json", "Print JSON."});
-  if (spec.addOptions) spec.addOptions(p);
+  if (entry.connects) AddConnectionOptions(p);
+  if (entry.json) p.addOption({"json", "Print JSON."});
+  if (entry.addOptions) entry.addOptions(p);
   QStringList rest = args.mid(1);
   rest[0] = QStringLiteral("hlx-cli ") + cmd.name;
   if (!p.parse(rest)) return UsageError(p.errorText());
@@ -292,8 +292,8 @@ std::optional<int> ParseCommand(const QStringList& args, const CommandSpec& spec
     Print(help.trimmed());
     return ExitOk;
   }
-  cmd.json = spec.json && p.isSet("json");
-  if (spec.connects && !spec.files && !p.positionalArguments().isEmpty())
+  cmd.json = entry.json && p.isSet("json");
+  if (entry.connects && !entry.files && !p.positionalArguments().isEmpty())
     return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().first()));
   return std::nullopt;
 }
@@ -310,17 +310,17 @@ int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts
     Print(QStringLiteral("hlx-cli ") + ProgramVersion());
     return ExitOk;
   }
-  const CommandSpec* spec = FindCommand(args[1]);
-  if (!spec) return UsageError(QStringLiteral("unknown command \"%1\"").arg(args[1]));
+  const CommandEntry* entry = FindCommand(args[1]);
+  if (!entry) return UsageError(QStringLiteral("unknown command \"%1\"").arg(args[1]));
   Command cmd;
   cmd.name = args[1];
-  if (const std::optional<int> done = ParseCommand(args, *spec, cmd)) return *done;
-  if (!spec->connects) return spec->run(session, prompts, cmd);
+  if (const std::optional<int> done = ParseCommand(args, *entry, cmd)) return *done;
+  if (!entry->connects) return entry->run(session, prompts, cmd);
 
   ConnectOptions connection;
   if (const int r = ConnectionFrom(cmd.parser, connection); r != ExitOk) return r;
   if (int r = session.Open(connection); r != ExitOk) return r;
-  const int result = spec->run(session, prompts, cmd);
+  const int result = entry->run(session, prompts, cmd);
   // Whatever happened, the device is left as the window's Disconnect leaves it.
   session.Disconnect();
   // A monitor ends by being interrupted; anything else stopped short.
