@@ -214,12 +214,14 @@ class ConnectionTest : public QObject {
     QVERIFY2(h.Start(args), qPrintable(h.Why()));
     h.Open(port, h.sim->address());
     QTRY_COMPARE(h.Sent("$PQVX"), sent);
-    QTest::qWait(300);
-    QCOMPARE(h.Panel(0), device);
-    QCOMPARE(h.SettingsEnabled(), settings);
-    QStringList shown;
-    for (const PromptRecord& r : h.prompts.records) shown << r.caption + QStringLiteral(": ") + r.text;
-    QCOMPARE(shown, prompts);
+    QTRY_COMPARE(h.Panel(0), device);
+    QTRY_COMPARE(h.SettingsEnabled(), settings);
+    const auto shown = [&] {
+      QStringList texts;
+      for (const PromptRecord& r : h.prompts.records) texts << r.caption + QStringLiteral(": ") + r.text;
+      return texts;
+    };
+    QTRY_COMPARE(shown(), prompts);
     const QStringList before = h.Recorded();
     h.Click("btnConnect");
     QVERIFY(!h.Connected());

@@ -1,6 +1,6 @@
 // Configuration files: the profile layer that reads and writes them, the
-// bytes a save writes, what a loaded file sends to the device (damaged
-// values included), and saves that fail.
+// bytes a save writes, and what a loaded file sends to the device (damaged
+// values included).
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -206,55 +206,6 @@ class ConfigFileTest : public QObject {
       texts << QString::fromStdString(step.Text);
     QCOMPARE(texts, sent);
     QCOMPARE(diagnostics, reported);
-  }
-
-  // The previous file stays byte for byte, and no temporary file is left.
-  void failedSaveReportsAndLeavesThePreviousFile_data() {
-    QTest::addColumn<QString>("how");
-    for (const char* how : {"read-only file", "unreadable file", "pipe", "file size limit"})
-      QTest::newRow(how) << QString(how);
-  }
-  void failedSaveReportsAndLeavesThePreviousFile() {
-    QFETCH(QString, how);
-    QTemporaryDir dir;
-    const QString previous = dir.filePath("cfg.ini");
-    const QByteArray before = "[Notes]\r\nboat=Wind\r\n";
-    QVERIFY(WriteAll(previous, before));
-    QString target = previous;
-    if (how == "read-only file" || how == "unreadable file") {
-      QVERIFY(
-          QFile::setPermissions(previous, how == "read-only file" ? QFile::ReadOwner : QFile::WriteOwner));
-      if (QFile(previous).open(QIODevice::ReadWrite)) QSKIP("rights ignore file permissions");
-    } else if (how == "pipe") {
-      target = dir.filePath("pipe.ini");
-      QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0600) == 0);
-    }
-    // The write fails once the file is open: the size limit lies below what
-    // is written, and its signal is ignored so that the write returns an
-    // error instead of ending the process.
-    rlimit savedLimit{};
-    struct sigaction savedAction {};
-    const bool limited = how == "file size limit";
-    if (limited) {
-      QVERIFY(::getrlimit(RLIMIT_FSIZE, &savedLimit) == 0);
-      struct sigaction ignore {};
-      ignore.sa_handler = SIG_IGN;
-      QVERIFY(::sigaction(SIGXFSZ, &ignore, &savedAction) == 0);
-      rlimit lowered = savedLimit;
-      lowered.rlim_cur = 8;
-      QVERIFY(::setrlimit(RLIMIT_FSIZE, &lowered) == 0);
-    }
-    const QString error = SaveConfigFile(target, kHeader, DeviceConfig{}, FilterList{});
-    if (limited) {
-      QVERIFY(::setrlimit(RLIMIT_FSIZE, &savedLimit) == 0);
-      QVERIFY(::sigaction(SIGXFSZ, &savedAction, nullptr) == 0);
-    }
-    QCOMPARE(error, "Unable to write to " + target);
-    QFile::setPermissions(previous, QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(ReadAll(previous), before);
-    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    QCOMPARE(left.size(), how == "pipe" ? 2 : 1);
-    if (how == "pipe") QVERIFY(!QFileInfo(target).isFile());
   }
 };
 

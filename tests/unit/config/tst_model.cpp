@@ -1,6 +1,6 @@
 // The configuration model: the read-back table that routes each reply to
-// its part of the model or the filter list, the commands built from the
-// model, the filter list's own edits, and the statistics report.
+// its part of the model or the filter list, the filter list's own edits,
+// and the statistics report.
 
 #include <QtTest>
 
@@ -111,40 +111,6 @@ class ModelTest : public QObject {
     for (QString& part : expected)
       if (!group.isEmpty() && part.left(6) == group.left(6)) part = group;
     QCOMPARE(Describe(c, rules), expected);
-  }
-
-  void commandsCarryTheGroup_data() {
-    QTest::addColumn<QString>("built");
-    QTest::addColumn<QString>("expected");
-    DeviceConfig c;
-    c.RealTime = {false, false, false, false, true};
-    c.RouteOut1 = {true, false, false, false, false};
-    c.RouteOut2 = {false, false, false, false, true};
-    c.TalkerId = {"G", "", "hc", "S-", "XXX"};
-    auto row = [](const char* name, const std::string& built, const char* expected) {
-      QTest::newRow(name) << QString::fromStdString(built) << expected;
-    };
-    row("talker IDs: blanks dropped, upper case, two chars", TalkerIdCommand(c), "PQVXID,C,G,,HC,S,XX");
-    row("bit off", OptionBitCommand(1, false), "PQVXOP,C,1,0");
-    // Indexes outside their lists (an unknown reply value, a damaged file)
-    // go out as empty fields, never as another character (speeds: the SP rows).
-    c.InputMode = {6, 9, 253, 7};
-    c.PriorityTimeout = 6;
-    c.HostDataOut1 = 3;
-    c.HostDataOut2 = 220;
-    row("modes outside their lists", InputModeCommand(c), "PQVXIN,C,,,,");
-    row("time-out outside its list", RealTimePrioCommand(c), "PQVXCF,C,,00001,");
-    row("host data outside its list", RouteCommand(c), "PQVXDR,C,10000,,00001,");
-    // Editing rules: what they send and the group they leave behind.
-    DeviceConfig p{.Options = 0x6};
-    const std::string sent = SetPriority(p, true);
-    row("priority on keeps its sub-settings", sent + " -> " + OptionWordCommand(p.Options),
-        "PQVXOP,C,0,1 -> PQVXOP,C,00000007");
-  }
-  void commandsCarryTheGroup() {
-    QFETCH(QString, built);
-    QFETCH(QString, expected);
-    QCOMPARE(built, expected);
   }
 
   // Refused addresses; accepted odd ones are in the file round trip and the

@@ -1,6 +1,6 @@
-// Firmware containers, bootloader frames and the rules of the update flow,
-// without a device: checksums, refusals with their texts, block layout and
-// escaping on the wire, the CRC message, the preconditions.
+// Firmware containers without a device: checksums and refusals with their
+// texts. Frames, blocks and the update's rules are met through the window's
+// update against the simulator.
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -41,18 +41,11 @@ std::span<const std::uint8_t> Bytes(const QByteArray& b) {
   return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
 }
 
-QByteArray Wire(const LoaderFrameRecord& frame) { return QByteArray::fromStdString(EncodeFrame(frame)); }
-
 }  // namespace
 
 class TestFirmware : public QObject {
   Q_OBJECT
  private slots:
-  void checksumCoversTheFilledArea() {
-    QCOMPARE(Checksum(Fill({})), 0x050005u);
-    QCOMPARE(Checksum(Fill("abc")), 0x01EE85u);
-    QCOMPARE(Checksum({}), 0u);
-  }
 
   void containerFilesAreCheckedBeforeUse_data() {
     QTest::addColumn<QByteArray>("file");
@@ -116,90 +109,6 @@ class TestFirmware : public QObject {
       QVERIFY2(e.Message().contains("/nonexistent/fw.hlx") && e.Message().contains("No such file"),
                qPrintable(e.Message()));
     }
-  }
-
-  void blocksCarryTheImageAndTheFill() {
-    FirmwareImage image;
-    ParseFirmware(Bytes(Container(QByteArray(1025, '\x11'))), false, image);
-    QCOMPARE(BlockCount(1024), 2u);
-    QCOMPARE(BlockCount(1025), 3u);
-    QCOMPARE(BlockCount(0), 0u);
-    const LoaderFrameRecord last = BlockFrame(image, 2);
-    QCOMPARE(last.length, 515);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(last.data.data()), 5),
-             QByteArray("\x03\x02\x00\x11\xFF", 5));
-    QVERIFY(std::all_of(last.data.begin() + 4, last.data.begin() + 515, [](auto b) { return b == 0xFF; }));
-  }
-
-  void blockNumberIsEscapedLikeData() {
-    FirmwareImage image;
-    ParseFirmware(Bytes(Container(QByteArray(255 * 512, '\x22'))), false, image);
-    const QByteArray wire = Wire(BlockFrame(image, 254));
-    QCOMPARE(wire.left(5), QByteArray("\xFE\x03\xFF\xFE\x00", 5));
-    QCOMPARE(wire.size(), 1 + 3 + 1 + 512 + 1);
-  }
-
-  void crcReplyIsComparedByteForByte_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("wellFormed");
-    QTest::addColumn<QString>("error");
-    const QString mismatch = QStringLiteral("Bootloader: CRC error\rFile CRC: 12345678\rMult.CRC: 13345678");
-    QTest::newRow("0x85 is the same reply") << QByteArray("\x85\x78\x56\x34\x12") << true << QString();
-    QTest::newRow("top byte differs") << QByteArray("\x05\x78\x56\x34\x13") << true << mismatch;
-    QTest::newRow("lower-case digits never")
-        << QByteArray("\x05\xab\xcd\xef\x0a") << true
-        << "Bootloader: CRC error\rFile CRC: 12345678\rMult.CRC: 0AEFCDAB";
-    QTest::newRow("short") << QByteArray("\x05\x78\x56\x34") << false << QString();
-    QTest::newRow("acknowledge") << QByteArray("\x80") << false << QString();
-  }
-  void crcReplyIsComparedByteForByte() {
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, wellFormed);
-    QFETCH(QString, error);
-    FirmwareImage image;
-    ParseFirmware(Bytes(Container("abc")), false, image);
-    const LoaderFrameRecord frame = CommandFrame(Bytes(reply));
-    QCOMPARE(IsCrcReply(frame), wellFormed);
-    QCOMPARE(IsAck(frame), reply == "\x80");
-    if (wellFormed) QCOMPARE(CheckCrcReply(image, frame), error);
-  }
-
-  // The refusals of a serial port at 115200 and of Ethernet over UDP are met in the window.
-  void updateStartsOnlyOnALinkThatCanCarryIt_data() {
-    QTest::addColumn<int>("hostKind");
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("serial at 38400") << 0 << 3 << int(ChSerial) << QString();
-    QTest::newRow("USB, any speed") << 1 << 5 << int(ChSerial) << QString();
-    QTest::newRow("Ethernet over TCP") << 2 << -1 << int(ChTcp) << QString();
-    QTest::newRow("not yet identified, TCP") << -1 << -1 << int(ChTcp) << QString();
-    QTest::newRow("wireless over UDP")
-        << 3 << -1 << int(ChUdp)
-        << "The firmware cannot be updated over a UDP connection.\rConnect by TCP or serial port.";
-    QTest::newRow("no link, as the window starts")
-        << 0 << -1 << int(ChClosed) << "Connect to the Halyx before updating its firmware";
-  }
-  void updateStartsOnlyOnALinkThatCanCarryIt() {
-    QFETCH(int, hostKind);
-    QFETCH(int, speed);
-    QFETCH(int, channel);
-    QFETCH(QString, error);
-    QCOMPARE(UpdatePrecondition(hostKind, speed, std::uint8_t(channel)), error);
-  }
-
-  void loaderAnnouncesItsTypeInHex() {
-    QCOMPARE(ParseLdrType("$PQVXLDR,0A*00\r\n"), 10);
-    QCOMPARE(ParseLdrType("$PQVXLDR,1A\r\n"), 26);
-    QCOMPARE(ParseLdrType("$PQVXLDR,zz\r\n"), 0);
-    QCOMPARE(ParseLdrType("$PQVXLDR\r\n"), 0);
-    FirmwareImage image;
-    ParseFirmware(Bytes(Container("abc", 26)), false, image);
-    QCOMPARE(TypeMismatch(image, 26), QString());
-    QCOMPARE(TypeMismatch(image, 10),
-             QStringLiteral("Firmware file does not match with the multiplexer type"));
-    ParseFirmware(Bytes(Container("abc", 0)), false, image);
-    QCOMPARE(TypeMismatch(image, 10), QString());
   }
 };
 

@@ -1,5 +1,5 @@
-// The older generations' core without a window: commands built from control
-// values, replies split into what they set, the filter list, the capture,
+// The older generations' core without a window: replies split into what
+// they set, the filter list, the capture,
 // the file mapping, the model layouts and the Port value at a hand-over, all
 // as tables.
 #include <QTemporaryDir>
@@ -70,26 +70,6 @@ QString Describe(const ModelLayout& l) {
 class LegacyCoreTest : public QObject {
   Q_OBJECT
  private slots:
-  void commands_data() {
-    QTest::addColumn<QString>("built");
-    QTest::addColumn<QString>("wire");
-    const Generation& g = Gen4();
-    const auto s = [](const std::string& t) { return QString::fromStdString(t); };
-    QTest::newRow("host speed Automatic is never sent") << s(HostSpeedCommand(kLegacyBaudAutomatic)) << "";
-    QTest::newRow("mode without selection") << s(ModeCommand(-1)) << "";
-    QTest::newRow("no channel IDs in generation 4") << s(OptionCommand(g, Option::ChannelIds, true)) << "";
-    QTest::newRow("generation 1 priority in field 3")
-        << s(OptionCommand(GenerationFor(1), Option::Priority, true)) << "PQVXCF,,,1";
-    QTest::newRow("speed lists without selection leave the device's value")
-        << s(SpeedCommand({-1, 0, 9, -1, 3})) << "PQVXSP,,0,,,3";
-    QTest::newRow("talker IDs never carry delimiters")
-        << s(TalkerIdCommand({"G,P", "*\r", "$!HC", "\\x"})) << "PQVXID,GP,,HC,x";
-  }
-  void commands() {
-    QFETCH(QString, built);
-    QFETCH(QString, wire);
-    QCOMPARE(built, wire);
-  }
 
   void cfReply_data() {
     QTest::addColumn<int>("generation");
@@ -185,34 +165,6 @@ class LegacyCoreTest : public QObject {
     QCOMPARE(Describe(LayoutForModelClass(c)), layout);
   }
 
-  // Each step is "sentence flags divisor" added in turn; results and the list after the last.
-  void addFilterEntry_data() {
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QString>("results");
-    QTest::addColumn<QString>("list");
-    QTest::newRow("delimiter in a sentence") << QStringList{"GP*MC 1 "} << "-2" << QString();
-    QTest::newRow("wildcard") << QStringList{"--ALM 1 "} << "0" << QStringLiteral("--ALM 10000 ");
-    QTest::newRow("merge keeps flags and divisor")
-        << QStringList{"GPRMC 00100 5", "GPRMC 01000 2", "GPRMC 00000 "} << "0 0 0"
-        << "GPRMC 01100 5";
-    QTest::newRow("flags cleaned, bad divisor dropped")
-        << QStringList{"GPGGA 1x1,0 123", "GPGLL 01 ,"} << "0 0"
-        << "GPGGA 10100 ;GPGLL 01000 ";
-  }
-  void addFilterEntry() {
-    QFETCH(QStringList, steps);
-    QFETCH(QString, results);
-    QFETCH(QString, list);
-    LegacyFilterList l(Gen4());
-    QStringList got;
-    for (const QString& step : steps) {
-      const QStringList p = step.split(u' ');
-      got << QString::number(l.AddFilterEntry(p[0], p[1], p[2]));
-    }
-    QCOMPARE(got.join(u' '), results);
-    QCOMPARE(Describe(l), list);
-  }
-
   void filterListIsLimitedToFiftyEvenForAMerge() {
     LegacyFilterList l(Gen4());
     for (int i = 0; i < kMaxFilterEntries; ++i)
@@ -223,16 +175,6 @@ class LegacyCoreTest : public QObject {
     QCOMPARE(l.Entries().front().flags, QStringLiteral("00000"));
     l.Delete(0);
     QCOMPARE(l.AddFilterEntry("GPRMC", "1", {}), kFilterAdded);
-  }
-
-  // Generation 4 sends the divisor, empty where none is set.
-  void storeCommandsSendTheDivisor() {
-    LegacyFilterList l(Gen4());
-    l.AddFilterEntry("GPRMC", "01000", "2");
-    l.AddFilterEntry("GPGGA", "10000", {});
-    QStringList got;
-    for (const std::string& c : l.StoreCommands(true)) got << QString::fromStdString(c);
-    QCOMPARE(got, (QStringList{"PQVXFL", "PQVXFL,GPRMC,01000,2", "PQVXFL,GPGGA,10000,"}));
   }
 
   void capture_data() {

@@ -37,45 +37,6 @@ class NmeadefsTest : public QObject {
     QCOMPARE(ExtractField(line.toStdString(), index, out), result);
     QCOMPARE(QString::fromStdString(out), result < 0 ? QString("untouched") : field);
   }
-
-  void tagBlockAndSource_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("source");
-    QTest::addColumn<QString>("tag");  // "-": none
-    QTest::newRow("input 3") << "\\s:name-3*hh\\$GPRMC,1\r\n" << 3 << "\\s:name-3*hh\\";
-    QTest::newRow("only one digit read") << "\\s:name-12*hh\\" << 1 << "\\s:name-12*hh\\";
-    QTest::newRow("no dash") << "\\s:name*hh\\" << -1 << "\\s:name*hh\\";
-    QTest::newRow("no source field") << "\\c:12345*hh\\" << -1 << "\\c:12345*hh\\";
-    QTest::newRow("dash then letter") << "\\s:name-x*hh\\" << -1 << "\\s:name-x*hh\\";
-    QTest::newRow("comma before dash") << "\\s:name,c:1-2*hh\\" << -1 << "\\s:name,c:1-2*hh\\";
-    QTest::newRow("dash at end") << "s:a-" << -1 << "-";
-    QTest::newRow("no tag block") << "$GPRMC,1\r\n" << -1 << "-";
-    QTest::newRow("empty tag block") << "\\$GPRMC\r\n" << -1 << "\\";
-  }
-  void tagBlockAndSource() {
-    QFETCH(QString, text);
-    QFETCH(int, source);
-    QFETCH(QString, tag);
-    std::string block = "-";
-    QCOMPARE(ExtractTagBlock(text.toStdString(), block), tag != "-");
-    QCOMPARE(QString::fromStdString(block), tag);
-    QCOMPARE(TagSourceInput(text.toStdString()), source);
-    QCOMPARE(LineSourceInput(text.toStdString()), tag == "-" ? -1 : source);
-  }
-
-  void completeSentence_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("empty sends nothing") << "" << QByteArray();
-    QTest::newRow("tag block with star") << "\\s:x*12\\$GPRMC" << QByteArray("\\s:x*12\\$GPRMC\r\n");
-    QTest::newRow("encapsulated keeps bang") << "!AIVDM,1" << QByteArray("!AIVDM,1*4A\r\n");
-    QTest::newRow("start character alone has checksum 00") << "$" << QByteArray("$*00\r\n");
-  }
-  void completeSentence() {
-    QFETCH(QString, text);
-    QFETCH(QByteArray, wire);
-    QCOMPARE(QByteArray::fromStdString(CompleteSentence(text.toStdString())), wire);
-  }
 };
 
 QTEST_APPLESS_MAIN(NmeadefsTest)

@@ -75,51 +75,6 @@ class XportRulesTest : public QObject {
     QCOMPARE(built.toHex(' '), expected.toHex(' '));
   }
 
-  // Only a 30-byte datagram keeps a search going; only the reply code adds an entry.
-  void classifiesDiscoveryDatagrams_data() {
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<DiscoveryVerdict>("verdict");
-    QTest::addColumn<QString>("entry");  // from 192.168.1.20
-    const QByteArray reply = Hex("000000F7") + QByteArray(20, '\x5A') + Hex("0200000B1C2D");
-    QTest::newRow("reply") << reply << DiscoveryVerdict::Add << "192.168.1.20  (02-00-00-0B-1C-2D)";
-    QTest::newRow("empty") << QByteArray() << DiscoveryVerdict::End << "";
-  }
-  void classifiesDiscoveryDatagrams() {
-    QFETCH(QByteArray, datagram);
-    QFETCH(DiscoveryVerdict, verdict);
-    QFETCH(QString, entry);
-    QCOMPARE(ClassifyDiscoveryReply(datagram), verdict);
-    const std::optional<MacAddress> mac = DiscoveryReplyMac(datagram);
-    QCOMPARE(mac ? DiscoveryEntry(QStringLiteral("192.168.1.20"), *mac) : QString(), entry);
-  }
-
-  void readsEntriesBackAndAssignsByTheirMac() {
-    const QString entry = QStringLiteral("10.0.0.7  (02-00-00-0b-1c-2d)");
-    QCOMPARE(BuildAssignPacket(EntryMac(entry), "10.0.0.9").packet.mid(14).toHex(),
-             QByteArray("1c2d0a000009"));
-    QCOMPARE(EntryMac(QString()), QString());
-  }
-
-  void acceptsRepliesOnlyWhole_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("block");
-    QTest::addColumn<bool>("accepted");  // as the acknowledgement of a write
-    const QByteArray full = Bytes(ReadBlock());
-    QTest::newRow("block") << full << true << false;
-    QTest::newRow("block, short") << full.left(123) << false << false;
-    QTest::newRow("accepted, header ignored") << Hex("123456FB") << false << true;
-    QTest::newRow("accepted, short") << Hex("0000FB") << false << false;
-  }
-  void acceptsRepliesOnlyWhole() {
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, block);
-    QFETCH(bool, accepted);
-    const std::optional<SetupBlock> parsed = ParseSetupReply(reply);
-    QCOMPARE(parsed.has_value(), block);
-    if (parsed) QCOMPARE(Bytes(*parsed), reply);
-    QCOMPARE(IsAcknowledgement(reply, kCodeSetupAccepted), accepted);
-  }
-
   void parsesDottedAddresses_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("value");  // -1: refused
@@ -143,41 +98,6 @@ class XportRulesTest : public QObject {
     const std::optional<quint32> parsed = ParseDotted(text);
     QCOMPARE(parsed ? qint64(*parsed) : -1, value);
     if (parsed) QVERIFY(ParseDotted(FormatDotted(*parsed)) == parsed);
-  }
-
-  // The field that fails is the one that gets the focus.
-  void checksMacAndAddressBeforeAssigning_data() {
-    QTest::addColumn<QString>("mac");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<AssignField>("failed");
-    QTest::addColumn<QByteArray>("tail");  // bytes 14-19 of the packet
-    const auto row = [](const char* name, const char* mac, const char* ip, AssignField f,
-                        const char* tail = "") {
-      QTest::newRow(name) << QString(mac) << QString(ip) << f << Hex(tail);
-    };
-    const char* good = "02-00-00-0B-1C-2D";
-    row("good", good, "192.168.1.20", AssignField::None, "1C2DC0A80114");
-    row("0.0.0.0", good, "0.0.0.0", AssignField::None, "1C2D00000000");
-    row("first octets not examined", "zz-zz-zz-zz-ff-00", "1.0.0.254", AssignField::None, "FF00010000FE");
-    row("16 characters", "02-00-00-0B-1C-2", "10.0.0.1", AssignField::Mac);
-    row("18 characters", "02-00-00-0B-1C-2D-", "10.0.0.1", AssignField::Mac);
-    row("fifth octet G1", "02-00-00-0B-G1-2D", "10.0.0.1", AssignField::Mac);
-    row("last octet 255", good, "192.168.1.255", AssignField::Address);
-    row("first octet 0", good, "0.1.2.3", AssignField::Address);
-    row("not an address", good, "192.168.1", AssignField::Address);
-    // The shape is checked first, then the address, then the digits of the MAC.
-    row("bad address before bad digits", "02-00-00-0B-G1-2D", "x", AssignField::Address);
-  }
-  void checksMacAndAddressBeforeAssigning() {
-    QFETCH(QString, mac);
-    QFETCH(QString, address);
-    QFETCH(AssignField, failed);
-    QFETCH(QByteArray, tail);
-    const AssignCheck check = BuildAssignPacket(mac, address);
-    QCOMPARE(check.failed, failed);
-    QCOMPARE(check.packet.mid(14).toHex(), tail.toHex());
-    if (failed == AssignField::None)
-      QCOMPARE(check.packet.left(14).toHex(), QByteArray("000000fc49502d53455455500000"));
   }
 
   // Fill shows a block; validating what it shows gives the block back.
@@ -279,13 +199,6 @@ class XportRulesTest : public QObject {
     }
     QCOMPARE(Bytes(block).left(40).toHex(' '), head.toHex(' '));
     QCOMPARE(Bytes(block).mid(40), Bytes(before).mid(40));
-  }
-
-  // A kept address and a move to "no address" are verified where the module was.
-  void verifiesTheNewAddressOnlyWhenOneWasEntered() {
-    const QString at = QStringLiteral("10.0.0.7");
-    QCOMPARE(AddressToVerify("0.0.0.0", true, at), at);
-    QCOMPARE(AddressToVerify("10.0.0.9", false, at), at);
   }
 };
 

@@ -64,20 +64,6 @@ class MonitorRulesTest : public QObject {
     QCOMPARE(DisplayText(raw, text.showTag).value_or(QStringLiteral("-")), text.shown);
   }
 
-  // Rows by address and the scrolling view's limits are also driven through the window (tst_monitor).
-  void noScrollRowsIgnoreTagBlocksAndOutgrowTheScrollingView() {
-    TrafficView view;
-    view.SetNoScroll(true);
-    view.Add(QStringLiteral("$IIRMC,1"));
-    view.Add(QStringLiteral("\\s:x-2*00\\$IIRMC,2"));  // TAG shown: still the IIRMC row
-    for (int i = 0; i < 150; ++i) view.Add(QStringLiteral("$X%1Y,1").arg(i, 3, 10, QLatin1Char('0')));
-    const QString longLine = QStringLiteral("$GPZZZ,") + QString(115, QLatin1Char('B'));
-    view.Add(longLine);
-    QCOMPARE(view.Lines().size(), 152);
-    QCOMPARE(view.Lines().first(), QStringLiteral("\\s:x-2*00\\$IIRMC,2"));
-    QCOMPARE(view.Lines().last(), longLine);
-  }
-
   // A noisy line must not add a row per piece of garbage: the table would
   // grow without end and every new line be compared with every row.
   void noScrollGarbageSharesOneRowAndTheTableIsBounded() {
@@ -96,22 +82,6 @@ class MonitorRulesTest : public QObject {
     QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,1"));
     view.Add(QStringLiteral("$P0100,2"));  // its row is still known
     QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,2"));
-  }
-
-  void lineFormats_data() {
-    QTest::addColumn<Format>("format");
-    const auto in = LogDirection::Received, out = LogDirection::Sent;
-    QTest::newRow("serial sent") << Format{true, ChSerial, out, kTime, "[14:03:07.045 Ser->] $PQVXVER"};
-    QTest::newRow("UDP received, midnight")
-        << Format{true, ChUdp, in, QTime(0, 0), "[00:00:00.000 UDP<-] $PQVXVER"};
-    QTest::newRow("TCP received, 24-hour clock")
-        << Format{true, ChTcp, in, QTime(23, 59, 59, 999), "[23:59:59.999 TCP<-] $PQVXVER"};
-    QTest::newRow("no channel open") << Format{true, ChClosed, out, kTime, "[14:03:07.045 ---->] $PQVXVER"};
-  }
-  void lineFormats() {
-    QFETCH(Format, format);
-    QCOMPARE(FormatLogLine(format.diagnostic, "$PQVXVER", format.direction, format.channelKind, format.time),
-             format.line);
   }
 
   void overflowDigitSwitchesLeds_data() {
@@ -168,38 +138,6 @@ class MonitorRulesTest : public QObject {
              read);
   }
 
-  void serialAdvice_data() {
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("group");
-    QTest::addColumn<QString>("holder");
-    QTest::addColumn<QString>("text");
-    const QString denied = QStringLiteral("Permission denied for /dev/ttyUSB0.\r");
-    QTest::newRow("no access: join the owning group")
-        << EACCES << "dialout" << QString()
-        << denied +
-               "The device belongs to the group \"dialout\". Add your user to it:\r"
-               "    sudo usermod -aG dialout skipper\rthen log out and in again.";
-    QTest::newRow("not permitted, no group known")
-        << EPERM << QString() << QString()
-        << denied + "Ask your administrator for read and write access to the device.";
-    QTest::newRow("in use by a program found in /proc")
-        << EBUSY << "dialout"
-        << "gpsd (process 812)"
-        << "The port /dev/ttyUSB0 is in use by another program: gpsd (process 812).\r"
-           "Close that program, then connect again.";
-    QTest::newRow("in use, holder not visible")
-        << EBUSY << QString() << QString()
-        << "The port /dev/ttyUSB0 is in use by another program.\rClose the program that uses it, then "
-           "connect again.";
-  }
-  void serialAdvice() {
-    QFETCH(int, error);
-    QFETCH(QString, group);
-    QFETCH(QString, holder);
-    QFETCH(QString, text);
-    QCOMPARE(SerialPermissionAdvice("/dev/ttyUSB0", error, group, "skipper", holder), text);
-  }
-
   // Only a group that may read and write the device is worth joining.
   void openAdviceNamesAGroupOnlyWhenItGrantsAccess() {
     QTemporaryDir dir;
@@ -213,29 +151,6 @@ class MonitorRulesTest : public QObject {
     QVERIFY(SerialOpenAdvice(path, EACCES).contains(QStringLiteral("Ask your administrator")));
     QCOMPARE(::chmod(p.constData(), 0660), 0);
     QVERIFY(SerialOpenAdvice(path, EACCES).contains(QStringLiteral("belongs to the group")));
-  }
-
-  void portHolderIsTheProcessWithTheDeviceOpen() {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    const auto closeMaster = qScopeGuard([master] { ::close(master); });
-    ::close(slave);
-    // Only the master side (/dev/ptmx) is open, and our own use never counts: nobody holds it.
-    QCOMPARE(OtherSerialHolder(QString::fromLocal8Bit(name)), QString());
-    QProcess holder;
-    holder.setStandardInputFile(QString::fromLocal8Bit(name));
-    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    QVERIFY(holder.waitForStarted());
-    const auto stop = qScopeGuard([&holder] { holder.kill(), holder.waitForFinished(); });
-    // Found through a link to the device too (socat links, /dev/serial/by-id).
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("port"));
-    QVERIFY(QFile::link(QString::fromLocal8Bit(name), link));
-    const QString advice = SerialOpenAdvice(link, EBUSY);
-    QVERIFY2(advice.startsWith("The port " + link) &&
-                 advice.contains(QStringLiteral("sleep (process %1).\r").arg(holder.processId())),
-             qPrintable(advice));
   }
 };
 
