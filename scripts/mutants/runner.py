@@ -142,7 +142,7 @@ def witness(prefix):
     _, others = split(prefix)
     paths = bins()
     killed = [r['id'] for r in jsonl('%s/kills_%s.jsonl' % (WORK, prefix)) if r['kills']]
-    limit, tries = float(os.environ.get('WITNESS_MAX_SECONDS', '60')), int(os.environ.get('WITNESS_TRIES', '8'))
+    limit, tries = float(os.environ.get('WITNESS_MAX_SECONDS', '5')), int(os.environ.get('WITNESS_TRIES', '5'))
 
     def one(i):
         n = 0
