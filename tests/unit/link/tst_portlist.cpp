@@ -1,5 +1,4 @@
 #include <QtTest>
-#include <algorithm>
 
 #include "link/Comms.h"
 

@@ -1,5 +1,5 @@
-// The network module's packets, discovery entries and the dialogs' field
-// rules, as byte and text tables.
+// The network module's setup packets and the dialogs' field rules, as
+// byte and text tables.
 
 #include <QtTest>
 
@@ -7,8 +7,6 @@
 
 using namespace hlx;
 
-Q_DECLARE_METATYPE(hlx::DiscoveryVerdict)
-Q_DECLARE_METATYPE(hlx::AssignField)
 Q_DECLARE_METATYPE(hlx::NetField)
 Q_DECLARE_METATYPE(hlx::NetForm)
 
