@@ -1,11 +1,11 @@
 #pragma once
 #ifdef __cplusplus
+#include <fcntl.h>
+#include <unistd.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 namespace hlxmut {
 constexpr int kMax = 30000;
 struct State {
