@@ -3,7 +3,8 @@
 
   reach            runs every test function alone and records which mutants it reaches
   kills PREFIX     runs the functions of the tests named PREFIX* (for example
-                   unit_) against every mutant they reach: which rows fail
+                   unit_, or BINARY::FUNCTION; several separated by commas)
+                   against every mutant they reach: which rows fail
   witness PREFIX   for each mutant that PREFIX* killed, looks for another test
                    (the cheapest first) that kills it too
   report PREFIX    per test function: what it kills, and what nothing but PREFIX* kills
@@ -88,7 +89,7 @@ def reach(prefix='', outname='reach.json'):
     os.chmod(WORK + '/trace', 0o777)
     jobs = []
     for bn, b in sorted(bins().items()):
-        if not bn.startswith(prefix):
+        if not any(bn.startswith(p.split('::')[0]) for p in prefix.split(',')):
             continue
         _, out, _ = run(b, ['-functions'], {}, 30)
         jobs += [(bn, ln.strip()[:-2]) for ln in out.splitlines() if ln.strip().endswith('()')]
@@ -116,9 +117,10 @@ def split(prefix, reach_file='reach.json'):
     rs = [r for r in json.load(open(WORK + '/' + reach_file)) if r['rc'] == 0]
     mine, others = {}, {}
     for r in rs:
+        chosen = any((r['bin'] + '::' + r['func']).startswith(p) for p in prefix.split(','))
         for i in r['reached']:
             if i not in disabled:
-                (mine if r['bin'].startswith(prefix) else others).setdefault(i, []).append(r)
+                (mine if chosen else others).setdefault(i, []).append(r)
     return mine, others
 
 
@@ -188,8 +190,10 @@ def recheck(prefix):
     shutil.rmtree(WORK + '/tree/tests')
     shutil.copytree(SOURCE, WORK + '/tree/tests')
     subprocess.run(['cmake', '--build', BUILD, '-j', str(WORKERS)], check=True, capture_output=True)
-    reach(prefix, 'reach_after.json')
-    mine, _ = split(prefix, 'reach_after.json')
+    # Whole test programs: a cut function's catches may have moved to a row kept beside it.
+    programs = ','.join(p.split('::')[0] for p in prefix.split(','))
+    reach(programs, 'reach_after.json')
+    mine, _ = split(programs, 'reach_after.json')
     paths = bins()
 
     def one(i):
