@@ -11,10 +11,10 @@
   recheck PREFIX   after the tests PREFIX* were cut: every mutant that only
                    they killed must still be killed
 
-Every run is one process in its own network namespace (so the tests' fixed
-UDP port never collides with the other worker's) as the unprivileged test
-user, with a time limit and a process limit: a mutant that loops or restarts
-the program ends as a kill, never as a hang.
+Every run is one process in its own network and PID namespace (so the tests'
+fixed UDP port never collides with the other worker's, and nothing it starts
+outlives it) as the unprivileged test user, with a time limit and a process
+limit: a mutant that loops or restarts the program ends as a kill, never as a hang.
 """
 import glob, json, os, random, re, shutil, subprocess, sys, tempfile, time
 from concurrent.futures import ThreadPoolExecutor
@@ -46,7 +46,10 @@ def run(binp, args, env, timeout):
     inner = 'ulimit -u 300; ip link set lo up && cd %s && exec runuser -u %s -- env -i %s timeout -k 3 %d %s %s' % (
         os.path.dirname(binp), USER, ' '.join(envs), timeout, binp, ' '.join(args))
     t0 = time.time()
-    p = subprocess.run(['unshare', '-n', 'sh', '-c', inner], capture_output=True, text=True, errors='replace')
+    # A PID namespace too: a mutant may start the program detached (a restart),
+    # and what it starts must end with the run instead of holding its output open.
+    p = subprocess.run(['unshare', '-n', '-p', '-f', '--mount-proc', 'sh', '-c', inner],
+                       capture_output=True, text=True, errors='replace')
     shutil.rmtree(home, ignore_errors=True)
     shutil.rmtree(rt, ignore_errors=True)
     return p.returncode, p.stdout + p.stderr, time.time() - t0
