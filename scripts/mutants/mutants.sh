@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Measures what the tests catch by running them against mutants of src/:
+# Measures what the tests catch by running them against mutants of src/
+# (MUTANTS_DIRS=src,sim,tools: of the simulator and the container tool too):
 # negated conditions, moved comparison boundaries, deleted statements and
 # flipped boolean returns. All mutants are built into one build, each behind
 # a run-time switch, so measuring costs test runs, not builds. Run as root
@@ -31,7 +32,7 @@ case "${1:-}" in
     # A mutant that the compiler refuses (constant expressions, say) is switched off.
     for _ in 1 2 3 4 5 6 7 8; do
       python3 "$here/schemata.py" apply
-      mapfile -t objs < <(ninja -C build -t targets all | grep -o '^CMakeFiles/hlx_[a-z_]*\.dir/src/[^:]*\.cpp\.o' | sort -u)
+      mapfile -t objs < <(ninja -C build -t targets all | grep -o '^[^:]*\.cpp\.o' | grep -v _autogen | sort -u)
       if ninja -C build -k 0 -j "$JOBS" "${objs[@]}" >"$MUTANTS_WORK/objects.log" 2>&1; then break; fi
       grep ': error' "$MUTANTS_WORK/objects.log" | python3 "$here/schemata.py" disable
     done

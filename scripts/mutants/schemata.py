@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes every mutant of src/**/*.cpp into the code at once, each behind a
 run-time switch (HLX_MUTANT=id), so that one build serves them all.
+MUTANTS_DIRS (default src) names the folders to mutate, comma-separated:
+src,sim,tools takes in the simulator and the container tool too.
 
 Mutants: a negated if condition (IFNEG), a moved boundary of an ordering
 comparison (RELOP), a deleted statement (STMT) and a flipped boolean return
@@ -13,6 +15,7 @@ ROOT = WORK + '/tree'
 ORIG = WORK + '/orig'
 SITES = WORK + '/sites.json'
 DISABLED = WORK + '/disabled.json'
+DIRS = os.environ.get('MUTANTS_DIRS', 'src').split(',')
 
 KEYWORDS = {'if', 'for', 'while', 'switch', 'return', 'case', 'default', 'break', 'continue', 'goto',
             'delete', 'const', 'static', 'constexpr', 'auto', 'using', 'typedef', 'namespace', 'else',
@@ -193,7 +196,7 @@ def line_of(t, i): return t.count('\n', 0, i) + 1
 
 def main():
     cmd = sys.argv[1]
-    files = sorted(glob.glob(ROOT + '/src/**/*.cpp', recursive=True))
+    files = sorted(f for d in DIRS for f in glob.glob(ROOT + '/' + d + '/**/*.cpp', recursive=True))
     if cmd == 'init':
         if os.path.exists(ORIG): shutil.rmtree(ORIG)
         allsites = []
@@ -231,7 +234,7 @@ def main():
         disabled = set(json.load(open(DISABLED)))
         errs = set()
         for ln in sys.stdin:
-            mo = re.match(r'^(?:.*/tree/)?(src/[^:]+\.cpp):(\d+):\d+: error', ln)
+            mo = re.match(r'^(?:.*/tree/)?((?:%s)/[^:]+\.cpp):(\d+):\d+: error' % '|'.join(DIRS), ln)
             if mo: errs.add((mo.group(1), int(mo.group(2))))
         n0 = len(disabled)
         files = {}
