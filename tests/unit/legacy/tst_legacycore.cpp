@@ -1,7 +1,6 @@
 // The older generations' core without a window: replies split into what
-// they set, the filter list, the capture,
-// the file mapping, the model layouts and the Port value at a hand-over, all
-// as tables.
+// they set, the filter list, the file mapping, the model layouts and the Port
+// value at a hand-over, all as tables.
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -175,32 +174,6 @@ class LegacyCoreTest : public QObject {
     QCOMPARE(l.Entries().front().flags, QStringLiteral("00000"));
     l.Delete(0);
     QCOMPARE(l.AddFilterEntry("GPRMC", "1", {}), kFilterAdded);
-  }
-
-  void capture_data() {
-    QTest::addColumn<int>("generation");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QString>("list");
-    QTest::newRow("nothing before the first CN")
-        << 4 << QStringList{"$GPRMC,1", "$PQVXCN,2", "$GPRMC,2"} << "GPRMC 00100 ";
-    QTest::newRow("second input merges")
-        << 4 << QStringList{"$PQVXCN,2", "$GPRMC,1", "$PQVXCN,3", "$GPRMC,2", "$PQVXCN,5", "$GPGGA,3"}
-        << "GPRMC 00110 ;GPGGA 00010 ";
-    QTest::newRow("device reports and short ids are not captured")
-        << 4 << QStringList{"$PQVXCN,1", "$PQVXOV,1", "$GPA,1", "!AIVDM,1"} << "AIVDM 01000 ";
-    QTest::newRow("generation 1 channel IDs")
-        << 1 << QStringList{"$M0GLL,1", "$M5RMC,1", "$GPRMC,1", "$PQVXOV,1", "$M1GPRMC,1", "$M3GLL,1"}
-        << "GLL 10010 ;RMC 00000 ";
-  }
-  void capture() {
-    QFETCH(int, generation);
-    QFETCH(QStringList, lines);
-    QFETCH(QString, list);
-    LegacyFilterList l(GenerationFor(generation));
-    CaptureTracker t(GenerationFor(generation));
-    t.Start();
-    for (const QString& line : lines) t.Feed(Line(line), l);
-    QCOMPARE(Describe(l), list);
   }
 
   void fileMapping_data() {
