@@ -359,8 +359,9 @@ void TestCli::flash_data() {
                                                      << builtIn << 6 << "The firmware update failed" << true;
   QTest::newRow("pty: a device in its bootloader, built-in image")
       << "pty" << QStringList{"--start-in-loader"} << builtIn << 0 << success << true;
-  QTest::newRow("pty: a device in its bootloader, a file")
-      << "pty" << QStringList{"--start-in-loader"} << QStringList{"fw.hlx=3.40.0"} << 0 << success << true;
+  QTest::newRow("pty: a device in its bootloader, a file, at the terminal's pace")
+      << "pty" << QStringList{"--start-in-loader", "--pace"} << QStringList{"fw.hlx=3.40.0"} << 0 << success
+      << true;
   QTest::newRow("tcp: a missing file") << "tcp" << QStringList{} << QStringList{"fw.hlx"} << 7
                                        << "Unable to read fw.hlx: no such file" << false;
   QTest::newRow("tcp: a folder") << "tcp" << QStringList{} << QStringList{"/"} << 7

@@ -152,13 +152,10 @@ class TcpDevice : public QTcpServer {
   }
 };
 
-// Our own loopback addresses, away from the simulator's. TComm listens for
-// UDP on every address, so datagrams to 127.0.0.1 reach it.
+// Our own loopback addresses, away from the simulator's.
 const char* const kDeviceAddress = "127.0.0.51";
 const char* const kSilentAddress = "127.0.0.53";
 const QHostAddress kUdpDevice(QStringLiteral("127.0.0.61"));
-const QHostAddress kStranger(QStringLiteral("127.0.0.62"));
-const QHostAddress kProgram(QStringLiteral("127.0.0.1"));
 
 const char* Name(int kind) { return kind == ChSerial ? "serial" : "TCP"; }
 
@@ -175,12 +172,6 @@ class ChannelsTest : public QObject {
   TcpDevice m_server{kDeviceAddress};
   TcpDevice m_silent{kSilentAddress, true};
   LinkProbe m_waiting;  // fills its queue
-  QUdpSocket m_udpDevice;
-  QUdpSocket m_stranger;
-
-  void FromDevice(const QByteArray& bytes) {
-    QVERIFY(m_udpDevice.writeDatagram(bytes, kProgram, kNmeaPort) >= 0);
-  }
 
   // Opens `kind` and returns the device's end of the channel.
   std::unique_ptr<DeviceEnd> Connect(LinkProbe& probe, int kind) {
@@ -198,8 +189,6 @@ class ChannelsTest : public QObject {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QVERIFY2(m_server.isListening() && m_silent.isListening(), "port 10110 taken");
     QCOMPARE(m_waiting.comm->Open(ChTcp, kSilentAddress, 0), ChTcp);
-    QVERIFY(m_udpDevice.bind(kUdpDevice, kNmeaPort, QAbstractSocket::ShareAddress));
-    QVERIFY(m_stranger.bind(kStranger, 0));
   }
 
   // The device takes 100 characters, CR LF included; a cut command would be
@@ -234,9 +223,20 @@ class ChannelsTest : public QObject {
     const auto device = Connect(probe, kind);
     QVERIFY(device);
     QVERIFY(device->Write("$BYE\r\n"));
-    // A hang-up may discard what the terminal has not read yet; TCP keeps it.
-    if (kind == ChSerial) QTRY_COMPARE(probe.lines.size(), 1);
-    device->Close();
+    QTRY_COMPARE(probe.lines.size(), 1);
+    // A firmware update waiting for a frame learns of the loss at once, not
+    // after the frame time-out.
+    probe.comm->EnterLoaderMode();
+    std::jthread unplug([&] {
+      QThread::msleep(200);
+      device->Close();
+    });
+    QElapsedTimer waited;
+    waited.start();
+    LoaderFrameRecord frame;
+    QCOMPARE(probe.comm->ReceiveFrame(frame), kFrameNone);
+    QVERIFY(waited.elapsed() < kFrameTimeoutMs);
+    probe.comm->LeaveLoaderMode();
     QTRY_COMPARE(probe.lostEvents, 1);
     QCOMPARE(probe.lines, QStringList{"$BYE\r\n"});
     QTRY_VERIFY(!probe.comm->ReceiveThreadRunning());
@@ -423,38 +423,6 @@ class ChannelsTest : public QObject {
     writer.join();
     QVERIFY(written);
     QCOMPARE(probe.lines.join(QString()).toLatin1(), burst);
-  }
-
-  // Lines may span datagrams; a close drops the half line and what comes later.
-  void udp_datagramsAreCutIntoLines_untilTheClose() {
-    LinkProbe probe;
-    QCOMPARE(probe.comm->Open(ChUdp, kUdpDevice.toString(), 0), ChUdp);
-    FromDevice("$A");
-    FromDevice("\r\n$B\r\n$C");
-    FromDevice("\r\n$HALF");
-    QTRY_COMPARE(probe.lines, (QStringList{"$A\r\n", "$B\r\n", "$C\r\n"}));
-    probe.comm->Close();
-    FromDevice("\r\n$LATE\r\n");
-    QCOMPARE(probe.comm->Open(ChUdp, kUdpDevice.toString(), 0), ChUdp);
-    FromDevice("\r\n$NEW\r\n");
-    QTRY_COMPARE(probe.lines, (QStringList{"$A\r\n", "$B\r\n", "$C\r\n", "$NEW\r\n"}));
-  }
-
-  void udp_senderFilter_dropsWholeDatagramsFromOtherAddresses_data() {
-    QTest::addColumn<int>("param");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("filter on: the stranger's complete line is dropped") << 1 << QStringList{"$DEV\r\n"};
-    QTest::newRow("filter off: both arrive") << 0 << QStringList{"$OTHER\r\n", "$DEV\r\n"};
-  }
-  void udp_senderFilter_dropsWholeDatagramsFromOtherAddresses() {
-    QFETCH(int, param);
-    QFETCH(QStringList, expected);
-    LinkProbe probe;
-    QCOMPARE(probe.comm->Open(ChUdp, kUdpDevice.toString(), param), ChUdp);
-    QVERIFY(m_stranger.writeDatagram("$OTHER\r\n", kProgram, kNmeaPort) >= 0);
-    FromDevice("$DEV\r\n");  // loopback keeps the order: the stranger's line is in by then
-    QTRY_VERIFY(probe.lines.contains("$DEV\r\n"));
-    QCOMPARE(probe.lines, expected);
   }
 
   void udp_portHeldExclusively_throwsReadableError() {
