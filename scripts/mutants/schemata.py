@@ -227,7 +227,9 @@ def main():
             t = open(os.path.join(ORIG, rel)).read()
             ss = [s for s in allsites if s['file'] == rel and s['id'] not in disabled]
             sites = [(s['start'], s['end'], s['kind'], tuple(s['payload']) if isinstance(s['payload'], list) else s['payload']) for s in ss]
-            open(f, 'w').write(render(t, sites, [s['id'] for s in ss]))
+            out = render(t, sites, [s['id'] for s in ss])
+            if not os.path.exists(f) or open(f).read() != out:  # unchanged files are not rebuilt
+                open(f, 'w').write(out)
     if cmd == 'disable':
         # reads compiler errors on stdin: file:line
         allsites = json.load(open(SITES))
