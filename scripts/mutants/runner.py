@@ -16,7 +16,7 @@ fixed UDP port never collides with the other worker's, and nothing it starts
 outlives it) as the unprivileged test user, with a time limit and a process
 limit: a mutant that loops or restarts the program ends as a kill, never as a hang.
 """
-import glob, json, os, random, re, shutil, subprocess, sys, tempfile, time
+import glob, hashlib, json, os, random, re, shutil, subprocess, sys, tempfile, time
 from concurrent.futures import ThreadPoolExecutor
 
 WORK = os.environ.get('MUTANTS_WORK', '/tmp/hlx-mutants')
@@ -69,6 +69,12 @@ def run_functions(mutant, binp, functions, budget):
     if rc != 0 and not fails:
         fails.add((last or '?', 'CRASH%d' % rc))
     return [[os.path.basename(binp), f, row] for f, row in sorted(fails)]
+
+
+def results(kind, prefix):
+    """The file of `kind` (kills, witness) for `prefix`; a long list of functions is named by its hash."""
+    name = prefix if len(prefix) <= 100 else prefix[:60] + '-' + hashlib.sha1(prefix.encode()).hexdigest()[:12]
+    return '%s/%s_%s.jsonl' % (WORK, kind, name)
 
 
 def jsonl(path):
@@ -140,13 +146,13 @@ def kills(prefix):
             k += run_functions(i, paths[bn], [r['func'] for r in rs], sum(r['time'] for r in rs))
         return dict(id=i, kills=k)
 
-    pool(one, sorted(mine), '%s/kills_%s.jsonl' % (WORK, prefix))
+    pool(one, sorted(mine), results('kills', prefix))
 
 
 def witness(prefix):
     _, others = split(prefix)
     paths = bins()
-    killed = [r['id'] for r in jsonl('%s/kills_%s.jsonl' % (WORK, prefix)) if r['kills']]
+    killed = [r['id'] for r in jsonl(results('kills', prefix)) if r['kills']]
     limit, tries = float(os.environ.get('WITNESS_MAX_SECONDS', '5')), int(os.environ.get('WITNESS_TRIES', '5'))
 
     def one(i):
@@ -163,12 +169,12 @@ def witness(prefix):
                 return dict(id=i, witness=k[0])
         return dict(id=i, witness=None)
 
-    pool(one, killed, '%s/witness_%s.jsonl' % (WORK, prefix))
+    pool(one, killed, results('witness', prefix))
 
 
 def only_killed_by(prefix):
-    k = {r['id']: r['kills'] for r in jsonl('%s/kills_%s.jsonl' % (WORK, prefix))}
-    w = {r['id']: r['witness'] for r in jsonl('%s/witness_%s.jsonl' % (WORK, prefix))}
+    k = {r['id']: r['kills'] for r in jsonl(results('kills', prefix))}
+    w = {r['id']: r['witness'] for r in jsonl(results('witness', prefix))}
     return k, {i: ks for i, ks in k.items() if ks and i in w and not w[i]}
 
 
