@@ -79,6 +79,11 @@ def results(kind, prefix):
     return '%s/%s_%s.jsonl' % (WORK, kind, name)
 
 
+def programs(prefix):
+    """The test-program part of each entry of `prefix` (a BINARY::FUNCTION entry names its program)."""
+    return [p.split('::')[0] for p in prefix.split(',')]
+
+
 def jsonl(path):
     return [json.loads(l) for l in open(path)] if os.path.exists(path) else []
 
@@ -100,7 +105,7 @@ def reach(prefix='', outname='reach.json'):
     os.chmod(WORK + '/trace', 0o777)
     jobs = []
     for bn, b in sorted(bins().items()):
-        if not any(bn.startswith(p.split('::')[0]) for p in prefix.split(',')):
+        if not any(bn.startswith(p) for p in programs(prefix)):
             continue
         _, out, _ = run(b, ['-functions'], {}, 30)
         jobs += [(bn, ln.strip()[:-2]) for ln in out.splitlines() if ln.strip().endswith('()')]
@@ -203,9 +208,9 @@ def recheck(prefix):
     shutil.copytree(SOURCE, WORK + '/tree/tests')
     subprocess.run(['cmake', '--build', BUILD, '-j', str(WORKERS)], check=True, capture_output=True)
     # Whole test programs: a cut function's catches may have moved to a row kept beside it.
-    programs = ','.join(p.split('::')[0] for p in prefix.split(','))
-    reach(programs, 'reach_after.json')
-    mine, _ = split(programs, 'reach_after.json')
+    whole = ','.join(programs(prefix))
+    reach(whole, 'reach_after.json')
+    mine, _ = split(whole, 'reach_after.json')
     paths = bins()
 
     def one(i):
