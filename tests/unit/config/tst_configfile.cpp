@@ -76,13 +76,6 @@ class ConfigFileTest : public QObject {
   }
 
   // A mark inside the first line is text, not the file's own: a save keeps it there.
-  void savedFileReadsBackAsRead() {
-    const Profile p = Parsed("\xC2\x85\xEF\xBB\xBF[A]=x\r\n[B]\r\n");
-    const Profile back = Parsed(p.Serialize());
-    QCOMPARE(back.SectionNames(), QStringList{"B"});
-    QCOMPARE(back.Serialize(), p.Serialize());
-  }
-
   void writingKeepsWhatItDoesNotTouch() {
     Profile p = Parsed(
         "; made by hand\r\n[Filter]\r\nA=1\r\n[Information]\r\nDevice=Old\r\n\r\n[Configuration]\r\n"

@@ -37,10 +37,6 @@ QByteArray Container(const QByteArray& image, std::uint8_t type = 0, qint64 chec
   return c + image;
 }
 
-std::span<const std::uint8_t> Bytes(const QByteArray& b) {
-  return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
-}
-
 }  // namespace
 
 class TestFirmware : public QObject {
@@ -83,31 +79,6 @@ class TestFirmware : public QObject {
       QVERIFY(std::all_of(image.area.begin() + payload, image.area.end(), [](auto b) { return b == 0xFF; }));
     } catch (const EFirmwareError& e) {
       QCOMPARE(e.Message(), error);
-    }
-  }
-
-  void builtInContainerHasItsOwnRules() {
-    FirmwareImage image;
-    // No magic or format check, but its own message when it is damaged or too long.
-    QByteArray foreign = Container("abc", 0, -1, 7);
-    foreign[0] = 'Z';
-    ParseFirmware(Bytes(foreign), true, image);
-    QCOMPARE(image.payloadLength, 3u);
-    for (const QByteArray& bad :
-         {Container("abc", 0, 1), Container(QByteArray(qsizetype(kFwImageAreaSize) + 1, 'z'))}) {
-      try {
-        ParseFirmware(Bytes(bad), true, image);
-        QFAIL("accepted");
-      } catch (const EFirmwareError& e) {
-        QCOMPARE(e.Message(), QStringLiteral("Firmware image is corrupt"));
-      }
-    }
-    try {
-      LoadFirmware(QStringLiteral("/nonexistent/fw.hlx"));
-      QFAIL("opened a missing file");
-    } catch (const EFirmwareError& e) {
-      QVERIFY2(e.Message().contains("/nonexistent/fw.hlx") && e.Message().contains("No such file"),
-               qPrintable(e.Message()));
     }
   }
 };

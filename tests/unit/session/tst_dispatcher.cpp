@@ -128,28 +128,6 @@ class DispatcherTest : public QObject {
     QCOMPARE(statistics.shown, QStringList());
   }
 
-  void viewFilterShowsOnlyTheChosenInputAndUntaggedLines_data() {
-    QTest::addColumn<int>("viewFilter");
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<bool>("shown");
-    for (auto [filter, line, shown] : {std::tuple{2, "\\s:HLX-2*00\\$GPRMC,1", true},
-                                       {2, "\\s:HLX-3*00\\$GPRMC,1", false},
-                                       {2, "$GPRMC,1", true},
-                                       {2, "\\c:12*00\\$GPRMC,1", true},
-                                       {5, "\\s:HLX-1*00\\$GPHDT,1", false},
-                                       {0, "\\s:HLX-4*00\\$GPRMC,1", true}})
-      QTest::addRow("filter %d, %s", filter, line) << filter << QByteArray(line) << shown;
-  }
-  void viewFilterShowsOnlyTheChosenInputAndUntaggedLines() {
-    QFETCH(int, viewFilter);
-    QFETCH(QByteArray, line);
-    QFETCH(bool, shown);
-    Recorder h;
-    h.core.SetViewFilter(viewFilter);
-    h.core.Dispatch((line + "\r\n").toStdString());
-    QCOMPARE(h.shown, shown ? QStringList{QString::fromLatin1(line)} : QStringList());
-  }
-
   // A state's owner gets it back before the message, or silently when the
   // session ends. The plain case, waiting for a VER reply, is driven through
   // the window (tst_connection).
