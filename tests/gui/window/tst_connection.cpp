@@ -1,6 +1,6 @@
 // The main window's connection panel against the simulator: every channel,
-// the speed search, identification and its refusals, the generation switch
-// and the settings kept between runs.
+// the speed search, identification and its refusals, and the settings kept
+// between runs (the switch to an older generation's window is tst_handover's).
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -103,17 +103,6 @@ class ConnectionTest : public QObject {
     QCOMPARE(h.restarts, 0);
   }
 
-  void olderGenerationRecordsFormIdAndRequestsRestart() {
-    WindowHarness h;
-    QVERIFY2(h.Start({"--firmware", "2.9.4"}), qPrintable(h.Why()));
-    h.Open(QStringLiteral("TCP"), h.sim->address());
-    QTRY_COMPARE(h.restarts, 1);
-    QCOMPARE(Settings().value("FormID").toInt(), 3);
-    QCOMPARE(Settings().value("ReConnect").toInt(), 1);
-    QTest::qWait(100);  // a read would have followed the reply at once
-    QCOMPARE(h.Sent("$PQVX"), QStringList{"$PQVXVER*4E"});
-  }
-
   // A serial port that failed to open is no longer chosen; nothing is searched
   // for on a channel that is not open.
   void failedOpenSaysSoAndSearchesNothing_data() {
@@ -152,36 +141,6 @@ class ConnectionTest : public QObject {
   // Another program holds the terminal in exclusive mode (only an ordinary
   // user meets this: root ignores the flag). The window names that program
   // and stays closed; once the holder lets go, connecting works.
-  void portHeldExclusivelyNamesTheHolderAndConnectsOnceFree() {
-    if (::geteuid() == 0) QSKIP("root opens exclusive terminals regardless");
-    WindowHarness h;
-    QVERIFY2(h.Start({}, true), qPrintable(h.Why()));
-    QProcess program;  // the other program, which the flag set below keeps the port for
-    program.setStandardInputFile(h.sim->ptyPath());
-    program.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-    QVERIFY(program.waitForStarted());
-    const auto stop = qScopeGuard([&program] { program.kill(), program.waitForFinished(); });
-    const int holder = ::open(QFile::encodeName(h.sim->ptyPath()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    QVERIFY(holder >= 0 && ::ioctl(holder, TIOCEXCL) == 0);
-    h.Click("btnConnect");
-    QVERIFY(!h.Connected());
-    const QStringList texts = h.prompts.texts();
-    QCOMPARE(texts.size(), 2);
-    QCOMPARE(texts[0], QStringLiteral("Unable to open communication channel"));
-    const QString expected = QStringLiteral("The port %1 is in use by another program: sleep (process %2).")
-                                 .arg(h.sim->ptyPath())
-                                 .arg(program.processId());
-    QVERIFY2(texts[1].startsWith(expected), qPrintable(texts[1]));
-    // The flag belongs to the terminal: a holder that lets go clears it first.
-    ::ioctl(holder, TIOCNXCL);
-    ::close(holder);
-    program.kill();
-    program.waitForFinished();
-    h.ChoosePort(h.sim->ptyPath());  // a failed open clears the choice
-    h.Click("btnConnect");
-    QVERIFY(h.WaitReadBack(1));
-  }
-
   // Prompts as "caption: text". Without a view filter Disconnect sends nothing:
   // a whole-word option command would wipe the options with a word never read.
   void connectReadsWhatTheDeviceAllowsAndDisconnectSendsNothing_data() {

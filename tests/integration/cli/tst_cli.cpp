@@ -112,7 +112,8 @@ void TestCli::portsSayWhatStandsInTheWayAndHeldPortsAreRefused() {
 
   r = RunCli({"identify", "--port", sim.ptyPath()});
   QCOMPARE(r.code, 3);
-  QVERIFY2(r.err.contains(QStringLiteral("in use by another program: ") + held), qPrintable(r.err));
+  QVERIFY2(r.err.contains("The port " + sim.ptyPath() + " is in use by another program: " + held),
+           qPrintable(r.err));
   holder.kill();
   holder.waitForFinished();
 }
