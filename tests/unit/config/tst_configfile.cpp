@@ -9,27 +9,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestFiles.h"
 #include "config/ConfigFile.h"
 #include "config/Profile.h"
 
 using namespace hlx;
+using hlx::test::ReadAll;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 Profile Parsed(const QByteArray& text) {
   Profile p;
   p.Parse(text);
   return p;
-}
-
-bool WriteAll(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 const ConfigFileHeader kHeader{"1.0.0", "HLX-2000", "3.33.1", "12345"};
@@ -108,7 +100,7 @@ class ConfigFileTest : public QObject {
         "#G/%'=100010,15,1100\r\n\"HC-\"=111111,,1111\r\n";
     QTemporaryDir dir;
     const QString path = dir.filePath("cfg.ini");
-    QVERIFY(WriteAll(path, file));
+    hlx::test::WriteText(path, file);
     DeviceConfig config;
     FilterList filters;
     QStringList diagnostics;

@@ -5,10 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "firmware/Bootloader.h"
+#include "TestFiles.h"
 #include "firmware/FwImage.h"
-#include "firmware/FwUpdate.h"
-#include "link/Comms.h"
 
 using namespace hlx;
 
@@ -42,7 +40,6 @@ QByteArray Container(const QByteArray& image, std::uint8_t type = 0, qint64 chec
 class TestFirmware : public QObject {
   Q_OBJECT
  private slots:
-
   void containerFilesAreCheckedBeforeUse_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("error");
@@ -67,11 +64,9 @@ class TestFirmware : public QObject {
     QFETCH(QString, error);
     QFETCH(quint32, payload);
     QTemporaryDir dir;
-    QFile f(dir.filePath("fw.hlx"));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
-    f.close();
+    hlx::test::WriteText(dir.filePath("fw.hlx"), file);
     try {
-      const FirmwareImage& image = LoadFirmware(f.fileName());
+      const FirmwareImage& image = LoadFirmware(dir.filePath("fw.hlx"));
       QVERIFY2(error.isEmpty(), "accepted a bad container");
       QCOMPARE(image.payloadLength, payload);
       QCOMPARE(image.Version(), 0x032101u);

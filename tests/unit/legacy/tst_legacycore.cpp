@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestFiles.h"
 #include "config/Profile.h"
 #include "legacy/LegacyConfigFile.h"
 #include "legacy/LegacyFilterList.h"
@@ -231,11 +232,7 @@ class LegacyCoreTest : public QObject {
   void savingOverAFileDropsRemovedEntriesAndKeepsOthers() {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("boat.hlx"));
-    {
-      QFile f(name);
-      QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write("[Notes]\r\nowner=me\r\n[Filter]\r\nGPRMC=01000,2\r\nGPGGA=10000,\r\n");
-    }
+    hlx::test::WriteText(name, "[Notes]\r\nowner=me\r\n[Filter]\r\nGPRMC=01000,2\r\nGPGGA=10000,\r\n");
     LegacyFilterList l(Gen4());
     LoadLegacyConfigFile(name, Gen4(), l);
     QCOMPARE(Describe(l), QStringLiteral("GPRMC 01000 2;GPGGA 10000 "));
