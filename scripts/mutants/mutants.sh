@@ -10,9 +10,14 @@
 #                                                  kill, and which of those nothing else kills
 #   ./scripts/mutants/mutants.sh recheck PREFIX    after cutting tests PREFIX* in the working
 #                                                  copy: all that only they killed is still killed
+#   ./scripts/mutants/mutants.sh sift PREFIX       for slow (window, CLI) tests: cheap other tests
+#                                                  first, then PREFIX*, then a wider witness search
+#   ./scripts/mutants/mutants.sh lost PREFIX CUT   what cutting the functions CUT would lose, by
+#                                                  sift's results
 # MUTANTS_WORK (default /tmp/hlx-mutants) holds the tree, the build and the results;
 # JOBS (default 2) runs in parallel; WITNESS_MAX_SECONDS / WITNESS_TRIES bound the search
 # for another test that kills a mutant (default: the 5 cheapest functions of at most 5 s).
+# Window and CLI tests mostly wait, so sift runs well with JOBS=6 to 10 on two cores.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -47,8 +52,15 @@ case "${1:-}" in
   recheck)
     python3 "$here/runner.py" recheck "$2"
     ;;
+  sift)
+    python3 "$here/runner.py" reach
+    python3 "$here/runner.py" sift "$2"
+    ;;
+  lost)
+    python3 "$here/runner.py" lost "$2" "$3"
+    ;;
   *)
-    sed -n '2,16p' "$0"
+    sed -n '2,20p' "$0"
     exit 2
     ;;
 esac
