@@ -52,12 +52,14 @@ def run(binp, args, env, timeout):
     envs = ['QT_QPA_PLATFORM=offscreen', 'HLX_SIM_PATH=' + BUILD + '/sim/hlx-sim', 'XDG_CONFIG_HOME=' + home,
             'XDG_RUNTIME_DIR=' + rt, 'HOME=' + home, 'PATH=' + os.environ['PATH']]
     envs += ['%s=%s' % kv for kv in env.items()]
-    inner = 'ulimit -u 300; ip link set lo up && cd %s && exec runuser -u %s -- env -i %s timeout -k 3 %d %s %s' % (
+    # The process limit counts every thread of the test user, in all parallel runs: it stops a
+    # mutant that forks without end, not a busy run. (dash has no `ulimit -u`: bash runs this.)
+    inner = 'ulimit -u 2000 && ip link set lo up && cd %s && exec runuser -u %s -- env -i %s timeout -k 3 %d %s %s' % (
         os.path.dirname(binp), USER, ' '.join(envs), timeout, binp, ' '.join(args))
     t0 = time.time()
     # A PID namespace too: a mutant may start the program detached (a restart),
     # and what it starts must end with the run instead of holding its output open.
-    p = subprocess.run(['unshare', '-n', '-p', '-f', '--mount-proc', 'sh', '-c', inner],
+    p = subprocess.run(['unshare', '-n', '-p', '-f', '--mount-proc', 'bash', '-c', inner],
                        capture_output=True, text=True, errors='replace')
     shutil.rmtree(home, ignore_errors=True)
     shutil.rmtree(rt, ignore_errors=True)
