@@ -151,20 +151,28 @@ def split(prefix, reach_file='reach.json'):
     return mine, others
 
 
+def failing_rows(mutant, reached, paths):
+    """Runs the functions `reached` (reach entries) with the mutant on, one run per test program."""
+    groups = {}
+    for r in reached:
+        groups.setdefault(r['bin'], []).append(r)
+    k = []
+    for bn, rs in sorted(groups.items()):
+        k += run_functions(mutant, paths[bn], [r['func'] for r in rs], sum(r['time'] for r in rs))
+    return k
+
+
+def fails_twice(mutant, r, paths):
+    """The rows of function `r` that fail with the mutant, if it fails on a second run too: a run
+    slowed down by the other workers is no witness."""
+    k = run_functions(mutant, paths[r['bin']], [r['func']], r['time'])
+    return k if k and run_functions(mutant, paths[r['bin']], [r['func']], r['time']) else []
+
+
 def kills(prefix):
     mine, _ = split(prefix)
     paths = bins()
-
-    def one(i):
-        groups = {}
-        for r in mine[i]:
-            groups.setdefault(r['bin'], []).append(r)
-        k = []
-        for bn, rs in sorted(groups.items()):
-            k += run_functions(i, paths[bn], [r['func'] for r in rs], sum(r['time'] for r in rs))
-        return dict(id=i, kills=k)
-
-    pool(one, sorted(mine), results('kills', prefix))
+    pool(lambda i: dict(id=i, kills=failing_rows(i, mine[i], paths)), sorted(mine), results('kills', prefix))
 
 
 def witness(prefix):
@@ -181,9 +189,8 @@ def witness(prefix):
             n += 1
             if n > tries:
                 break
-            k = run_functions(i, paths[r['bin']], [r['func']], r['time'])
-            # A witness must fail twice: a run slowed down by the other worker is no witness.
-            if k and run_functions(i, paths[r['bin']], [r['func']], r['time']):
+            k = fails_twice(i, r, paths)
+            if k:
                 return dict(id=i, witness=k[0])
         return dict(id=i, witness=None)
 
@@ -224,17 +231,8 @@ def recheck(prefix):
     mine, _ = split(whole, 'reach_after.json')
     paths = bins()
 
-    def one(i):
-        groups = {}
-        for r in mine.get(i, []):
-            groups.setdefault(r['bin'], []).append(r)
-        for bn, rs in groups.items():
-            if run_functions(i, paths[bn], [r['func'] for r in rs], sum(r['time'] for r in rs)):
-                return i, True
-        return i, False
-
     with ThreadPoolExecutor(WORKERS) as ex:
-        res = list(ex.map(one, sorted(only)))
+        res = list(ex.map(lambda i: (i, bool(failing_rows(i, mine.get(i, []), paths))), sorted(only)))
     lost = [i for i, ok in res if not ok]
     print('killed only by %s* before: %d, still killed: %d, lost: %s' % (prefix, len(res), len(res) - len(lost), lost))
     return 1 if lost else 0
@@ -247,26 +245,17 @@ def sift(prefix):
     cheap, wide = float(os.environ.get('SIFT_CHEAP_SECONDS', '1')), float(os.environ.get('SIFT_WIDE_SECONDS', '12'))
     tries = int(os.environ.get('SIFT_WIDE_TRIES', '4'))
 
-    def twice(i, r):
-        return run_functions(i, paths[r['bin']], [r['func']], r['time']) and \
-            run_functions(i, paths[r['bin']], [r['func']], r['time'])
-
     def one(i):
         cands = sorted((r for r in others.get(i, []) if r['bin'] in paths), key=lambda r: r['time'])
         first = [r for r in cands if r['time'] <= cheap][:3]
         for r in first:
-            k = twice(i, r)
+            k = fails_twice(i, r, paths)
             if k:
                 return dict(id=i, settled=k[0], kills=None, witness=None)
-        groups = {}
-        for r in mine[i]:
-            groups.setdefault(r['bin'], []).append(r)
-        k = []
-        for bn, rs in sorted(groups.items()):
-            k += run_functions(i, paths[bn], [r['func'] for r in rs], sum(r['time'] for r in rs))
+        k = failing_rows(i, mine[i], paths)
         if k:
             for r in [r for r in cands if r not in first and r['time'] <= wide][:tries]:
-                w = twice(i, r)
+                w = fails_twice(i, r, paths)
                 if w:
                     return dict(id=i, settled=None, kills=k, witness=w[0])
         return dict(id=i, settled=None, kills=k, witness=None)
