@@ -138,9 +138,6 @@ class ConnectionTest : public QObject {
     QVERIFY(h.State() == SessionState::Idle && !h.SettingsEnabled());
   }
 
-  // Another program holds the terminal in exclusive mode (only an ordinary
-  // user meets this: root ignores the flag). The window names that program
-  // and stays closed; once the holder lets go, connecting works.
   // Prompts as "caption: text". Without a view filter Disconnect sends nothing:
   // a whole-word option command would wipe the options with a word never read.
   void connectReadsWhatTheDeviceAllowsAndDisconnectSendsNothing_data() {

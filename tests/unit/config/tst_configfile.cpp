@@ -67,7 +67,6 @@ class ConfigFileTest : public QObject {
     QCOMPARE(Parsed(text).ReadString(section, key, "-"), value);
   }
 
-  // A mark inside the first line is text, not the file's own: a save keeps it there.
   void writingKeepsWhatItDoesNotTouch() {
     Profile p = Parsed(
         "; made by hand\r\n[Filter]\r\nA=1\r\n[Information]\r\nDevice=Old\r\n\r\n[Configuration]\r\n"
