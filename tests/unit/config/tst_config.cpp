@@ -1,16 +1,41 @@
-// The configuration model: the read-back table that routes each reply to
-// its part of the model or the filter list, the filter list's own edits,
-// and the statistics report.
+// The configuration: the profile layer that reads and writes its files, the
+// bytes a save writes and what a loaded file sends to the device (damaged
+// values included); the read-back table that routes each reply to its part
+// of the model or the filter list, the filter list's own edits, and the
+// statistics report.
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestFiles.h"
+#include "config/ConfigFile.h"
+#include "config/Profile.h"
 #include "config/ReadBack.h"
 #include "config/Statistics.h"
 #include "link/Nmeadefs.h"
 
 using namespace hlx;
+using hlx::test::ReadAll;
 
 namespace {
+
+Profile Parsed(const QByteArray& text) {
+  Profile p;
+  p.Parse(text);
+  return p;
+}
+
+const ConfigFileHeader kHeader{"1.0.0", "HLX-2000", "3.33.1", "12345"};
+
+// What a file without a usable key sends after a model whose speeds were 1
+// and whose option word was 1234: the defaults and the word kept.
+const QStringList kDefaults = {"PQVXCF,C,,00000,0", "PQVXSP,C,0,0,0,0,3",       "PQVXIN,C,0,0,0,0",
+                               "PQVXID,C,,,,,",     "PQVXDR,C,00000,0,00000,0", "PQVXOP,C,00001234",
+                               "PQVXFL,C,DELETE"};
 
 // A model with every field away from zero, so "unchanged" is observable.
 const DeviceConfig kFilled{.Speed = {1, 1, 1, 1, 1},
@@ -50,10 +75,164 @@ const QStringList kFilledGroups{"PQVXID,C,AA,BB,CC,DD,EE", "PQVXFL,C,",        "
 
 }  // namespace
 
-class ModelTest : public QObject {
+class ConfigTest : public QObject {
   Q_OBJECT
-
  private slots:
+  // The profile layer: what a read finds and what a write keeps.
+  void reading_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");  // "-" for missing
+    const auto row = [](const char* name, const char* text, const char* section, const char* key,
+                        const char* value) {
+      QTest::newRow(name) << QByteArray(text) << section << key << value;
+    };
+    row("LF file, last line without line end", "[A]\nk=v", "A", "k", "v");
+    row("blanks around key and value", "[A]\n  Talker ID1 =  GP \n", "A", "Talker ID1", "GP");
+    row("blanks inside the header", "[ Filter ]\nGPRMC=1\n", "filter", "GPRMC", "1");
+    row("first of duplicate sections", "[A]\nk=1\n[a]\nk=2\n", "A", "k", "1");
+    row("value keeps its inner equals sign", "[A]\nk=a=b\n", "A", "k", "a=b");
+    row("enclosing quotes removed", "[A]\nk=\"x y\"\n", "A", "k", "x y");
+    row("key of another section is missing", "[A]\nk=1\n[B]\n", "B", "k", "-");
+    row("entry before any section is not in one", "k=1\n[A]\n", "A", "k", "-");
+    row("comment line is not a key", "[A]\n;k=1\n", "A", ";k", "-");
+    row("byte order mark ignored", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "1");
+    row("repeated byte order marks ignored", "\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "1");
+  }
+  void reading() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QCOMPARE(Parsed(text).ReadString(section, key, "-"), value);
+  }
+
+  void writingKeepsWhatItDoesNotTouch() {
+    Profile p = Parsed(
+        "; made by hand\r\n[Filter]\r\nA=1\r\n[Information]\r\nDevice=Old\r\n\r\n[Configuration]\r\n"
+        "Baud In1=1\r\nCustom=keep me\r\n\r\n[filter]\r\nB=2\r\n[Mine]\r\nx=1\r\n");
+    p.EraseSection("FILTER");                         // every copy
+    p.WriteString("configuration", "BAUD IN1", "4");  // the first match, in its own spelling
+    p.WriteString("Configuration", "Baud In2", "2");  // before the blank line
+    p.WriteString("Added", "Talker IDConv", "\u00C4x");
+    p.WriteString("Added", "k", "one\r\n[B]\nx=1");  // a line break cannot split the entry
+    QCOMPARE(
+        p.Serialize(),
+        QByteArray("; made by hand\r\n[Information]\r\nDevice=Old\r\n\r\n[Configuration]\r\nBaud In1=4\r\n"
+                   "Custom=keep me\r\nBaud In2=2\r\n\r\n[Mine]\r\nx=1\r\n[Added]\r\n"
+                   "Talker IDConv=\xC3\x84x\r\nk=one  [B] x=1\r\n"));
+  }
+
+  void fileLoadsAppliesAndSavesBackOverItselfByteForByte() {
+    // Every key away from its default, addresses with characters that a file
+    // could mistake for its own syntax, and keys and a section of our own.
+    const QByteArray file =
+        "[Information]\r\nComment=by hand\r\nHLX-Config=Halyx Configuration Tool V1.0.0\r\n"
+        "Device=HLX-2000\r\nFirmware Version=3.33.1\r\nSerial Number=12345\r\n[Notes]\r\nboat=Wind\r\n"
+        "[Configuration]\r\nExtra=1\r\nBaud In1=4\r\nBaud In2=1\r\nBaud In3=2\r\nBaud In4/Out1=3\r\n"
+        "Baud Out2=5\r\nPriority Timeout=5\r\nRealTime Ch.1=0\r\nRealTime Ch.2=1\r\nRealTime Ch.3=0\r\n"
+        "RealTime Ch.4=1\r\nRealTime Conv=1\r\nTalker ID1=GP\r\nTalker ID2=\r\nTalker ID3=II\r\n"
+        "Talker ID4=HE\r\nTalker IDConv=Z\r\nRoute 11=1\r\nRoute 21=0\r\nRoute 31=1\r\nRoute 41=0\r\n"
+        "Route Conv1=1\r\nRoute 12=0\r\nRoute 22=1\r\nRoute 32=0\r\nRoute 42=1\r\nRoute Conv2=0\r\n"
+        "Mode In1=5\r\nMode In2=4\r\nMode In3=3\r\nMode In4=6\r\nMode Out1=2\r\nMode Out2=1\r\n"
+        "Options=0000A041\r\n[Filter]\r\nGPRMC=110000,2,1010\r\nGP MC=000001,,0001\r\n"
+        "#G/%'=100010,15,1100\r\n\"HC-\"=111111,,1111\r\n";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cfg.ini");
+    hlx::test::WriteText(path, file);
+    DeviceConfig config;
+    FilterList filters;
+    QStringList diagnostics;
+    QVERIFY(LoadConfigFile(path, config, filters, &diagnostics));
+    QCOMPARE(diagnostics, QStringList());
+    // Sent in this order, each followed by its pause in milliseconds.
+    QStringList steps;
+    for (const PacedSentence& step : ApplyConfigurationSequence(config, filters))
+      steps << QString::fromStdString(step.Text) + " +" + QString::number(step.PauseMs);
+    QCOMPARE(steps, QStringList({"PQVXCF,C,,01011,5 +50", "PQVXSP,C,4,1,2,3,5 +50", "PQVXIN,C,5,4,3,6 +50",
+                                 "PQVXID,C,GP,,II,HE,Z +50", "PQVXDR,C,10101,2,01010,1 +50",
+                                 "PQVXOP,C,0000A041 +50", "PQVXFL,C,DELETE +100",
+                                 "PQVXFL,C,GPRMC,110000,2,1010 +5", "PQVXFL,C,GP MC,000001,,0001 +5",
+                                 "PQVXFL,C,#G/%',100010,15,1100 +5", "PQVXFL,C,\"HC-\",111111,,1111 +5"}));
+    // A later rule for the same address replaces the first under its key.
+    filters.AddFilterEntry("GPRMC", "000001", "7", "0001", true);
+    QCOMPARE(SaveConfigFile(path, kHeader, config, filters), QString());
+    QCOMPARE(ReadAll(path), QByteArray(file).replace("GPRMC=110000,2,1010", "GPRMC=000001,7,0001"));
+  }
+
+  // Each file is read over a model whose speeds are 1, whose option word is
+  // 1234 and whose list holds one rule; then the model and list are applied.
+  void fileReachesTheDeviceOnlyAsItCanTakeIt_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QStringList>("reported");
+    // The second "GP---" key and the note are no rules: the first key wins.
+    QTest::newRow("odd values the device takes")
+        << QByteArray(
+               "[Configuration]\r\nRealTime Ch.3=7\r\ntalker id1=GPS\r\nTalker IDConv=x\r\n"
+               "Mode In2=\r\nOptions=00FFFFFFFF\r\n[Filter]\r\nHCHDG=100010,,1100\r\n; a note\r\n"
+               "gp---=110000,2,1010\r\nGP---=000000,,0000\r\n")
+        << QStringList{"PQVXCF,C,,00100,0", "PQVXSP,C,0,0,0,0,3",          "PQVXIN,C,0,0,0,0",
+                       "PQVXID,C,GP,,,,X",  "PQVXDR,C,00000,0,00000,0",    "PQVXOP,C,FFFFFFFF",
+                       "PQVXFL,C,DELETE",   "PQVXFL,C,HCHDG,100010,,1100", "PQVXFL,C,GP---,110000,2,1010"}
+        << QStringList();
+    QTest::newRow("values it cannot take")
+        << QByteArray(
+               "[Configuration]\r\nBaud In1=5\r\nBaud In2=257\r\nBaud In3=99999999999999999999\r\n"
+               "Baud In4/Out1=-6\r\nBaud Out2=6\r\nPriority Timeout=6\r\nTalker ID2=G,\r\n"
+               "Route 42=yes\r\nMode In1=-35\r\nMode In2=x3\r\nMode In3=6\r\nMode In4=7\r\n"
+               "Mode Out2=3\r\nOptions=1FFFFFFFF\r\n[Filter]\r\nGPGLL=111111,2\r\n"
+               "GP;MC=110000,2,1010\r\n")
+        << kDefaults
+        << QStringList{"Baud In1=5 is out of range (0..4); the default is used",
+                       "Baud In2=257 is out of range (0..4); the default is used",
+                       "Baud In3=99999999999999999999 is out of range (0..4); the default is used",
+                       "Baud In4/Out1=-6 is out of range (0..4); the default is used",
+                       "Baud Out2=6 is out of range (0..5); the default is used",
+                       "Priority Timeout=6 is out of range (0..5); the default is used",
+                       "Talker ID2=G, is not a talker ID of letters and digits; the default is used",
+                       "Route 42=yes is not a number; the default is used",
+                       "Mode In1=-35 is out of range (0..5); the default is used",
+                       "Mode In2=x3 is not a number; the default is used",
+                       "Mode In3=6 is out of range (0..5); the default is used",
+                       "Mode In4=7 is out of range (0..6); the default is used",
+                       "Mode Out2=3 is out of range (0..2); the default is used",
+                       "Options=1FFFFFFFF is not a hexadecimal option word; the current word is kept",
+                       "Filter GPGLL=111111,2 lacks the Div or the output flags; the rule is dropped",
+                       "Filter GP;MC=110000,2,1010 is not a sentence address of five plain characters; "
+                       "the rule is dropped"};
+    QTest::newRow("option word not hex")
+        << QByteArray("[Configuration]\r\nOptions=12G4\r\n") << kDefaults
+        << QStringList{"Options=12G4 is not a hexadecimal option word; the current word is kept"};
+    QByteArray many = "[Filter]";
+    QStringList sent = kDefaults, reported;
+    for (int i = 0; i < 52; ++i) {
+      const QString rule = QStringLiteral("GP%1=100000,,0010").arg(i, 3, 10, QChar('0'));
+      many += "\r\n" + rule.toLatin1();
+      if (i < 50)
+        sent << "PQVXFL,C," + QString(rule).replace('=', ',');
+      else
+        reported << "Filter " + rule + " does not fit, the list holds 50 rules; the rule is dropped";
+    }
+    QTest::newRow("rules beyond fifty") << many << sent << reported;
+  }
+  void fileReachesTheDeviceOnlyAsItCanTakeIt() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, reported);
+    DeviceConfig config{.Speed = {1, 1, 1, 1, 1}, .Options = 0x1234};
+    FilterList filters;
+    filters.AddFilterEntry("GPRMC", "110000", "2", "1010", true);
+    QStringList diagnostics;
+    ReadConfigProfile(Parsed(file), config, filters, &diagnostics);
+    QStringList texts;
+    for (const PacedSentence& step : ApplyConfigurationSequence(config, filters))
+      texts << QString::fromStdString(step.Text);
+    QCOMPARE(texts, sent);
+    QCOMPARE(diagnostics, reported);
+  }
+
   // Each reply goes through the read-back table by its address, as the
   // window routes it, over a filled model and an empty rule list.
   void replyChangesOnlyItsGroup_data() {
@@ -215,5 +394,5 @@ class ModelTest : public QObject {
   }
 };
 
-QTEST_APPLESS_MAIN(ModelTest)
-#include "tst_model.moc"
+QTEST_GUILESS_MAIN(ConfigTest)
+#include "tst_config.moc"

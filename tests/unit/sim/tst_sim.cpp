@@ -1,17 +1,31 @@
-// The simulator's bootloader in-process, driven with wire bytes and a clock:
-// containers made by hlx-mkfw's code go in as the program sends them, and
-// the CRC replies and verdicts come out. The program's update tests trust
-// these verdicts: an image sent damaged, unerased or not deciphered never
-// starts. Expected CRC replies are literals worked out independently of both.
+// The simulator in-process, as the program's tests trust it: its noise holds
+// the hard cases and never damages or imitates a numbered sentence; its
+// bootloader, fed the program's wire bytes, never starts an image sent
+// damaged, unerased or not deciphered (CRC replies are literals worked out on
+// their own); the older generations answer literal commands, never checked
+// against the program's code, so that a misreading shared by both shows.
+
+#include <QRegularExpression>
 #include <QtTest>
+#include <algorithm>
 
 #include "FirmwareMaker.h"
+#include "NoiseSource.h"
 #include "SimBootloader.h"
+#include "SimDevice.h"
+#include "SimSentence.h"
 #include "link/FrameParser.h"
 
 using namespace hlx::sim;
 
 namespace {
+
+std::string Bursts(std::uint32_t seed, int count) {
+  NoiseSource noise(seed, 0);
+  std::string out;
+  for (int i = 0; i < count; ++i) noise.AppendBurst(out);
+  return out;
+}
 
 const QByteArray kAck = QByteArray::fromHex("FE80FD");
 
@@ -71,11 +85,57 @@ struct Rig {
   std::int64_t now = 0;
 };
 
+// Sends commands (separated by ';') as the program does, with checksum and
+// CR LF, and returns the replies to the last one without checksum and line end.
+QStringList Send(SimDevice& d, const QString& commands) {
+  QStringList replies;
+  for (const QString& c : commands.split(QLatin1Char(';'))) {
+    replies.clear();
+    for (const std::string& r : d.ReceiveLine(WireSentence(c.toStdString())))
+      replies << QString::fromStdString(r.substr(0, r.rfind('*')));
+  }
+  return replies;
+}
+
 }  // namespace
 
-class SimBootloaderTest : public QObject {
+class SimTest : public QObject {
   Q_OBJECT
  private slots:
+  void burstsHoldTheHardCasesAndWholeNumberedSentences() {
+    const std::string out = Bursts(7, 3000);
+    QCOMPARE(out, Bursts(7, 3000));
+    QVERIFY(out != Bursts(8, 3000));
+
+    static const QRegularExpression marker(QStringLiteral("^\\$(PXSEQ,(\\d+),(\\d+))\\*([0-9A-F]{2})\\r$"));
+    qint64 garbage = 0, markers = 0;
+    bool nul = false, high = false, bareCr = false, strayStart = false, overlong = false;
+    QByteArrayList lines = QByteArray::fromStdString(out).split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());  // after the last line end
+    for (const QByteArray& line : lines) {
+      const auto m = marker.match(QLatin1StringView(line));
+      if (!m.hasMatch()) {
+        QVERIFY2(!line.contains('X'), line.constData());
+        garbage += line.size() + 1;
+        nul |= line.contains('\0');
+        high |= std::any_of(line.begin(), line.end(), [](char c) { return (c & 0x80) != 0; });
+        bareCr |= line.indexOf('\r') >= 0 && line.indexOf('\r') < line.size() - 1;
+        const std::string_view text(line.constData(), std::size_t(line.size()));
+        const std::size_t start = text.find_first_of("$!\\");
+        strayStart |= start != text.npos && text.find_first_of("$!\\", start + 1) != text.npos;
+        overlong |= start != text.npos && text.size() - start > 129;
+        continue;
+      }
+      std::uint8_t sum = 0;
+      for (const QChar c : m.captured(1)) sum ^= std::uint8_t(c.unicode());
+      QCOMPARE(m.captured(4).toUInt(nullptr, 16), uint(sum));
+      QCOMPARE(m.captured(2).toLongLong(), markers++);
+      QCOMPARE(m.captured(3).toLongLong(), garbage);
+    }
+    QCOMPARE(markers, 3000);
+    QVERIFY(nul && high && bareCr && strayStart && overlong);
+  }
+
   void update_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("type");
@@ -127,7 +187,34 @@ class SimBootloaderTest : public QObject {
     rig.Run(200);  // a refused image: the bootloader again, as after a failed update
     QCOMPARE(rig.Take(), started.isEmpty() ? QByteArray("$PQVXLDR,02*7B\r\n") : QByteArray());
   }
+
+  // Replies to the last command: the older generations' mode "AIS" (capability bit 7), no port speeds.
+  void olderGenerationsAnswerInTheirLayout_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("caps");
+    QTest::addColumn<QString>("commands");
+    QTest::addColumn<QStringList>("replies");
+    QTest::newRow("2: no mode AIS without bit 7")
+        << 2 << "0038"
+        << "PQVXCF,,3;PQVXCFQ" << QStringList{"$PQVXCF,3,0,0,0,0,0,0100,1"};
+    QTest::newRow("2: mode AIS with bit 7")
+        << 2 << "00B8"
+        << "PQVXCF,,3;PQVXCFQ" << QStringList{"$PQVXCF,3,3,0,0,0,0,0100,1"};
+    QTest::newRow("3: no port speeds") << 3 << "8080"
+                                       << "PQVXSP,1;PQVXSPQ" << QStringList{};
+  }
+  void olderGenerationsAnswerInTheirLayout() {
+    QFETCH(int, generation);
+    QFETCH(QString, caps);
+    QFETCH(QString, commands);
+    QFETCH(QStringList, replies);
+    SimSettings s;
+    s.generation = generation;
+    s.caps = caps.toStdString();
+    SimDevice d(s);
+    QCOMPARE(Send(d, commands), replies);
+  }
 };
 
-QTEST_GUILESS_MAIN(SimBootloaderTest)
-#include "tst_simbootloader.moc"
+QTEST_GUILESS_MAIN(SimTest)
+#include "tst_sim.moc"
