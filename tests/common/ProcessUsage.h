@@ -2,9 +2,8 @@
 // What the test process itself uses: CPU time and resident memory.
 
 #include <sys/resource.h>
-#include <unistd.h>
 
-#include <QFile>
+#include <QtGlobal>
 
 namespace hlx::test {
 
@@ -24,13 +23,6 @@ inline constexpr bool kResidentSizeTellsGrowth = false;
 #else
 inline constexpr bool kResidentSizeTellsGrowth = true;
 #endif
-
-// Resident size in bytes, -1 when unknown.
-inline qint64 ResidentBytes() {
-  QFile statm(QStringLiteral("/proc/self/statm"));
-  if (!statm.open(QIODevice::ReadOnly)) return -1;
-  return statm.readAll().split(' ').value(1).toLongLong() * ::sysconf(_SC_PAGESIZE);
-}
 
 // The largest resident size the process has had, in bytes.
 inline qint64 PeakResidentBytes() {

@@ -43,9 +43,11 @@ class ScriptedPrompts : public UserPrompts {
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
   }
 
-  QStringList texts() const {
+  // The texts of the prompts of the kinds named in `kinds`, in order.
+  QStringList texts(QStringView kinds = u"inform ask open save") const {
     QStringList t;
-    for (const auto& r : records) t << r.text;
+    for (const auto& r : records)
+      if (kinds.contains(r.kind)) t << r.text;
     return t;
   }
 };

@@ -119,13 +119,6 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm> {
     }
     return rows;
   }
-  // Texts of the message boxes shown (file dialogs left out).
-  QStringList Informed() const {
-    QStringList t;
-    for (const PromptRecord& r : prompts.records)
-      if (r.kind == QStringLiteral("inform")) t << r.text;
-    return t;
-  }
 };
 
 }  // namespace hlx::test

@@ -90,7 +90,7 @@ class LegacyWindowTest : public QObject {
       h.Click("btnGetConfig");
       QTRY_COMPARE(h.Sent("$PQVXVER").size(), 2);
       QTRY_VERIFY(h.Check("chbPriority")->isEnabled());
-      QVERIFY(!h.Informed().contains(QStringLiteral("Multiplexer does not respond")));
+      QVERIFY(!h.prompts.texts(u"inform").contains(QStringLiteral("Multiplexer does not respond")));
     }
   }
 
@@ -99,7 +99,7 @@ class LegacyWindowTest : public QObject {
     QVERIFY2(h.Start({"--silent"}, false), qPrintable(h.Why()));
     h.Click("btnGetConfig");
     QVERIFY(!h.Check("chbPriority")->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(h.Informed(), QStringList{"Multiplexer does not respond"}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.prompts.texts(u"inform"), QStringList{"Multiplexer does not respond"}, 5000);
     QVERIFY(!h.Check("chbPriority")->isEnabled() && !h.Combo("cbBaudIn1")->isEnabled());
   }
 
@@ -110,7 +110,7 @@ class LegacyWindowTest : public QObject {
     h.window = std::make_unique<legacy::TLegMainForm4>(h.prompts);
     h.window->show();
     h.Choose("cbPort", h.Combo("cbPort")->findText(gone));
-    QCOMPARE(h.Informed(), QStringList{"Cannot open communication channel to multiplexer"});
+    QCOMPARE(h.prompts.texts(u"inform"), QStringList{"Cannot open communication channel to multiplexer"});
     QCOMPARE(h.Combo("cbPort")->currentIndex(), -1);
     QCOMPARE(Settings().value("Port").toInt(), 1);  // no selection, stored as index + 2
   }
@@ -133,7 +133,7 @@ class LegacyWindowTest : public QObject {
     QVERIFY(!h.Combo("cbPort")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(h.Combo("cbPort")->isEnabled(), 5000);
     QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), found);
-    QCOMPARE(h.Informed(), messages);
+    QCOMPARE(h.prompts.texts(u"inform"), messages);
     // Only the query sent at the device's own speed reached it.
     QCOMPARE(h.Sent("$PQVXVER"), QStringList{"$PQVXVER*4E"});
   }
@@ -187,7 +187,7 @@ class LegacyWindowTest : public QObject {
     h.Click("btnRetrieve");
     QTRY_COMPARE(h.Rows(), (QStringList{"GPGSV 10000 ", "HCHDG 11100 2"}));
     QVERIFY(!h.Button("btnRetrieve")->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(h.Informed(), QStringList{"Multiplexer does not respond"}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.prompts.texts(u"inform"), QStringList{"Multiplexer does not respond"}, 5000);
     QVERIFY(h.Button("btnRetrieve")->isEnabled());
     QCOMPARE(h.Rows().size(), 2);
   }
@@ -250,10 +250,10 @@ class LegacyWindowTest : public QObject {
     QTRY_COMPARE(h.SentCount(), 7);
     QCOMPARE(h.Combo("cbBaudHost")->isEnabled(), hostSpeedEnabled);
     QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), hostSpeed);
-    QCOMPARE(h.Informed(), warned
-                               ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
-                                             "multiplexer. Please use a version below V3.00."}
-                               : QStringList{});
+    QCOMPARE(h.prompts.texts(u"inform"),
+             warned ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
+                                  "multiplexer. Please use a version below V3.00."}
+                    : QStringList{});
     if (warned) QCOMPARE(h.prompts.records.first().caption, QStringLiteral("HLXConfig"));
   }
 
@@ -278,7 +278,7 @@ class LegacyWindowTest : public QObject {
       h.Edit("edtFilter")->setText(QString::fromLatin1(text));
       QTest::keyClick(h.Edit("edtFilter"), Qt::Key_Return);
     }
-    QCOMPARE(h.Informed(),
+    QCOMPARE(h.prompts.texts(u"inform"),
              QStringList(2, "Filter sentence must be 5 characters. Use '-' as wildcard character"));
     QCOMPARE(h.Rows(), QStringList{"GPRMC 00000 "});
     // Div in place: up to two digits.
@@ -322,9 +322,9 @@ class LegacyWindowTest : public QObject {
     h.Trigger("miStartLog", QStringLiteral("/dev/full"));
     QVERIFY(h.Action("miStopLog")->isEnabled());
     h.Click("btnGetConfig");
-    QTRY_COMPARE(h.Informed().size(), 1);
-    QVERIFY2(h.Informed().first().contains(QStringLiteral("space"), Qt::CaseInsensitive),
-             qPrintable(h.Informed().first()));
+    QTRY_COMPARE(h.prompts.texts(u"inform").size(), 1);
+    QVERIFY2(h.prompts.texts(u"inform").first().contains(QStringLiteral("space"), Qt::CaseInsensitive),
+             qPrintable(h.prompts.texts(u"inform").first()));
     QVERIFY(h.Action("miStartLog")->isEnabled() && !h.Action("miStopLog")->isEnabled());
     QCOMPARE(h.Panel(4), QStringLiteral("Log: 1 lines"));  // the count of the failed line stays
   }

@@ -122,10 +122,10 @@ class OlderGenerationsTest : public QObject {
                  QStringLiteral(" (V%1)").arg(QStringList{"1.42", "2.42", "3.01"}[generation - 1]));
     QTRY_COMPARE(h.SentSince(0), QStringList({"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXIDQ*53"}) + sentBack);
     QTRY_COMPARE(Layout(h), layout);
-    QCOMPARE(h.Informed(), warned
-                               ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
-                                             "multiplexer. Please use a version below V3.00."}
-                               : QStringList{});
+    QCOMPARE(h.prompts.texts(u"inform"),
+             warned ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
+                                  "multiplexer. Please use a version below V3.00."}
+                    : QStringList{});
     QCOMPARE(h.Panel(3),
              layout.contains(QStringLiteral("files")) ? QStringLiteral("Config file:") : QString());
   }

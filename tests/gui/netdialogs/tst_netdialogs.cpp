@@ -79,12 +79,6 @@ class NetDialogsTest : public QObject {
     m_modules.push_back(std::move(sim));
     return m_modules.back().get();
   }
-  QStringList informed() const {
-    QStringList texts;
-    for (const PromptRecord& r : m_prompts.records)
-      if (r.kind == "inform") texts << r.text;
-    return texts;
-  }
 
  private slots:
   void initTestCase() {
@@ -148,7 +142,7 @@ class NetDialogsTest : public QObject {
     QCOMPARE(m_progress.calls, Steps("Restoring Default Network Settings... 0 20", 0, 20));
     QCOMPARE(list->count(), 2);  // searched again
     QVERIFY(!Child<QPushButton>(dialog, "btnReset")->isEnabled());
-    QCOMPARE(informed(), QStringList());
+    QCOMPARE(m_prompts.texts(u"inform"), QStringList());
   }
 
   void assignRefusesBadInputAndSendsGoodInputToTheUnit() {
@@ -164,7 +158,7 @@ class NetDialogsTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), ip);  // a MAC came with the dialog
     ip->setText(kMoved);
     QTest::mouseClick(Child<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
-    QCOMPARE(informed(), QStringList{"Invalid MAC or IP address entered"});
+    QCOMPARE(m_prompts.texts(u"inform"), QStringList{"Invalid MAC or IP address entered"});
     QVERIFY(dialog.isVisible());
     QCOMPARE(QApplication::focusWidget(), mac);
     QCOMPARE(m_progress.calls, QStringList());
@@ -218,7 +212,7 @@ class NetDialogsTest : public QObject {
       ip->setText("127.0.0.0");  // the network address of 127.0.0.0/8
       QTest::mouseClick(ok, Qt::LeftButton);
       expected << "Invalid IP address or netmask entered";
-      QCOMPARE(informed(), expected);
+      QCOMPARE(m_prompts.texts(u"inform"), expected);
       QVERIFY(dialog.isVisible());
       ip->setText(moveTo);
     }
@@ -236,7 +230,7 @@ class NetDialogsTest : public QObject {
       QVERIFY2(clock.elapsed() < 10 * stepMs + boxMs / 2, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(a->waitForLine(moveTo.isEmpty() ? "net written FA" : "net written FD", 1, 3000));
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(informed(), expected);  // verified: no further message
+    QCOMPARE(m_prompts.texts(u"inform"), expected);  // verified: no further message
     QCOMPARE(m_progress.calls.first(), QStringLiteral("Updating Network Settings... 0 20"));
     QVERIFY(m_progress.calls.size() > 12);  // the ten waiting steps and at least one attempt
     QVERIFY(!dialog.TcpChosen());
@@ -249,7 +243,7 @@ class NetDialogsTest : public QObject {
     dialog.show();
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 5000);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(informed(), QStringList{"Cannot connect to Halyx"});
+    QCOMPARE(m_prompts.texts(u"inform"), QStringList{"Cannot connect to Halyx"});
   }
 
   void hostAddressNeedsASelection() {

@@ -27,14 +27,6 @@ QString MakeContainer(const QTemporaryDir& dir, const QString& version, int size
   return out;
 }
 
-// Message boxes only, in order (the open dialog is recorded too).
-QStringList Messages(const WindowHarness& h) {
-  QStringList out;
-  for (const PromptRecord& r : h.prompts.records)
-    if (r.kind != QLatin1String("open")) out << r.text;
-  return out;
-}
-
 }  // namespace
 
 class FirmwareTest : public QObject {
@@ -142,8 +134,9 @@ class FirmwareTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!h.prompts.texts().filter(messages[0]).isEmpty(), 10000);
     VerifyWindowBack(h);
     QTRY_COMPARE(h.Panel(0) + '|' + h.Panel(1), panels);
-    QVERIFY2(Messages(h).value(0).startsWith(messages[0]), qPrintable(Messages(h).join('|')));
-    QCOMPARE(Messages(h).mid(1).join(u'|'), messages.mid(1).join(u'|'));
+    const QStringList boxes = h.prompts.texts(u"inform ask");
+    QVERIFY2(boxes.value(0).startsWith(messages[0]), qPrintable(boxes.join('|')));
+    QCOMPARE(boxes.mid(1).join(u'|'), messages.mid(1).join(u'|'));
     if (h.Connected()) h.Click("btnConnect");
     QVERIFY(!h.Connected());
     h.Click("btnConnect");
@@ -155,13 +148,14 @@ class FirmwareTest : public QObject {
     WindowHarness h;
     QVERIFY2(Connect(h, false, {"--loader-type", "7"}), qPrintable(h.Why()));
     h.Trigger("miUpdateFirmware", MakeContainer(dir, QStringLiteral("3.34.0"), 2000, 5));
-    QTRY_COMPARE(Messages(h), QStringList{"Firmware file does not match with the multiplexer type"});
+    QTRY_COMPARE(h.prompts.texts(u"inform ask"),
+                 QStringList{"Firmware file does not match with the multiplexer type"});
     // Still in its bootloader, the device announces itself again: the update is
     // over, and its time-out (2 s) is stopped. Three more announcements outlast it.
     VerifyWindowBack(h);
     const qsizetype seen = h.Shown().filter("$PQVXLDR").size();
     QTRY_VERIFY_WITH_TIMEOUT(h.Shown().filter("$PQVXLDR").size() >= seen + 3, 5000);
-    QCOMPARE(Messages(h).size(), 1);
+    QCOMPARE(h.prompts.texts(u"inform ask").size(), 1);
   }
 
   // Nothing is sent when a check before the update fails or the user declines.
@@ -192,7 +186,7 @@ class FirmwareTest : public QObject {
       h.Open(port, h.sim->address());
     QVERIFY(h.WaitReadBack());
     h.Trigger("miUpdateFirmware", MakeContainer(dir, QStringLiteral("3.34.0"), 2000));
-    QTRY_COMPARE(Messages(h).value(0), message);
+    QTRY_COMPARE(h.prompts.texts(u"inform ask").value(0), message);
     QTest::qWait(100);  // a reset would have followed the answer at once
     QCOMPARE(h.Sent("$PQVXRESET"), QStringList());
     QCOMPARE(h.State(), SessionState::Idle);
