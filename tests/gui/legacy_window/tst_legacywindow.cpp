@@ -12,6 +12,11 @@ using namespace hlx::test;
 
 namespace {
 
+// What a window says of a device it does not serve.
+const QStringList kNotSuitable{
+    "This version of HLXConfig is not suitable for the connected\n"
+    "multiplexer. Please use a version below V3.00."};
+
 // What the layout stretches into empty space: lists wider than a port name
 // needs, groups taller than their contents, overflow lamps away from their labels.
 QStringList Stretched(const LegacyHarness& h) {
@@ -311,10 +316,7 @@ class LegacyWindowTest : public QObject {
     QTRY_COMPARE(h.SentCount(), 7);
     QCOMPARE(h.Combo("cbBaudHost")->isEnabled(), hostSpeedEnabled);
     QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), hostSpeed);
-    QCOMPARE(h.prompts.texts(u"inform"),
-             warned ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
-                                  "multiplexer. Please use a version below V3.00."}
-                    : QStringList{});
+    QCOMPARE(h.prompts.texts(u"inform"), warned ? kNotSuitable : QStringList{});
     if (warned) QCOMPARE(h.prompts.records.first().caption, QStringLiteral("HLXConfig"));
   }
 
@@ -464,10 +466,7 @@ class LegacyWindowTest : public QObject {
                  QStringLiteral(" (V%1)").arg(QStringList{"1.42", "2.42", "3.01"}[generation - 1]));
     QTRY_COMPARE(h.SentSince(0), QStringList({"$PQVXVER*4E", "$PQVXCFQ*5B", "$PQVXIDQ*53"}) + sentBack);
     QTRY_COMPARE(Layout(h), layout);
-    QCOMPARE(h.prompts.texts(u"inform"),
-             warned ? QStringList{"This version of HLXConfig is not suitable for the connected\n"
-                                  "multiplexer. Please use a version below V3.00."}
-                    : QStringList{});
+    QCOMPARE(h.prompts.texts(u"inform"), warned ? kNotSuitable : QStringList{});
     QCOMPARE(h.Panel(3),
              layout.contains(QStringLiteral("files")) ? QStringLiteral("Config file:") : QString());
   }
