@@ -55,18 +55,14 @@ struct DeviceIdentity {
   FormChoice form;
 };
 
-class CliSession : public QObject, public SessionHost, private SessionEvents, private FirmwareWindow {
+class CliSession : public QObject, public CoreHost, private SessionEvents, private FirmwareWindow {
   Q_OBJECT
  public:
   explicit CliSession(UserPrompts& prompts, QObject* parent = nullptr);
   ~CliSession() override;
 
-  // SessionHost
+  // SessionHost (the session state is CoreHost's)
   void SendSentence(std::string_view text) override { m_core->SendSentence(text); }
-  bool Updating() const override { return m_core->Updating(); }
-  void SetUpdating(bool updating) override { m_core->SetUpdating(updating); }
-  SessionState State() const override { return m_core->State(); }
-  void SetState(SessionState state) override { m_core->SetState(state); }
   bool ChannelOpen() const override;
   UserPrompts& Prompts() override { return m_prompts; }
   void SetWaitCursor(bool) override {}
@@ -151,7 +147,6 @@ class CliSession : public QObject, public SessionHost, private SessionEvents, pr
   };
 
   UserPrompts& m_prompts;
-  std::unique_ptr<SessionCore> m_core;
   std::unique_ptr<TComm> m_comm;
   std::unique_ptr<FwUpdate> m_fw;
   ConsoleProgress m_progress{*this};

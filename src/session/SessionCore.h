@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -133,6 +134,19 @@ class SessionCore : public QObject {
   };
   std::map<SessionState, OwnedState> m_owned;
   bool m_handedOver = false;
+};
+
+// A host whose session is a SessionCore of its own (the current window and
+// hlx-cli): the session state it tells features is the core's.
+class CoreHost : public SessionHost {
+ public:
+  bool Updating() const override { return m_core->Updating(); }
+  void SetUpdating(bool updating) override { m_core->SetUpdating(updating); }
+  SessionState State() const override { return m_core->State(); }
+  void SetState(SessionState state) override { m_core->SetState(state); }
+
+ protected:
+  std::unique_ptr<SessionCore> m_core;
 };
 
 }  // namespace hlx

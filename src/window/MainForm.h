@@ -44,7 +44,7 @@ inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
 
 class TMainForm : public QMainWindow,
-                  public SessionHost,
+                  public CoreHost,
                   private SessionEvents,
                   private FirmwareWindow,
                   private WifiWindow {
@@ -54,12 +54,8 @@ class TMainForm : public QMainWindow,
   explicit TMainForm(UserPrompts& prompts, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // SessionHost
+  // SessionHost (the session state is CoreHost's)
   void SendSentence(std::string_view text) override;
-  bool Updating() const override { return m_core->Updating(); }
-  void SetUpdating(bool updating) override { m_core->SetUpdating(updating); }
-  SessionState State() const override { return m_core->State(); }
-  void SetState(SessionState state) override { m_core->SetState(state); }
   bool ChannelOpen() const override;
   UserPrompts& Prompts() override { return m_prompts; }
   void SetWaitCursor(bool on) override;
@@ -158,7 +154,6 @@ class TMainForm : public QMainWindow,
 
   UserPrompts& m_prompts;
   std::unique_ptr<Ui::TMainForm> ui;
-  std::unique_ptr<SessionCore> m_core;
   std::unique_ptr<TComm> m_comm;
   TConfigPages* m_pages = nullptr;
   TStats* m_stats = nullptr;        // a window of its own, owned by this one
