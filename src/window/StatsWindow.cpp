@@ -73,10 +73,6 @@ void TStats::ShowReport(const StatReport& report) {
 
 void TStats::HandleSTATReply(std::string_view line) { ShowReport(ParseSTATReply(line)); }
 
-int TStats::BarValue(int index) const {
-  return index >= 0 && index < kStatFieldCount ? m_bars[static_cast<std::size_t>(index)]->value() : 0;
-}
-
 void TStats::showEvent(QShowEvent* event) {
   // Showing the window again starts from zero (not when merely restored).
   if (!event->spontaneous())

@@ -25,9 +25,6 @@ class TStats : public QWidget {
   void HandleSTATReply(std::string_view line);
   void ShowReport(const StatReport& report);
 
-  // Bar values, In1..In4 then the load.
-  int BarValue(int index) const;
-
  protected:
   void showEvent(QShowEvent* event) override;
 

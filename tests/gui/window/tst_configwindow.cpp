@@ -286,13 +286,14 @@ class ConfigWindowTest : public QObject {
     // Statistics: switched on and off at the device, the window placed right
     // of the main window showing its reports but the view never.
     TStats* stats = h.Find<TStats>("Stats");
+    const auto bar = [stats](const char* name) { return stats->findChild<QProgressBar*>(name)->value(); };
     h.Trigger("miStats");
     QTRY_COMPARE(h.Sent(QStringLiteral("$PQVXSTAT")), QStringList{"$PQVXSTAT,1*00"});
     QVERIFY(h.Action("miStats")->isChecked() && stats->isVisible());
     QCOMPARE(stats->pos(), StatsPlacement(h.window->frameGeometry()));
     // The simulator reports a load of 350 to 410 with no traffic.
-    QTRY_VERIFY(stats->BarValue(4) >= 350);
-    QVERIFY(stats->BarValue(4) <= 410);
+    QTRY_VERIFY(bar("CPULoad") >= 350);
+    QVERIFY(bar("CPULoad") <= 410);
     QVERIFY(h.Shown().filter(QStringLiteral("PQVXSTAT")).isEmpty());
     h.Trigger("miStats");
     QTRY_COMPARE(h.Sent(QStringLiteral("$PQVXSTAT")), (QStringList{"$PQVXSTAT,1*00", "$PQVXSTAT,0*01"}));
@@ -306,15 +307,15 @@ class ConfigWindowTest : public QObject {
     for (const char* name : {"PeakQ1", "PeakQ2", "PeakQ3", "PeakQ4", "CPULoad"})
       bars << QStringLiteral("%1 %2/%3")
                   .arg(name)
-                  .arg(stats->findChild<QProgressBar*>(name)->value())
+                  .arg(bar(name))
                   .arg(stats->findChild<QProgressBar*>(name)->maximum());
     QCOMPARE(bars, (QStringList{"PeakQ1 12/63", "PeakQ2 0/63", "PeakQ3 63/63", "PeakQ4 5/63",
                                 "CPULoad 2304/4608"}));
     stats->HandleSTATReply("$PQVXSTAT,900,7\r\n");
-    QCOMPARE((QList<int>{stats->BarValue(0), stats->BarValue(1), stats->BarValue(2), stats->BarValue(4)}),
+    QCOMPARE((QList<int>{bar("PeakQ1"), bar("PeakQ2"), bar("PeakQ3"), bar("CPULoad")}),
              (QList<int>{63, 7, 63, 2304}));
     stats->show();
-    QCOMPARE((QList<int>{stats->BarValue(0), stats->BarValue(1), stats->BarValue(4)}), (QList<int>{0, 0, 0}));
+    QCOMPARE((QList<int>{bar("PeakQ1"), bar("PeakQ2"), bar("CPULoad")}), (QList<int>{0, 0, 0}));
   }
 
   void savedFileKeepsForeignSectionsAndLoadsTheDeviceBack() {
