@@ -66,7 +66,7 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm> {
     if (read)
       return QTest::qWaitFor(
           [this, last] { return Check("chbPriority")->isEnabled() && !Sent(last).isEmpty(); }, 5000);
-    QTest::qWait(50);  // the start-up connection finds no port
+    QCoreApplication::processEvents();  // the start-up connection (a zero timer) finds no port
     Combo(HostList())->setCurrentIndex(3);
     Choose("cbPort", port);
     return window->ChannelOpen();
