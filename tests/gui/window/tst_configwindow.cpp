@@ -275,7 +275,7 @@ class ConfigWindowTest : public QObject {
     QCOMPARE(h.Rules(), 2);
 
     // A value out of range takes its default and is reported in the log (the
-    // values themselves are ConfigFile's: tst_configfile).
+    // values themselves are ConfigFile's: tst_config).
     before = h.Recorded().size();
     WriteText(file, "[Configuration]\r\nBaud In1=-6\r\n");
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Baud In1=-6 is out of range")));

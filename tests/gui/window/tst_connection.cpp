@@ -27,7 +27,7 @@ class ConnectionTest : public QObject {
     QVERIFY(!h.Combo("cbBaudHost")->isEnabled());  // USB model: fixed host speed
     QVERIFY(h.Find<TFilterGrid>("FilterGrid")->OutputWExists());
     // The reply stopped the time-out: nothing is said past its 2000 ms. (A
-    // device that goes away is tst_hostile's.)
+    // device that goes away is tst_monitor's.)
     QTest::qWait(2300);
     QVERIFY(h.prompts.records.isEmpty());
   }
@@ -258,7 +258,7 @@ class ConnectionTest : public QObject {
     QVERIFY(files > 60);
   }
 
-  // Partly saved settings are LoadStartSettings' part (tst_versioncheck).
+  // Partly saved settings are LoadStartSettings' part (tst_session).
   void settingsAreRestoredReconnectOnceAndSavedOnClose() {
     SimProcess sim(false);
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
