@@ -10,6 +10,7 @@
 
 #include "ScriptedPrompts.h"
 #include "SimProcess.h"
+#include "Steady.h"
 #include "session/SettingsAndRestart.h"
 #include "ui/AMAdvLed.h"
 

@@ -289,9 +289,7 @@ class LegacyWindowTest : public QObject {
     QCOMPARE(h.Combo("cbBaudIn1")->currentIndex(), 0);
     QCOMPARE(h.Edit("edtTalkID3")->text(), QStringLiteral("II"));
     QCOMPARE(h.Rows(), QStringList{"GPGGA 00000 "});
-    // Nothing more follows: a short look, since what loading sends goes at once.
-    QTest::qWait(100);
-    QCOMPARE(h.SentCount(), 16);
+    QCOMPARE_STEADY(h.SentCount(), 16, 100);  // nothing more: what loading sends goes at once
   }
 
   void capabilityWord_data() {
@@ -327,8 +325,7 @@ class LegacyWindowTest : public QObject {
     auto* monitor = h.Find<QPlainTextEdit>("RXData");
     QTRY_COMPARE(monitor->blockCount(), 13);
     // The monitor keeps its 13 lines: at 50 lines a second, 100 ms bring several more.
-    QTest::qWait(100);
-    QCOMPARE(monitor->blockCount(), 13);
+    QCOMPARE_STEADY(monitor->blockCount(), 13, 100);
     QVERIFY(!monitor->toPlainText().contains(u'\r'));
     QTRY_VERIFY_WITH_TIMEOUT(h.Leds() != QStringLiteral("0000"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(h.Leds(), QStringLiteral("0000"), 2000);

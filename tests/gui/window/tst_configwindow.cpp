@@ -212,8 +212,7 @@ class ConfigWindowTest : public QObject {
     QVERIFY(name->text().isEmpty());
     add(QStringLiteral("gp=rm"));  // a configuration file could not keep it
     QCOMPARE(h.Rules(), 3);
-    QTest::qWait(100);  // editing sends nothing until "Store"
-    QCOMPARE(h.Recorded().size(), before);
+    QCOMPARE_STEADY(h.Recorded().size(), before, 100);  // editing sends nothing until "Store"
     h.Click("btnFilterStore");
     QTRY_COMPARE(h.Recorded().mid(before),
                  (QStringList{"$PQVXFL,C,DELETE*5F", "$PQVXFL,C,HCHDG,110010,,1100*2B",
@@ -251,8 +250,7 @@ class ConfigWindowTest : public QObject {
     const int rules = h.Rules();
     h.Trigger("miLoad", m_work.path());
     QCOMPARE(h.prompts.records.last().text, QStringLiteral("Unable to read ") + m_work.path());
-    QTest::qWait(100);  // loading sends at once, if at all
-    QCOMPARE(h.Recorded().size(), before);
+    QCOMPARE_STEADY(h.Recorded().size(), before, 100);  // loading sends at once, if at all
     QVERIFY(rules > 0 && h.Rules() == rules);
     QCOMPARE(h.Panel(3), QStringLiteral("Config file:"));
 

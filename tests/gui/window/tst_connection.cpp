@@ -28,8 +28,7 @@ class ConnectionTest : public QObject {
     QVERIFY(h.Find<TFilterGrid>("FilterGrid")->OutputWExists());
     // The reply stopped the time-out: nothing is said past its 2000 ms. (A
     // device that goes away is tst_monitor's.)
-    QTest::qWait(2300);
-    QVERIFY(h.prompts.records.isEmpty());
+    QCOMPARE_STEADY(h.prompts.texts(), QStringList(), 2300);
   }
 
   void speedSearchFindsDeviceAt38400AndThePtyReopensAfterDisconnect() {
@@ -79,8 +78,8 @@ class ConnectionTest : public QObject {
     h.Click("btnConnect");  // before the reply
     QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Connect"));
     QVERIFY(!h.Button("btnReadConfig")->isEnabled() && !h.Combo("cbViewFilter")->isEnabled());
-    QTest::qWait(2300);  // past the time-out the query armed: disconnecting stopped it
-    QCOMPARE(h.prompts.records.size(), 1);
+    // Past the query's time-out: disconnecting stopped it.
+    QCOMPARE_STEADY(h.prompts.records.size(), 1, 2300);
   }
 
   // Yes runs the automatic update (tst_firmware); No leaves the device alone.
@@ -98,8 +97,7 @@ class ConnectionTest : public QObject {
     QCOMPARE(h.State(), SessionState::Idle);
     QCOMPARE(h.Find<QPlainTextEdit>("RXData")->palette().color(QPalette::Base),
              h.window->palette().color(QPalette::Button));
-    QTest::qWait(100);  // a read would have followed the answer at once
-    QCOMPARE(h.Sent("$PQVX"), QStringList{"$PQVXVER*4E"});
+    QCOMPARE_STEADY(h.Sent("$PQVX"), QStringList{"$PQVXVER*4E"}, 100);  // a read would follow at once
     QCOMPARE(h.restarts, 0);
   }
 
@@ -133,8 +131,7 @@ class ConnectionTest : public QObject {
     QCOMPARE(h.Button("btnConnect")->text(), QStringLiteral("Connect"));
     QCOMPARE(h.Combo("cbPort")->currentIndex() == -1, serial);
     QCOMPARE(h.Button("btnConnect")->isEnabled(), !serial);
-    QTest::qWait(250);  // longer than a search step (200 ms): none began
-    QCOMPARE(h.Combo("cbBaudHost")->currentIndex(), speed);
+    QCOMPARE_STEADY(h.Combo("cbBaudHost")->currentIndex(), speed, 250);  // past a search step: none began
     QVERIFY(h.State() == SessionState::Idle && !h.SettingsEnabled());
   }
 
@@ -181,8 +178,7 @@ class ConnectionTest : public QObject {
     const QStringList before = h.Recorded();
     h.Click("btnConnect");
     QVERIFY(!h.Connected());
-    QTest::qWait(100);  // what disconnecting sends goes at once
-    QCOMPARE(h.Recorded(), before);
+    QCOMPARE_STEADY(h.Recorded(), before, 100);  // what disconnecting sends goes at once
   }
 
   // A device whose option word was never read ("UDP All", an unfinished

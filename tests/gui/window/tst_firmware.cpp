@@ -187,8 +187,7 @@ class FirmwareTest : public QObject {
     QVERIFY(h.WaitReadBack());
     h.Trigger("miUpdateFirmware", MakeContainer(dir, QStringLiteral("3.34.0"), 2000));
     QTRY_COMPARE(h.prompts.texts(u"inform ask").value(0), message);
-    QTest::qWait(100);  // a reset would have followed the answer at once
-    QCOMPARE(h.Sent("$PQVXRESET"), QStringList());
+    QCOMPARE_STEADY(h.Sent("$PQVXRESET"), QStringList(), 100);  // a reset would follow the answer at once
     QCOMPARE(h.State(), SessionState::Idle);
   }
 

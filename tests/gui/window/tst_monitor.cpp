@@ -223,8 +223,9 @@ class MonitorTest : public QObject {
     QCOMPARE(h.Leds(), QStringLiteral("0000"));
     h.Feed("$PQVXOV,5");
     QTRY_COMPARE(h.Leds(), QStringLiteral("1010"));
-    QTest::qWait(250);
-    h.Feed("$PQVXOV,2");  // adds LED 2, keeps 1 and 3, restarts the 500 ms
+    QCOMPARE_STEADY(h.Leds(), QStringLiteral("1010"), 250);  // lit for 500 ms
+    // Adds LED 2, keeps 1 and 3, restarts the 500 ms.
+    h.Feed("$PQVXOV,2");
     QTRY_COMPARE(h.Leds(), QStringLiteral("1110"));
     QElapsedTimer sinceLast;
     sinceLast.start();
@@ -250,12 +251,11 @@ class MonitorTest : public QObject {
     QVERIFY(!h.SettingsEnabled());
     QCOMPARE(h.Panel(0), QStringLiteral("Device: "));
     const double cpuBefore = CpuMs();
-    QTest::qWait(1000);
+    QCOMPARE_STEADY(h.prompts.texts(), QStringList{kChannelClosed}, 1000);
     const double cpu = CpuMs() - cpuBefore;
     qInfo("CPU over 1 s after the hang-up: %.1f ms", cpu);
     QVERIFY2(cpu < 100, qPrintable(QString::number(cpu)));
-    QTest::qWait(1500);  // past the reply time-out
-    QCOMPARE(h.prompts.records.size(), 1);
+    QCOMPARE_STEADY(h.prompts.records.size(), 1, 1500);  // past the reply time-out
 
     h.Click("btnConnect");
     QVERIFY(h.WaitReadBack(2));

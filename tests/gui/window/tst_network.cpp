@@ -126,8 +126,7 @@ class NetworkModulesTest : public QObject {
     QCOMPARE(h.prompts.records.size(), opened ? 1 : 0);
     if (opened) QCOMPARE(h.prompts.lastOpenFilter, 2);
     if (order.isEmpty()) {
-      QTest::qWait(100);  // the order would have followed the dialogs at once
-      QCOMPARE(h.Sent("$PQVXWI"), QStringList{});
+      QCOMPARE_STEADY(h.Sent("$PQVXWI"), QStringList{}, 100);  // the order would follow the dialogs at once
       QVERIFY(!Listening(kHostA, port));
       return;
     }
@@ -167,8 +166,7 @@ class NetworkModulesTest : public QObject {
     QVERIFY2(StartWifiModel(h, port, m_dir.path(), false), qPrintable(h.Why()));
     h.Trigger("miUpdateWiFi", m_dir.path() + "/images/wifi.img");
     QVERIFY2(h.prompts.texts().join('\n').contains(message), qPrintable(h.prompts.texts().join('\n')));
-    QTest::qWait(100);  // the order would have followed the message at once
-    QCOMPARE(h.Sent("$PQVXWI"), QStringList{});
+    QCOMPARE_STEADY(h.Sent("$PQVXWI"), QStringList{}, 100);  // the order would follow the message at once
   }
 
   void disconnectEndsTheServing() {

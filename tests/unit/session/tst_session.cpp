@@ -17,6 +17,7 @@
 #include <cerrno>
 
 #include "ScriptedPrompts.h"
+#include "Steady.h"
 #include "link/ChannelIo.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
@@ -211,9 +212,9 @@ class SessionTest : public QObject {
     h.core.SetState(SessionState::FwLoader);
     h.core.StartTimeout(QString::fromLatin1(kNoResponse));
     if (sessionEnds) h.core.EndSession();
-    QTest::qWait(1500);
-    QVERIFY(h.prompts.records.isEmpty());  // not before 2000 ms
-    if (sessionEnds) QTest::qWait(800);    // past 2000 ms: the ended session's timer stayed quiet
+    QCOMPARE_STEADY(h.prompts.texts(), QStringList(), 1500);  // not before 2000 ms
+    // Past 2000 ms: the ended session's timer stayed quiet.
+    if (sessionEnds) QCOMPARE_STEADY(h.prompts.texts(), QStringList(), 800);
     QTRY_COMPARE(h.Handled(), handled);
     QCOMPARE(h.core.State(), SessionState::Idle);
   }
@@ -380,8 +381,7 @@ class SessionTest : public QObject {
     search.Start();
     if (deviceAt == kAsOpened) answerLater();
     QTRY_VERIFY_WITH_TIMEOUT(deviceAt == kNever ? gaveUpAt >= 0 : answered, 5000);
-    QTest::qWait(2 * kStepMs);  // nothing follows the end
-    QCOMPARE(triedNow, tried);
+    QCOMPARE_STEADY(triedNow, tried, 2 * kStepMs);  // nothing follows the end
     QCOMPARE(answer, found);
     QCOMPARE(gaveUpAt >= 0, gaveUp);
     // One step per speed, the first at once unless the opening speed is heard first.
