@@ -18,6 +18,7 @@
 
 #include "ScriptedPrompts.h"
 #include "Steady.h"
+#include "TestFiles.h"
 #include "link/ChannelIo.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
@@ -30,6 +31,7 @@
 #include "session/VersionCheck.h"
 
 using namespace hlx;
+using hlx::test::Settings;
 
 namespace {
 
@@ -127,19 +129,15 @@ struct Start {
 class SessionTest : public QObject {
   Q_OBJECT
 
-  QSettings Key() const { return QSettings(kSettingsOrganization, kSettingsApplication); }
   int m_restarts = 0;
-  QTemporaryDir m_configDir;
 
  private slots:
   void initTestCase() {
-    // A settings folder of this process alone: other tests may run beside it.
-    QVERIFY(m_configDir.isValid());
-    qputenv("XDG_CONFIG_HOME", m_configDir.path().toLocal8Bit());
+    Settings();  // in a folder of this process alone, before anything reads them
     SetRestartAction([this] { ++m_restarts; });
   }
   void init() {
-    Key().clear();
+    Settings().clear();
     m_restarts = 0;
   }
 
@@ -445,27 +443,27 @@ class SessionTest : public QObject {
   }
   void storedFormIdOpensItsWindow_restartOnlyIntoAnotherGeneration() {
     QFETCH(Start, start);
-    if (start.stored.isValid()) Key().setValue("FormID", start.stored);
+    if (start.stored.isValid()) Settings().setValue("FormID", start.stored);
     QCOMPARE(WindowForFormId(ReadFormId()), start.window);
     bool restarted = !start.restart;
     QCOMPARE(SelectFormId(ParseVersion(start.version), &restarted), start.supported);
     QCOMPARE(restarted, start.restart);
     QCOMPARE(m_restarts, start.restart ? 1 : 0);
-    QCOMPARE(Key().value("FormID", -1).toInt(), start.formIdAfter);
-    QCOMPARE(Key().value("ReConnect", 0).toInt(), start.restart ? 1 : 0);
+    QCOMPARE(Settings().value("FormID", -1).toInt(), start.formIdAfter);
+    QCOMPARE(Settings().value("ReConnect", 0).toInt(), start.restart ? 1 : 0);
   }
 
   // A complete set coming back, ReConnect read once, is driven through the window (tst_connection).
   void settingsAreRestoredUpToTheFirstMissingValue() {
     SaveSettings(false, {6, 4, QStringLiteral("127.0.0.9"), 1});
-    Key().remove("Port");
-    Key().setValue("ReConnect", 1);
+    Settings().remove("Port");
+    Settings().setValue("ReConnect", 1);
     const StartSettings st = LoadStartSettings();
     QCOMPARE(st.baudRate, std::optional<int>(6));
     QVERIFY(!st.port && !st.ip && !st.currentTab && !st.reConnect);  // present, but after the missing Port
-    QCOMPARE(Key().value("ReConnect").toInt(), 0);
+    QCOMPARE(Settings().value("ReConnect").toInt(), 0);
     SaveSettings(true);
-    QVERIFY(Key().allKeys().isEmpty());
+    QVERIFY(Settings().allKeys().isEmpty());
   }
 };
 
