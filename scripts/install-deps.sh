@@ -5,9 +5,10 @@
 #   --fuzz  also clang and its libFuzzer runtime (scripts/fuzz.sh)
 set -euo pipefail
 
+# Qt Charts' CMake files need Qt OpenGL's, which qt6-charts-dev does not pull in.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   fonts-dejavu-core clang-format
   acl desktop-file-utils appstream dpkg-dev
 )

@@ -89,6 +89,9 @@ void SimDevice::AppendLive(const GeneratedLine& line, std::string& out) {
     out += WireTagBlock("s:" + SourceName() + "-" + std::to_string(line.source));
   }
   out += WireSentence(body);
+  // A line damaged on the way in: the last checksum digit no longer matches.
+  const int every = m_settings.faults.badLiveChecksumEvery;
+  if (every > 0 && ++m_liveLines % static_cast<std::uint64_t>(every) == 0) out[out.size() - 3] ^= 1;
 }
 
 void SimDevice::AppendStat(std::string& out) {

@@ -20,12 +20,13 @@ namespace hlx::sim {
 
 // Switchable failure modes, for tests of the program's error handling.
 struct SimFaults {
-  bool silent = false;         // ignores every received line
-  bool noCaps = false;         // VER reply without the capability word
-  bool verGarbage = false;     // capability word that is not hexadecimal
-  bool noListEnd = false;      // configuration reply without the closing FL
-  bool quietCommands = false;  // settings commands are not answered with their reply
-  std::string ignoredCommand;  // commands with this address are answered but change nothing
+  bool silent = false;           // ignores every received line
+  bool noCaps = false;           // VER reply without the capability word
+  bool verGarbage = false;       // capability word that is not hexadecimal
+  bool noListEnd = false;        // configuration reply without the closing FL
+  bool quietCommands = false;    // settings commands are not answered with their reply
+  std::string ignoredCommand;    // commands with this address are answered but change nothing
+  int badLiveChecksumEvery = 0;  // every Nth live line goes out with a wrong checksum; 0 = none
 };
 
 struct SimSettings {
@@ -92,6 +93,7 @@ class SimDevice {
   std::int64_t m_nextOverflowMs = 0;
   std::int64_t m_nextStatMs = 0;
   double m_lineCredit = 0;
+  std::uint64_t m_liveLines = 0;
   int m_badChecksums = 0;
 };
 

@@ -35,6 +35,7 @@ void AddOptions(QCommandLineParser& p) {
       {"udp-peer", "Where UDP replies and traffic go.", "ADDR[:PORT]", "127.0.0.1:10110"},
       {"record", "Append every received line to FILE.", "FILE"},
       {"seed", "Random seed of the traffic.", "N", "1"},
+      {"bad-checksums", "Every Nth line of the traffic goes out with a wrong checksum (0 = none).", "N", "0"},
       {"ov-period", "Milliseconds between overflow reports while traffic runs (0 = never).", "MS", "10000"},
       {"stat-period", "Milliseconds between statistics reports while switched on.", "MS", "1000"},
       {"noise",
@@ -67,6 +68,23 @@ void AddOptions(QCommandLineParser& p) {
        "--wifi-module).",
        "PORT", "21"},
       {"wifi-store", "Folder where the wireless module keeps a fetched update (needs --wifi-module).", "DIR"},
+      {"replay",
+       QStringLiteral(
+           "Play the capture FILE on every channel instead of generated traffic, at its recorded pace, "
+           "from when a host first opens the terminal, connects over TCP or sends a line; commands are "
+           "answered as usual. Each line is one of: an NMEA line whose TAG block holds the receive time "
+           "in c: (UNIX seconds or milliseconds; sent without c:), a line of the window's diagnostic log "
+           "(received lines only), a bare NMEA line (%1 a second). Pauses longer than %2 s are cut to "
+           "%3 s. Prints \"replay started\", and \"replay ended\" after the last line.")
+           .arg(1000 / kBareLineMs)
+           .arg(kMaxPauseMs / 1000)
+           .arg(kCutPauseMs / 1000),
+       "FILE"},
+      {"replay-speed",
+       QStringLiteral("Play the capture X times faster (%1 to %2; needs --replay).")
+           .arg(kMinReplaySpeed)
+           .arg(kMaxReplaySpeed),
+       "X", "1"},
   });
   p.addOptions({
       {"silent", "Answer nothing."},
@@ -77,6 +95,10 @@ void AddOptions(QCommandLineParser& p) {
       {"verbose", "Print every received line on stderr."},
       {"start-in-loader", "Start in the bootloader, as after a failed update."},
       {"pace", "Move bytes on the pseudo-terminal no faster than a wire at the speed set on it."},
+      {"loop",
+       QStringLiteral("Play the capture again %1 s after its last line, each time printing \"replay looped\" "
+                      "(needs --replay).")
+           .arg(kLoopPauseMs / 1000)},
       {"wifi-module",
        "Be the WiFi model (host port kind 3 in the default capability word, 8043): on "
        "$PQVXWI,U,<file>,<host> "
@@ -127,6 +149,7 @@ SimSettings DeviceFrom(const QCommandLineParser& p) {
   dev.faults.noListEnd = p.isSet("no-list-end");
   dev.faults.quietCommands = p.isSet("quiet-commands");
   dev.faults.ignoredCommand = p.value("ignore-command").toStdString();
+  dev.faults.badLiveChecksumEvery = IntOption(p, "bad-checksums", 0, 1000000);
   return dev;
 }
 
@@ -189,6 +212,25 @@ std::optional<WirelessSettings> WirelessFrom(const QCommandLineParser& p) {
   return wireless;
 }
 
+void ReplayFrom(const QCommandLineParser& p, double trafficRate, ServerSettings& net) {
+  if (!p.isSet("replay")) {
+    if (p.isSet("replay-speed") || p.isSet("loop"))
+      throw BadOption{QStringLiteral("--replay-speed and --loop need --replay")};
+    return;
+  }
+  if (trafficRate > 0)
+    throw BadOption{
+        QStringLiteral("--replay and --traffic cannot be used together: the capture takes the "
+                       "place of the generated traffic")};
+  net.replayPath = p.value("replay");
+  bool ok = false;
+  net.replaySpeed = p.value("replay-speed").toDouble(&ok);
+  if (!ok || !(net.replaySpeed >= kMinReplaySpeed && net.replaySpeed <= kMaxReplaySpeed))
+    throw BadOption{
+        QStringLiteral("--replay-speed must be %1 to %2").arg(kMinReplaySpeed).arg(kMaxReplaySpeed)};
+  net.replayLoop = p.isSet("loop");
+}
+
 ServerSettings ServerFrom(const QCommandLineParser& p, std::uint32_t seed) {
   ServerSettings net;
   if (!net.address.setAddress(p.value("address")) || !net.address.isLoopback())
@@ -218,6 +260,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     SimOptions options;
     options.device = DeviceFrom(p);
     options.server = ServerFrom(p, options.device.seed);
+    ReplayFrom(p, options.device.trafficRate, options.server);
     return options;
   } catch (const BadOption& bad) {
     error = bad.text;

@@ -39,6 +39,17 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
       return false;
     }
   }
+  if (!m_settings.replayPath.isEmpty()) {
+    ReplayScript script;
+    if (!LoadCapture(m_settings.replayPath, script, error)) return false;
+    m_replay = std::make_unique<CapturePlayer>(
+        std::move(script), m_settings.replaySpeed, m_settings.replayLoop,
+        [this](const std::string& bytes) {
+          // A firmware that is not running sends nothing; the capture's clock goes on.
+          if (!m_boot.Active()) Broadcast(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        },
+        [this](const QString& event) { emit note(QStringLiteral("replay ") + event); });
+  }
   if (!OpenNetEndpoints(m_settings.address, error)) return false;
   endpoints << QStringLiteral("udp %1:%2 -> %3:%4")
                    .arg(m_settings.address.toString())
@@ -74,11 +85,7 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
   if (m_settings.wireless) {
     m_wireless = std::make_unique<WirelessModule>(*m_settings.wireless);
     connect(m_wireless.get(), &WirelessModule::event, this, &SimServer::wifiEvent);
-    connect(m_wireless.get(), &WirelessModule::finished, this, [this](const QByteArray& line) {
-      if (m_udp) m_udp->Broadcast(line);
-      if (m_tcp) m_tcp->Broadcast(line);
-      if (m_pty) m_pty->Broadcast(line);
-    });
+    connect(m_wireless.get(), &WirelessModule::finished, this, &SimServer::Broadcast);
     endpoints << QStringLiteral("wifi ftp port %1").arg(m_settings.wireless->ftpPort);
   }
 
@@ -91,6 +98,12 @@ bool SimServer::Start(QStringList& endpoints, QString& error) {
     endpoints << QStringLiteral("pty %1 -> %2").arg(m_pty->LinkPath(), m_pty->SlavePath());
   }
   if (m_record.isOpen()) endpoints << QStringLiteral("record %1").arg(m_settings.recordPath);
+  if (m_replay)
+    endpoints << QStringLiteral("replay %1: %2 lines over %3 s (%4 skipped)")
+                     .arg(m_settings.replayPath)
+                     .arg(m_replay->Script().lines.size())
+                     .arg(m_replay->PassSeconds(), 0, 'f', 3)
+                     .arg(m_replay->Script().skipped);
 
   m_clock.start();
   // As after a failed update: the bootloader waits for a host on either stream channel.
@@ -122,6 +135,7 @@ std::vector<std::string> SimServer::HandleLine(const std::string& line, Channel 
     m_record.write(text.data(), static_cast<qint64>(text.size()));
     m_record.flush();
   }
+  m_lineHeard = true;
   if (m_boot.Active()) return {};  // the firmware is not running
   const int badBefore = m_device.BadChecksumCount();
   std::vector<std::string> replies = m_device.ReceiveLine(line);
@@ -192,7 +206,10 @@ void SimServer::LeaveLoader(const FirmwareRecord& image) {
   m_loaderChannels = 0;
   if (m_pty) m_pty->SetByteSink(nullptr);
   if (m_tcp) m_tcp->SetByteSink(nullptr);
-  const QByteArray data = JoinLines(m_device.StartFirmware(image.version));
+  Broadcast(JoinLines(m_device.StartFirmware(image.version)));
+}
+
+void SimServer::Broadcast(const QByteArray& data) {
   if (m_udp) m_udp->Broadcast(data);
   if (m_tcp) m_tcp->Broadcast(data);
   if (m_pty) m_pty->Broadcast(data);
@@ -211,12 +228,20 @@ void SimServer::HangUp() {
   emit hungUp();
 }
 
+bool SimServer::HostAppeared() const {
+  return m_lineHeard || (m_pty && m_pty->PeerOpen()) || (m_tcp && m_tcp->ClientCount() > 0);
+}
+
 void SimServer::Tick() {
   if (m_pty) m_pty->Poll();
   if (m_settings.hangUpAfterMs > 0 && !m_hangUpScheduled &&
       ((m_pty && m_pty->PeerOpen()) || (m_tcp && m_tcp->ClientCount() > 0))) {
     m_hangUpScheduled = true;
     QTimer::singleShot(m_settings.hangUpAfterMs, this, &SimServer::HangUp);
+  }
+  if (m_replay && !m_replay->Started() && HostAppeared()) {
+    emit note(QStringLiteral("replay started"));
+    m_replay->Start();
   }
   m_batch.clear();
   const qint64 now = m_clock.elapsed();
@@ -233,10 +258,7 @@ void SimServer::Tick() {
   m_device.Advance(now, m_batch);
   if (m_noise) m_noise->Advance(now, Backlog() > kNoiseBacklog, m_batch);
   if (m_batch.empty()) return;
-  const QByteArray data = QByteArray::fromRawData(m_batch.data(), static_cast<qsizetype>(m_batch.size()));
-  if (m_udp) m_udp->Broadcast(data);
-  if (m_tcp) m_tcp->Broadcast(data);
-  if (m_pty) m_pty->Broadcast(data);
+  Broadcast(QByteArray::fromRawData(m_batch.data(), static_cast<qsizetype>(m_batch.size())));
 }
 
 }  // namespace hlx::sim

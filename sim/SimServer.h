@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "CaptureReplay.h"
 #include "NetModule.h"
 #include "NoiseSource.h"
 #include "SimBootloader.h"
@@ -41,6 +42,11 @@ struct ServerSettings {
   std::optional<NetModuleSettings> netModule;
   // The WiFi model's wireless module, which fetches its updates by FTP.
   std::optional<WirelessSettings> wireless;
+  // A capture played instead of generated traffic, from when a host first
+  // appears (opens the terminal, connects over TCP or sends a line).
+  QString replayPath;  // empty: none
+  double replaySpeed = 1;
+  bool replayLoop = false;
 };
 
 class SimServer : public QObject {
@@ -78,6 +84,9 @@ class SimServer : public QObject {
   void LeaveLoader(const FirmwareRecord& image);
   void Tick();
   qint64 Backlog() const;
+  // Live output on every channel: traffic, the replay.
+  void Broadcast(const QByteArray& data);
+  bool HostAppeared() const;
   bool OpenNetEndpoints(const QHostAddress& address, QString& error);
 
   SimDevice m_device;
@@ -93,6 +102,8 @@ class SimServer : public QObject {
   std::string m_batch;
   std::unique_ptr<NoiseSource> m_noise;
   bool m_hangUpScheduled = false;
+  bool m_lineHeard = false;  // a host sent something
+  std::unique_ptr<CapturePlayer> m_replay;
   SimBootloader m_boot;
   unsigned m_loaderChannels = 0;  // where the bootloader talks
   bool m_dropping = false;        // the loader's channel is about to vanish

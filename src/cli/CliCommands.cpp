@@ -29,6 +29,11 @@ const char* const kUsage =
     "  apply FILE [--dry-run]      apply FILE, read it back and check it\n"
     "  monitor [--filter ADDRESS] [--tag] [--input N] [--rates]\n"
     "                              the traffic, one line per sentence, until interrupted\n"
+    "  record -o FILE [--duration SECONDS]\n"
+    "                              every received line with its receive time (TAG block c:,\n"
+    "                              UNIX milliseconds) into a capture; - is standard output\n"
+    "  inspect [--json] [--once SECONDS] [--input N]\n"
+    "                              counts, rates and faults per input and sentence, once a second\n"
     "  flash [FILE | --builtin]    update the firmware\n"
     "\n"
     "Connection (every command but ports): --port PATH [--speed N|auto], --tcp HOST or --udp HOST.\n"
@@ -256,6 +261,24 @@ const CommandEntry kCommands[] = {
             {"duration", "Stop after SECONDS.", "SECONDS"}});
      },
      [](CliSession& s, ConsolePrompts&, const Command& cmd) { return Monitor(s, cmd.parser); }},
+    {"record",
+     "Records every received line, with its receive time in a TAG block (c:, UNIX time in milliseconds), "
+     "until interrupted (Ctrl-C). Sends nothing to the multiplexer.",
+     true, false, false,
+     [](QCommandLineParser& p) {
+       p.addOptions({{{"o", "output"}, "Write the capture to FILE (- for standard output).", "FILE"},
+                     {"duration", "Stop after SECONDS.", "SECONDS"}});
+     },
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return Record(s, cmd.parser); }},
+    {"inspect",
+     "Prints the sentence inspector's table once a second until interrupted (Ctrl-C): per input and "
+     "sentence the count, rate, age, longest gap and faults; * marks a sentence that stopped coming.",
+     true, true, false,
+     [](QCommandLineParser& p) {
+       p.addOptions({{"once", "Print one table after SECONDS and end.", "SECONDS"},
+                     {"input", "Only input N (1..9) and lines without a source.", "N"}});
+     },
+     [](CliSession& s, ConsolePrompts&, const Command& cmd) { return Inspect(s, cmd.parser, cmd.json); }},
     {"flash", "Updates the firmware from FILE or the built-in image.", true, false, true,
      [](QCommandLineParser& p) {
        p.addPositionalArgument("FILE", "Firmware container (*.hlx).", "[FILE]");

@@ -1,5 +1,5 @@
 #pragma once
-// hlx-cli's commands: ports, identify, dump, diff, apply, monitor, flash.
+// hlx-cli's commands: ports, identify, dump, diff, apply, monitor, record, inspect, flash.
 // Each opens the window's session (CliSession), does what the window's
 // buttons and menus do, and returns one of the documented exit codes.
 
@@ -19,9 +19,15 @@ class ConsolePrompts;
 // the caller so that a signal handler can interrupt it.
 int RunCli(const QStringList& args, CliSession& session, ConsolePrompts& prompts);
 
-// The two commands that run until stopped (CliMonitor.cpp), on an open session.
+// The commands that run until stopped (CliMonitor.cpp), on an open session.
 int Monitor(CliSession& s, const QCommandLineParser& p);
 int Flash(CliSession& s, ConsolePrompts& prompts, const QCommandLineParser& p);
+// Captures and the sentence inspector (CliRecord.cpp, CliInspect.cpp).
+int Record(CliSession& s, const QCommandLineParser& p);
+int Inspect(CliSession& s, const QCommandLineParser& p, bool json);
+// A time option in seconds as milliseconds (`ms` stays -1 when it is not
+// given); false after the usage error was printed.
+bool SecondsOption(const QCommandLineParser& p, const QString& name, int& ms);
 
 // Output helpers (CliOutput.cpp).
 QString HostKindName(int hostKind);

@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kRatePeriodMs = 1000;
 constexpr int kConvertedInput = 5;
+constexpr double kMaxSeconds = 1e6;  // keeps the milliseconds inside an int
 
 // "GPRMC", "--RMC", "GP": the address begins with the pattern, '-' standing for any character.
 bool AddressMatches(const QString& address, const QString& pattern) {
@@ -29,6 +30,18 @@ bool AddressMatches(const QString& address, const QString& pattern) {
 }
 
 }  // namespace
+
+bool SecondsOption(const QCommandLineParser& p, const QString& name, int& ms) {
+  if (!p.isSet(name)) return true;
+  bool ok = false;
+  const double seconds = p.value(name).toDouble(&ok);
+  if (!ok || seconds <= 0 || seconds > kMaxSeconds) {
+    PrintError(QStringLiteral("--%1 must be a positive number of seconds").arg(name));
+    return false;
+  }
+  ms = static_cast<int>(seconds * 1000);
+  return true;
+}
 
 int Monitor(CliSession& s, const QCommandLineParser& p) {
   const bool tag = p.isSet("tag");
@@ -48,15 +61,7 @@ int Monitor(CliSession& s, const QCommandLineParser& p) {
     }
   }
   int durationMs = -1;
-  if (p.isSet("duration")) {
-    bool ok = false;
-    const double seconds = p.value("duration").toDouble(&ok);
-    if (!ok || seconds <= 0 || seconds > 1e6) {
-      PrintError(QStringLiteral("--duration must be a positive number of seconds"));
-      return ExitUsage;
-    }
-    durationMs = static_cast<int>(seconds * 1000);
-  }
+  if (!SecondsOption(p, QStringLiteral("duration"), durationMs)) return ExitUsage;
   // The window reads the configuration on connecting; the option word read
   // here is what an input filter gives back at the end.
   if (const int r = s.ReadConfiguration(); r != ExitOk) return r;

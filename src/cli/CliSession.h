@@ -99,6 +99,8 @@ class CliSession : public QObject, public CoreHost, private SessionEvents, priva
   const DeviceConfig& Config() const { return m_config; }
   const FilterList& Rules() const { return m_rules; }
   const TComm& Port() const { return *m_comm; }
+  // The window's session core: its line tap and sentence inspector.
+  SessionCore& Core() { return *m_core; }
 
   // Every line the dispatcher shows (the traffic view's feed).
   void SetLineSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }

@@ -17,6 +17,7 @@ SessionCore::SessionCore(SessionEvents& events, UserPrompts& prompts, QObject* p
   m_timeOutTimer.setInterval(kReplyTimeoutMs);
   m_timeOutTimer.setSingleShot(true);
   connect(&m_timeOutTimer, &QTimer::timeout, this, &SessionCore::OnTimeOut);
+  m_clock.start();
   connect(&m_search, &SpeedSearch::gaveUp, this, [this] {
     SetState(SessionState::Idle);
     m_events.RefreshControls(true);
@@ -81,6 +82,8 @@ void SessionCore::Dispatch(std::string line) {
   // The receive side hands over C strings; anything after a NUL is not part of the line.
   if (const auto nul = line.find('\0'); nul != std::string::npos) line.resize(nul);
 
+  m_inspector.Add(line, m_clock.elapsed());
+  if (m_lineTap) m_lineTap(line);
   m_updating = true;
   const int source = LineSourceInput(line);
   if (PassesViewFilter(line, m_viewFilter, source)) m_events.ShowLine(line);

@@ -5,6 +5,7 @@
 // features that read replies register their handlers here, so the routing
 // rules run (and are tested) without any widget.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "session/SentenceInspector.h"
 #include "session/SessionHost.h"
 #include "session/SpeedSearch.h"
 
@@ -102,6 +104,14 @@ class SessionCore : public QObject {
   // from now on nothing is sent and no reply is handled.
   void HandOver() { m_handedOver = true; }
 
+  // Every received line passes the inspector, whatever the view shows.
+  SentenceInspector& Inspector() { return m_inspector; }
+  const SentenceInspector& Inspector() const { return m_inspector; }
+  // Milliseconds of the session's steady clock, the inspector's time.
+  std::int64_t NowMs() const { return m_clock.elapsed(); }
+  // Sees every received line first, whatever the view shows (a capture being recorded).
+  void SetLineTap(std::function<void(std::string_view line)> tap) { m_lineTap = std::move(tap); }
+
   // Dispatches every line the port has queued.
   void DrainRxQueue(TComm* comm);
   void Dispatch(std::string line);
@@ -134,6 +144,9 @@ class SessionCore : public QObject {
   };
   std::map<SessionState, OwnedState> m_owned;
   bool m_handedOver = false;
+  SentenceInspector m_inspector;
+  QElapsedTimer m_clock;
+  std::function<void(std::string_view)> m_lineTap;
 };
 
 // A host whose session is a SessionCore of its own (the current window and

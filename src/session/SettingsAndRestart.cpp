@@ -55,6 +55,20 @@ void SaveSettings(bool clear, const SavedSettings& settings) {
   s.sync();
 }
 
+WindowShape LoadWindowShape() {
+  const QSettings s = OpenSettings();
+  return {s.value(kWindowGeometryValue).toByteArray(), s.value(kMonitorSplitterValue).toByteArray(),
+          ReadStoredInt(s, kMonitorTabValue)};
+}
+
+void SaveWindowShape(const WindowShape& shape) {
+  QSettings s = OpenSettings();
+  s.setValue(kWindowGeometryValue, shape.geometry);
+  s.setValue(kMonitorSplitterValue, shape.splitter);
+  if (shape.monitorTab) s.setValue(kMonitorTabValue, *shape.monitorTab);
+  s.sync();
+}
+
 void SetRestartAction(RestartAction action) { InstalledRestart() = std::move(action); }
 
 void RestartProgram() {

@@ -3,6 +3,7 @@
 // restart into another window generation. One key and one set of value names
 // for all generations: a hand-over passes its values through them.
 
+#include <QByteArray>
 #include <QSettings>
 #include <QString>
 
@@ -52,6 +53,19 @@ struct SavedSettings {
 };
 // clear false: writes BaudRate, Port, IP, CurrentTab. clear true: deletes every value.
 void SaveSettings(bool clear, const SavedSettings& settings = {});
+
+// The current window's shape, kept beside the values above (and deleted with
+// them): size and position, the monitor's splitter, the monitor's tab.
+inline constexpr const char* kWindowGeometryValue = "WindowGeometry";
+inline constexpr const char* kMonitorSplitterValue = "MonitorSplitter";
+inline constexpr const char* kMonitorTabValue = "MonitorTab";
+struct WindowShape {
+  QByteArray geometry;  // QWidget::saveGeometry
+  QByteArray splitter;  // QSplitter::saveState
+  std::optional<int> monitorTab;
+};
+WindowShape LoadWindowShape();
+void SaveWindowShape(const WindowShape& shape);
 
 // Starts a new instance of this program and leaves the event loop without
 // running the window's close handler. The action is replaceable so that a

@@ -1,5 +1,7 @@
 #include "session/TrafficView.h"
 
+#include <utility>
+
 #include "link/Nmeadefs.h"
 
 namespace hlx {
@@ -44,24 +46,36 @@ QString TableKey(const QString& text) {
 }
 
 void TrafficView::Add(const QString& text) {
-  m_changed = true;
   if (!m_noScroll) {
-    if (m_lines.size() >= kMaxViewLines) m_lines.removeFirst();
-    m_lines.append(text.left(kMaxViewChars));
+    Append(text.left(kMaxViewChars));
     return;
   }
   const QString key = TableKey(text);
   if (const qsizetype row = m_keys.indexOf(key); row >= 0) {
     m_lines[row] = text;
+    // A row appended since the last repaint is painted whole anyway.
+    if (!m_changes.reset && row < m_lines.size() - m_changes.appended && !m_changes.rows.contains(row))
+      m_changes.rows.append(row);
     return;
   }
   if (m_lines.size() >= kMaxTableRows) {
-    m_lines.removeFirst();
     m_keys.removeFirst();
+    // The rows below the dropped one move up.
+    m_changes.rows.removeAll(0);
+    for (qsizetype& row : m_changes.rows) --row;
   }
-  m_lines.append(text);
+  Append(text);
   m_keys.append(key);
 }
+
+void TrafficView::Append(const QString& text) {
+  if (m_lines.size() >= Capacity()) m_lines.removeFirst();
+  m_lines.append(text);
+  // Once every line shown is new, painting them all at once is cheaper.
+  if (!m_changes.reset && ++m_changes.appended >= m_lines.size()) m_changes = {true, 0, {}};
+}
+
+TrafficView::Changes TrafficView::TakeChanges() { return std::exchange(m_changes, {}); }
 
 unsigned OverflowBits(std::string_view line) {
   std::string field;

@@ -36,31 +36,39 @@ QString TableKey(const QString& text);
 
 class TrafficView {
  public:
+  // What changed since the last TakeChanges(), so that the widget paints only
+  // that: a full repaint at 25 frames a second costs more than the traffic.
+  struct Changes {
+    bool reset = false;      // paint Lines() anew
+    qsizetype appended = 0;  // the last `appended` lines are new; older ones fell off the top
+    QList<qsizetype> rows;   // no-scroll: rows replaced in place, as positions in Lines()
+    bool Any() const { return reset || appended > 0 || !rows.isEmpty(); }
+  };
+
   void SetNoScroll(bool noScroll) {
     m_noScroll = noScroll;
     Clear();
   }
   bool NoScroll() const { return m_noScroll; }
+  // The most lines the view holds in the current mode.
+  int Capacity() const { return m_noScroll ? kMaxTableRows : kMaxViewLines; }
   void Clear() {
     m_lines.clear();
     m_keys.clear();
-    m_changed = true;
+    m_changes = {true, 0, {}};
   }
   void Add(const QString& text);
 
   const QStringList& Lines() const { return m_lines; }
-  // True once after any change (the widget repaints then).
-  bool TakeChanged() {
-    const bool c = m_changed;
-    m_changed = false;
-    return c;
-  }
+  Changes TakeChanges();
 
  private:
+  void Append(const QString& text);
+
   QStringList m_lines;
   QStringList m_keys;  // no-scroll: TableKey of each row, so a new line is not parsed against every row
   bool m_noScroll = false;
-  bool m_changed = false;
+  Changes m_changes;
 };
 
 // LEDs (bit 0 = input 1) that an OV report switches on, from the first

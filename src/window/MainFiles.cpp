@@ -16,6 +16,7 @@ void TMainForm::ConnectFileMenus() {
   connect(ui->miSave, &QAction::triggered, this, [this] { SaveConfigClick(); });
   connect(ui->miSaveAs, &QAction::triggered, this, [this] { SaveConfigAsClick(); });
   connect(ui->miStats, &QAction::triggered, this, [this] { StatsClick(); });
+  m_stats->SetRateSource([this] { return m_core->Inspector().InputRates(m_core->NowMs()); });
   m_statusPanels[3]->setText(ConfigFileStatus(m_configFileName));
 }
 

@@ -13,6 +13,7 @@
 #include "ui/AMAdvLed.h"
 #include "ui/MainWindowCommon.h"
 #include "ui_MainForm.h"
+#include "window/InspectorPanel.h"
 #include "window/StatsWindow.h"
 
 // The glyphs live in a static library; referring to the initialiser keeps
@@ -60,7 +61,7 @@ void TMainForm::FormCreate() {
 
   // The tabs lay out their own controls (the filter grid's columns included).
   m_pages = new TConfigPages(ui->tabInOut, ui->tabOptions, ui->tabFilter, *this, this);
-  m_stats = new TStats(this);
+  m_stats = new TStats(m_prompts, this);
   m_core->SetReadBackHandler(
       [this](int id, std::string_view line) { return m_pages->ReadBackReply(id, line); });
   m_core->SetCaptureHandler(
@@ -68,6 +69,9 @@ void TMainForm::FormCreate() {
   m_core->OnSentence(SidOV, [this](const std::string& line) { HandleOvReply(line); });
   m_core->OnSentence(SidSTAT, [this](const std::string& line) { m_stats->HandleSTATReply(line); });
   CreateFirmwareUpdate();
+  ui->tabSentences->layout()->addWidget(new TInspectorPanel(
+      m_core->Inspector(), [this] { return m_core->NowMs(); }, [this] { return m_core->ViewFilter(); },
+      ui->tabSentences));
 
   QFont mono = TypewriterFont();
   mono.setFixedPitch(true);
@@ -90,6 +94,7 @@ void TMainForm::FormCreate() {
   ConnectFileMenus();
   ConnectNetworkMenus();
 
+  RestoreShape();
   RefreshControls(false);
   if (stored.reConnect) QTimer::singleShot(kReconnectDelayMs, this, [this] { ConnectClick(); });
 }
@@ -104,6 +109,7 @@ void TMainForm::ConnectSignals() {
   connect(&OVTimer, &QTimer::timeout, this, [this] { OVTimerTick(); });
   connect(&m_repaintTimer, &QTimer::timeout, this, [this] { RepaintMonitor(); });
   connect(ui->btnClear, &QPushButton::clicked, this, [this] { ClearView(); });
+  connect(ui->tabMonitor, &QTabWidget::currentChanged, this, [this] { RepaintMonitor(); });
   connect(ui->chbNoScroll, &QCheckBox::toggled, this, [this](bool on) {
     m_view.SetNoScroll(on);
     RepaintMonitor();
@@ -168,6 +174,7 @@ void TMainForm::FormClose() {
   if (m_core->ViewFilter() > 0) RestoreOptionWord();
   m_comm->Close();
   m_stats->hide();
+  SaveShape();  // before SaveSettings, which deletes it with the rest on "clear settings"
   SaveSettings(m_clearSettings, CurrentSettings());
   if (m_log.LogActive()) m_log.Stop();
   m_core->EndSession();

@@ -6,6 +6,7 @@
 // files: MainForm.cpp (creation, closing, events, glue), MainConnection.cpp,
 // MainMonitor.cpp, MainMenus.cpp, MainFiles.cpp.
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
@@ -19,6 +20,7 @@
 
 #include "firmware/FwUpdate.h"
 #include "firmware/WifiUpdate.h"
+#include "session/Capture.h"
 #include "session/LogWriter.h"
 #include "session/SessionCore.h"
 #include "session/SessionHost.h"
@@ -26,6 +28,7 @@
 #include "session/TrafficView.h"
 #include "session/VersionCheck.h"
 
+class QAction;
 class QLabel;
 
 namespace Ui {
@@ -42,6 +45,9 @@ class TProgress;
 
 inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
+// A steady stream is painted this often at most: nobody reads faster, and
+// each paint costs about the same however many lines it brings.
+inline constexpr int kMonitorStreamRepaintMs = 200;
 
 class TMainForm : public QMainWindow,
                   public CoreHost,
@@ -113,6 +119,8 @@ class TMainForm : public QMainWindow,
   void HandleOvReply(const std::string& line);
   void OVTimerTick();
   void SendManualInput();
+  void RestoreShape();
+  void SaveShape() const;
 
   // Menus and logging (MainMenus.cpp)
   void ConnectMenus();
@@ -121,6 +129,10 @@ class TMainForm : public QMainWindow,
   void StopLogClick();
   void WriteLogLine(std::string_view text, LogDirection direction);
   void LogStopped(const QString& message);
+  // Capture recording (MainMenus.cpp): File menu entries created in code.
+  void CreateCaptureMenus();
+  void RecordCaptureClick();
+  void StopRecording(const QString& message);
 
   // FirmwareWindow (MainFirmware.cpp)
   SessionCore& Session() override { return *m_core; }
@@ -167,9 +179,13 @@ class TMainForm : public QMainWindow,
   QString m_configFileName;
   bool m_statsOn = false;
   LogWriter m_log;
+  CaptureRecorder m_recorder;
+  QAction* m_miRecordCapture = nullptr;
+  QAction* m_miStopRecording = nullptr;
 
   QTimer OVTimer;
   QTimer m_repaintTimer;
+  QElapsedTimer m_lastRepaint;
   TrafficView m_view;
   QStringList m_history;
   std::array<TAMAdvLed*, 4> m_overflowLeds{};

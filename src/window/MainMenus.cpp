@@ -1,6 +1,8 @@
-// Menu entries of the main window and the traffic log they start and stop.
+// Menu entries of the main window, the traffic log and the capture they start and stop.
 
+#include <QDateTime>
 #include <QLabel>
+#include <QMenu>
 #include <QTime>
 
 #include "config/ConfigFile.h"
@@ -21,6 +23,49 @@ void TMainForm::ConnectMenus() {
   connect(ui->miStartLog, &QAction::triggered, this, [this] { StartLogClick(false); });
   connect(ui->miTimedLog, &QAction::triggered, this, [this] { StartLogClick(true); });
   connect(ui->miStopLog, &QAction::triggered, this, [this] { StopLogClick(); });
+  CreateCaptureMenus();
+}
+
+void TMainForm::CreateCaptureMenus() {
+  m_miRecordCapture = new QAction(QStringLiteral("&Record Capture..."), this);
+  m_miRecordCapture->setObjectName(QStringLiteral("miRecordCapture"));
+  m_miStopRecording = new QAction(QStringLiteral("Stop Re&cording"), this);
+  m_miStopRecording->setObjectName(QStringLiteral("miStopRecording"));
+  m_miStopRecording->setEnabled(false);
+  // Right after the log entries: miSep2 is the next entry of the File menu.
+  ui->miFile->insertActions(ui->miSep2, {m_miRecordCapture, m_miStopRecording});
+  connect(m_miRecordCapture, &QAction::triggered, this, [this] { RecordCaptureClick(); });
+  connect(m_miStopRecording, &QAction::triggered, this, [this] { StopRecording(QString()); });
+  // Every received line, whatever the view filter shows.
+  m_core->SetLineTap([this](std::string_view line) {
+    if (!m_recorder.Active()) return;
+    const QString error = m_recorder.Write(line, QDateTime::currentMSecsSinceEpoch());
+    // The message box waits until the dispatch of this line is over.
+    if (!error.isEmpty()) QTimer::singleShot(0, this, [this, error] { StopRecording(error); });
+  });
+}
+
+void TMainForm::RecordCaptureClick() {
+  if (m_recorder.Active()) return;
+  const QString name =
+      m_prompts.SaveFile(QStringLiteral("Record Capture"),
+                         {QString::fromLatin1(kCaptureFileFilter), QString::fromLatin1(kAnyFileFilter)}, 0,
+                         QString::fromLatin1(kCaptureSuffix));
+  if (name.isEmpty()) return;
+  if (const QString error = m_recorder.Start(name); !error.isEmpty()) {
+    m_prompts.Inform(error, {}, PromptIcon::Error);
+    return;
+  }
+  m_miRecordCapture->setEnabled(false);
+  m_miStopRecording->setEnabled(true);
+}
+
+// Ends the recording; a write error's message is shown.
+void TMainForm::StopRecording(const QString& message) {
+  m_recorder.Stop();
+  m_miRecordCapture->setEnabled(true);
+  m_miStopRecording->setEnabled(false);
+  if (!message.isEmpty()) m_prompts.Inform(message, {}, PromptIcon::Error);
 }
 
 void TMainForm::AboutClick() {

@@ -1,8 +1,12 @@
 // Traffic monitor and manual input of the main window. Lines are gathered in
 // the TrafficView model as they arrive and painted on a short timer, so a
-// fast stream does not repaint the view once per line.
+// fast stream does not repaint the view once per line; a repaint touches only
+// the lines that changed. Also the window's remembered shape.
 
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <algorithm>
 
 #include "config/DeviceConfig.h"
 #include "link/Comms.h"
@@ -25,17 +29,39 @@ void TMainForm::ShowLine(const std::string& line) {
 }
 
 void TMainForm::ScheduleRepaint() {
-  if (!m_repaintTimer.isActive()) m_repaintTimer.start();
+  if (m_repaintTimer.isActive()) return;
+  // The first line after a quiet spell shows at once, a stream a few times a second.
+  const qint64 sincePaint = m_lastRepaint.isValid() ? m_lastRepaint.elapsed() : kMonitorStreamRepaintMs;
+  m_repaintTimer.start(int(std::max<qint64>(kMonitorRepaintMs, kMonitorStreamRepaintMs - sincePaint)));
 }
 
 void TMainForm::RepaintMonitor() {
   m_repaintTimer.stop();
-  if (!m_view.TakeChanged()) return;
+  // Hidden behind another tab the changes wait in the model; showing the tab paints them.
+  if (!ui->RXData->isVisible()) return;
+  const TrafficView::Changes changes = m_view.TakeChanges();
+  if (!changes.Any()) return;
+  m_lastRepaint.start();
   QPlainTextEdit* view = ui->RXData;
-  view->setUpdatesEnabled(false);
-  view->setPlainText(m_view.Lines().join(QLatin1Char('\n')));
+  const QStringList& lines = m_view.Lines();
+  if (changes.reset) {
+    // The block limit drops the oldest line as a new one comes, as the model does.
+    view->setMaximumBlockCount(m_view.Capacity());
+    view->setPlainText(lines.join(QLatin1Char('\n')));
+  } else {
+    if (changes.appended > 0)
+      view->appendPlainText(lines.sliced(lines.size() - changes.appended).join(QLatin1Char('\n')));
+    QTextCursor cursor(view->document());
+    cursor.beginEditBlock();
+    for (const qsizetype row : changes.rows) {
+      const QTextBlock block = view->document()->findBlockByNumber(int(row));
+      cursor.setPosition(block.position());
+      cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+      cursor.insertText(lines[row]);
+    }
+    cursor.endEditBlock();
+  }
   if (!m_view.NoScroll()) view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-  view->setUpdatesEnabled(true);
 }
 
 void TMainForm::ClearView() {
@@ -76,6 +102,18 @@ void TMainForm::SendManualInput() {
   // The user typed it, so a refusal (too long for the device) is worth saying.
   if (ChannelOpen() && !m_comm->LastSendError().isEmpty())
     m_prompts.Inform(m_comm->LastSendError(), {}, PromptIcon::Warning);
+}
+
+void TMainForm::RestoreShape() {
+  const WindowShape shape = LoadWindowShape();
+  // restoreGeometry moves a window that would be off every screen back onto one.
+  if (!shape.geometry.isEmpty()) restoreGeometry(shape.geometry);
+  if (!shape.splitter.isEmpty()) ui->splMonitor->restoreState(shape.splitter);
+  if (shape.monitorTab) ui->tabMonitor->setCurrentIndex(*shape.monitorTab);
+}
+
+void TMainForm::SaveShape() const {
+  SaveWindowShape({saveGeometry(), ui->splMonitor->saveState(), ui->tabMonitor->currentIndex()});
 }
 
 }  // namespace hlx

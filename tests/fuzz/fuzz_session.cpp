@@ -1,8 +1,8 @@
 // What the session does with received lines, cut from arbitrary bytes as the
 // port does: the dispatcher routes each line by its address and state; the
 // monitor shows one row per line without control characters and keeps its
-// limits; the VER reply's fields, capability word and version numbers stay
-// inside what the window expects.
+// limits; the inspector counts every line once in bounded rows; the VER reply's fields, capability word and
+// version numbers stay inside what the window expects.
 
 #include <QCoreApplication>
 #include <QSet>
@@ -13,6 +13,7 @@
 #include "link/LineParser.h"
 #include "link/Nmeadefs.h"
 #include "session/ConnectionRules.h"
+#include "session/SentenceInspector.h"
 #include "session/SessionCore.h"
 #include "session/TrafficView.h"
 #include "session/VersionCheck.h"
@@ -73,6 +74,27 @@ void CheckRows(const TrafficView& rows) {
   FUZZ_CHECK(keys.size() == rows.Lines().size());
 }
 
+void CheckInspector(const SentenceInspector& inspector, std::uint64_t lines, std::int64_t nowMs) {
+  FUZZ_CHECK(inspector.Rows().size() <= kMaxInspectorRows + kInspectorInputs);
+  std::uint64_t counted = 0;
+  for (const InspectorRow& row : inspector.Rows()) {
+    counted += row.count;
+    FUZZ_CHECK(row.input >= 0 && row.input < kInspectorInputs && row.count > 0);
+    FUZZ_CHECK(row.badChecksum + row.noChecksum <= row.count && row.tooLong <= row.count);
+    const double rate = SentenceInspector::Rate(row, nowMs);
+    FUZZ_CHECK(rate >= 0 && rate <= 1000.0 * kRateLines);
+    // The detail view shows every field of the last line, each with a name.
+    const auto fields = DescribeFields(row.last);
+    std::size_t chars = fields.empty() ? 0 : fields.size();
+    for (const DescribedField& f : fields) {
+      FUZZ_CHECK(!f.name.empty());
+      chars += f.value.size();
+    }
+    FUZZ_CHECK(chars <= row.last.size());
+  }
+  FUZZ_CHECK(counted == lines);
+}
+
 void CheckVerReply(std::string_view line) {
   const VerReply ver = ParseVerReply(line);
   for (const QString* f : {&ver.version, &ver.name, &ver.serial, &ver.caps})
@@ -125,12 +147,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TrafficView scrolling, rows;
   rows.SetNoScroll(true);
 
+  std::uint64_t lines = 0;
   LineParser parser;
   parser.Feed(reinterpret_cast<const char*>(data) + 1, size - 1, [&](std::string_view line) {
     window.line = line.substr(0, line.find('\0'));
     window.shown = 0;
     const SessionState before = core.State();
     core.Dispatch(std::string(line));
+    ++lines;
     FUZZ_CHECK(window.shown ==
                PassesViewFilter(window.line, core.ViewFilter(), LineSourceInput(window.line)));
     FUZZ_CHECK(!core.Updating());
@@ -139,5 +163,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Address(line) == "PQVXVER") CheckVerReply(line);
   });
   CheckRows(rows);
+  CheckInspector(core.Inspector(), lines, core.NowMs());
   return 0;
 }

@@ -1,12 +1,17 @@
 // The main window's connection panel against the simulator: every channel,
-// the speed search, identification and its refusals, and the settings kept
-// between runs (the switch to an older generation's window is tst_handover's).
+// the speed search, identification and its refusals, the settings kept
+// between runs (the switch to an older generation's window is tst_handover's),
+// and the history of what a connected device reports.
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <QLineSeries>
+
 #include "WindowHarness.h"
+#include "ui/HistoryChart.h"
+#include "window/StatsWindow.h"
 
 using namespace hlx;
 using namespace hlx::test;
@@ -278,6 +283,61 @@ class ConnectionTest : public QObject {
     QStringList saved;
     for (const char* key : {"Port", "IP", "CurrentTab", "BaudRate"}) saved << s.value(key).toString();
     QCOMPARE(saved, (QStringList{"1", "127.0.0.7", "1", "5"}));
+  }
+
+  // Reports every 100 ms and 20 lines a second from the simulator; the
+  // bars keep their size until the history is opened and after it is closed.
+  void statisticsHistoryChartsTheDeviceAndExportsIt() {
+    WindowHarness h;
+    QVERIFY2(h.Start({"--traffic", "20", "--stat-period", "100"}), qPrintable(h.Why()));
+    QVERIFY(h.ConnectTcp());
+    TStats* stats = h.Find<TStats>("Stats");
+    h.Trigger("miStats");
+    QVERIFY(stats->isVisible() && !h.Find<QWidget>("HistoryPanel")->isVisible());
+    QCOMPARE(stats->size(), QSize(TStats::kClientWidth, TStats::kClientHeight));
+    h.Click("btnHistory");
+    QVERIFY(stats->width() > TStats::kClientWidth && h.Find<QWidget>("HistoryPanel")->isVisible());
+    const auto line = [&h](const char* chart, int series) {
+      return h.Find<THistoryChart>(chart)->Series(series);
+    };
+    QTRY_VERIFY(line("QueueChart", 3)->count() >= 5 && line("LoadChart", 0)->count() >= 5);
+    const QLineSeries* load = line("LoadChart", 0);
+    QCOMPARE(static_cast<int>(load->at(load->count() - 1).y()), h.Find<QProgressBar>("CPULoad")->value());
+    // Hovering near a point of the line shows its value and time.
+    const QPointF point = load->at(0);
+    emit qobject_cast<QLineSeries*>(h.Find<THistoryChart>("LoadChart")->chart()->series().first())
+        ->hovered(point + QPointF(1, 5), true);
+    QTRY_COMPARE(QToolTip::text(),
+                 QStringLiteral("Load: %1 at %2")
+                     .arg(point.y())
+                     .arg(QDateTime::fromMSecsSinceEpoch(qint64(point.x())).toString("hh:mm:ss")));
+    // Each second the rates of the inputs; only those with traffic get a line.
+    const auto shown = [&line] {
+      QList<int> inputs;
+      for (int input = 0; input < kInspectorInputs; ++input)
+        if (line("RateChart", input)->isVisible() && line("RateChart", input)->count() >= 2) inputs << input;
+      return inputs;
+    };
+    QTRY_VERIFY(!shown().isEmpty());
+    QVERIFY(!shown().contains(9));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("history.csv"));
+    h.prompts.fileAnswers << file << dir.path();  // the folder cannot be written over
+    h.Click("btnExport");
+    const QStringList lines = QString::fromUtf8(ReadAll(file)).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.first(),
+             QStringLiteral("Time,In1,In2,In3,In4,Load,Rate -,Rate 1,Rate 2,Rate 3,Rate 4,Rate 5,"
+                            "Rate 6,Rate 7,Rate 8,Rate 9"));
+    QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^[-0-9T:.+Z]+(,\\d+){5},{10}$"))).size() >= 5);
+    QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^[-0-9T:.+Z]+,{5}(,\\d+\\.\\d){10}$"))).size() >=
+            2);
+    QVERIFY(h.prompts.texts(u"inform").isEmpty());
+    h.Click("btnExport");
+    QCOMPARE(h.prompts.texts(u"inform"), QStringList{QStringLiteral("Unable to write to ") + dir.path()});
+
+    h.Click("btnHistory");
+    QCOMPARE(stats->size(), QSize(TStats::kClientWidth, TStats::kClientHeight));
   }
 };
 

@@ -4,9 +4,11 @@
 // peer: the cable pulled in the middle of a session, garbage between the
 // device's lines, and a stranger flooding the program's UDP port.
 
+#include "CaptureTable.h"
 #include "ProcessUsage.h"
 #include "WindowHarness.h"
 #include "config/ConfigFile.h"
+#include "session/SentenceInspector.h"
 
 using namespace hlx;
 using namespace hlx::test;
@@ -234,6 +236,50 @@ class MonitorTest : public QObject {
     QCOMPARE(h.Leds(), QStringLiteral("0000"));  // all at once
   }
 
+  // The window comes back as it was left: size and position, the splitter
+  // and both tabs; off every screen it comes back onto one. The monitor
+  // paints the same rows, lines that came behind another tab included.
+  void shape_isKeptAcrossARestart_data() {
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<int>("monitorHeight");
+    QTest::addColumn<int>("configTab");
+    QTest::addColumn<int>("monitorTab");
+    QTest::newRow("moved, monitor taller") << QRect(10, 20, 1000, 900) << 300 << 2 << 1;
+    QTest::newRow("off every screen") << QRect(9000, 7000, 1000, 900) << 250 << 1 << 0;
+  }
+  void shape_isKeptAcrossARestart() {
+    QFETCH(QRect, geometry);
+    QFETCH(int, monitorHeight);
+    QFETCH(int, configTab);
+    QFETCH(int, monitorTab);
+    WindowHarness h;
+    h.Create().setGeometry(geometry);
+    QTRY_COMPARE(h.window->geometry(), geometry);
+    auto* splitter = h.Find<QSplitter>("splMonitor");
+    splitter->setSizes({splitter->height() - splitter->handleWidth() - monitorHeight, monitorHeight});
+    const QList<int> sizes = splitter->sizes();
+    QCOMPARE(sizes.last(), monitorHeight);
+    h.Find<QTabWidget>("PageControl")->setCurrentIndex(configTab);
+    h.Find<QTabWidget>("tabMonitor")->setCurrentIndex(monitorTab);
+    h.window->close();
+
+    h.Create();
+    QCOMPARE(h.Find<QSplitter>("splMonitor")->sizes(), sizes);
+    QCOMPARE(h.Find<QTabWidget>("PageControl")->currentIndex(), configTab);
+    QCOMPARE(h.Find<QTabWidget>("tabMonitor")->currentIndex(), monitorTab);
+    const QRect frame = h.window->frameGeometry();
+    if (h.window->screen()->availableGeometry().intersects(geometry))
+      QCOMPARE(h.window->geometry(), geometry);
+    else  // the title bar at least, to take hold of
+      QVERIFY(h.window->screen()->availableGeometry().contains(QPoint(frame.center().x(), frame.top())));
+
+    h.ListenUdpAll();
+    h.Check("chbNoScroll")->click();
+    for (const char* line : {"$GPRMC,1", "$IIRMC,1", "$GPRMC,2"}) h.Feed(line);
+    h.Find<QTabWidget>("tabMonitor")->setCurrentIndex(0);
+    QTRY_COMPARE(h.Shown(), (QStringList{"$GPRMC,2", "$IIRMC,1"}));
+  }
+
   // One message, nothing running afterwards, no "does not respond" later on,
   // and Connect finds the device again on the simulator's new terminal or connection.
   void unplug_saysSoOnceAndConnectsAgain_data() { PtyOrTcp(); }
@@ -313,6 +359,37 @@ class MonitorTest : public QObject {
   // floods port 10110 with its own traffic, overflow reports and garbage:
   // none of it reaches the monitor, the log or the overflow lamps, the
   // device's lines keep coming, and the window stays responsive.
+  // The committed capture replayed into the window: the "Sentences" table,
+  // read as a screen reader reads it, is the expected one; the device's own
+  // replies to the window's queries have rows of their own.
+  void replayedCapture_sentencesTableIsTheExpectedOne() {
+    WindowHarness h;
+    QVERIFY2(h.Start({"--replay", CapturePath("boat.nmea")}, true), qPrintable(h.Why()));
+    h.Find<QTabWidget>("tabMonitor")->setCurrentWidget(h.Find<QWidget>("tabSentences"));
+    QVERIFY(h.ConnectSim());
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(h.Find<QTableView>("tvSentences"));
+    QVERIFY(view && view->tableInterface());
+    QCOMPARE(view->text(QAccessible::Name), QStringLiteral("Sentences"));
+    const auto traffic = [&] {
+      QStringList rows;
+      QAccessibleTableInterface* table = view->tableInterface();
+      for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c)
+          if (c != ColAge) cells << table->cellAt(r, c)->text(QAccessible::Name);
+        if (cells[ColTalker] != QLatin1String("PQVX")) rows << cells.join(u' ');
+      }
+      return rows;
+    };
+    const auto lines = [&] {
+      int sum = 0;
+      for (const QString& row : traffic()) sum += row.section(u' ', 3, 3).toInt();
+      return sum;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lines(), 300, kCaptureMs + 5000);  // every line of the capture
+    CompareWithExpectedTable(traffic());
+  }
+
   void udpFlood_fromAStrangerNeverReachesTheWindow() {
     WindowHarness h;
     QVERIFY2(h.Start({"--traffic", "100", "--ov-period", "0"}), qPrintable(h.Why()));

@@ -1,12 +1,17 @@
 // hlx-cli as a user runs it: the real program against the real hlx-sim over
 // its pseudo-terminal and TCP, judged by exit code, output and what the
 // simulator holds or recorded afterwards.
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 
+#include "CaptureTable.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "config/ConfigFile.h"
@@ -86,6 +91,9 @@ class TestCli : public QObject {
   void monitor_data();
   void monitor();
   void monitorEndsWhenItsReaderGoes();
+  void recordStampsEveryLine_data();
+  void recordStampsEveryLine();
+  void inspectOnceCountsTheSimulatorsSentences();
   void flash_data();
   void flash();
 };
@@ -165,6 +173,9 @@ void TestCli::identifyAndRefusals_data() {
   QTest::newRow("apply: an unreadable file")
       << "tcp" << QStringList{} << QStringList{"apply", "/nonexistent/boat.ini"} << 7
       << QStringList{"Unable to read /nonexistent/boat.ini"} << -1;
+  QTest::newRow("record: a file that cannot be written")
+      << "tcp" << QStringList{} << QStringList{"record", "-o", "/nonexistent/boat.nmea"} << 7
+      << QStringList{"Error Creating \"/nonexistent/boat.nmea\""} << -1;
   QTest::newRow("Ctrl-C while the device stays silent")
       << "pty" << QStringList{"--silent"} << QStringList{"identify"} << 130 << QStringList{} << 500;
 }
@@ -330,6 +341,87 @@ void TestCli::monitorEndsWhenItsReaderGoes() {
   // It ended as on Ctrl-C: the device has its own option word back.
   QCOMPARE(sim.recordedLines().filter(QStringLiteral("$PQVXOP,C,")).last(),
            QStringLiteral("$PQVXOP,C,00001040*56"));
+}
+
+void TestCli::recordStampsEveryLine_data() {
+  QTest::addColumn<QString>("channel");
+  QTest::addColumn<bool>("toStdout");
+  QTest::newRow("pty, to a file") << "pty" << false;
+  QTest::newRow("tcp, to standard output") << "tcp" << true;
+}
+
+// Every line carries a TAG block whose checksum holds and whose c: is the
+// receive time in milliseconds: never earlier than the line before, inside the run.
+void TestCli::recordStampsEveryLine() {
+  QFETCH(QString, channel);
+  QFETCH(bool, toStdout);
+  SimProcess sim;
+  QVERIFY2(sim.start({"--traffic", "20", "--udp-peer", SimProcess::quietUdpPeer()}),
+           qPrintable(sim.errorText()));
+  QTemporaryDir dir;
+  const QString file = toStdout ? QStringLiteral("-") : dir.filePath(QStringLiteral("boat.nmea"));
+  const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
+  const Result r = RunCli(QStringList{"record", "-o", file, "--duration", "2"} + Channel(sim, channel));
+  const qint64 endMs = QDateTime::currentMSecsSinceEpoch();
+  QCOMPARE(r.code, 0);
+  const QByteArray capture = toStdout ? r.out.toLatin1() : hlx::test::ReadAll(file);
+  QVERIFY2(capture.endsWith("\r\n"), capture.right(80).constData());
+  QList<QByteArray> lines = capture.split('\n');
+  lines.removeLast();  // after the last line end
+  QVERIFY2(lines.size() >= 20, capture.constData());
+  QVERIFY2(r.err.contains(QStringLiteral("Recorded %1 lines to %2")
+                              .arg(lines.size())
+                              .arg(toStdout ? QStringLiteral("standard output") : file)),
+           qPrintable(r.err));
+  const QRegularExpression tagged(
+      QStringLiteral(R"(^\\(([^\\*]*,)?c:(\d{13})(,[^\\*]*)?)\*([0-9A-F]{2})\\[$!].*\r$)"));
+  qint64 previous = startMs;
+  for (const QByteArray& line : lines) {
+    const auto m = tagged.match(QString::fromLatin1(line));
+    QVERIFY2(m.hasMatch(), line.constData());
+    char sum = 0;
+    for (const QChar c : m.captured(1)) sum ^= c.toLatin1();
+    QCOMPARE(m.captured(5).toInt(nullptr, 16), int(static_cast<unsigned char>(sum)));
+    const qint64 time = m.captured(3).toLongLong();
+    QVERIFY2(time >= previous && time <= endMs, line.constData());
+    previous = time;
+  }
+}
+
+void TestCli::inspectOnceCountsTheSimulatorsSentences() {
+  // The committed capture, replayed: the table is the expected one.
+  SimProcess replay;
+  QVERIFY2(replay.start({"--replay", hlx::test::CapturePath("boat.nmea")}), qPrintable(replay.errorText()));
+  Result r =
+      RunCli(QStringList{"inspect", "--once", QString::number(hlx::test::kCaptureMs / 1000 + 1), "--json"} +
+             Channel(replay, "pty"));
+  QCOMPARE(r.code, 0);
+  const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  QCOMPARE(lines.size(), 1);
+  QStringList table;
+  for (const QJsonValue row : QJsonDocument::fromJson(lines[0].toUtf8()).object().value("rows").toArray()) {
+    QStringList cells;
+    for (const char* key : {"input", "talker", "type", "count", "rate", "longest_gap_s", "bad_checksum",
+                            "no_checksum", "too_long"})
+      cells << row.toObject().value(key).toVariant().toString();
+    table << cells.join(u' ');
+  }
+  hlx::test::CompareWithExpectedTable(table);
+  if (QTest::currentTestFailed()) return;
+  replay.stop();
+
+  SimProcess sim;
+  QVERIFY2(sim.start({"--traffic", "20", "--udp-peer", SimProcess::quietUdpPeer()}),
+           qPrintable(sim.errorText()));
+  // As text, input 2 only: its heading and nothing of another input.
+  r = RunCli(QStringList{"inspect", "--once", "2", "--input", "2"} + Channel(sim, "pty"));
+  QCOMPARE(r.code, 0);
+  const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  QVERIFY2(rows.size() >= 2 && rows[0].startsWith(QStringLiteral("Input")), qPrintable(r.out));
+  QVERIFY2(rows.filter(QRegularExpression(QStringLiteral("^2 +HC +HDG +[1-9]"))).size() == 1,
+           qPrintable(r.out));
+  for (const QString& row : rows.mid(1))
+    QVERIFY2(row.startsWith('2') || row.startsWith('-'), qPrintable(r.out));
 }
 
 void TestCli::flash_data() {

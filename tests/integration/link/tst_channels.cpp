@@ -1,6 +1,7 @@
 // TComm's three channels end to end: serial (over a pseudo-terminal), TCP
 // and UDP. The test plays the device, and a probe stands in for the main
-// window and counts the events TComm posts.
+// window and counts the events TComm posts. Last, hlx-sim replays a capture
+// at its pace to a TCP host.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <thread>
 
+#include "SimProcess.h"
 #include "Steady.h"
 #include "link/Comms.h"
 
@@ -423,6 +425,62 @@ class ChannelsTest : public QObject {
     writer.join();
     QVERIFY(written);
     QCOMPARE(probe.lines.join(QString()).toLatin1(), burst);
+  }
+
+  // The capture's lines come in order, without c:, as far apart as recorded
+  // (divided by the speed) within 10 ms, and again after the loop pause;
+  // commands are still answered.
+  void simReplay_keepsTheRecordedPaceAndAnswers_data() {
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<bool>("loop");
+    QTest::newRow("recorded pace") << 1.0 << false;
+    QTest::newRow("ten times faster, looped") << 10.0 << true;
+  }
+  void simReplay_keepsTheRecordedPaceAndAnswers() {
+    QFETCH(double, speed);
+    QFETCH(bool, loop);
+    QTemporaryDir dir;
+    QFile capture(dir.filePath(QStringLiteral("boat.nmea")));
+    QVERIFY(capture.open(QIODevice::WriteOnly));
+    capture.write(
+        "\\c:1733666400000*6D\\$GPRMC,1*56\r\n"
+        "\\s:HLX2000-1,c:1733666400400*4E\\$GPGGA,2*48\r\n"
+        "\\c:1733666400450*6C\\$GPGLL,3*4F\r\n"
+        "\\c:1733666401500*69\\$GPVTG,4*00\r\n");
+    capture.close();
+    const QByteArrayList sent = {"$GPRMC,1*56\r\n", "\\s:HLX2000-1*0B\\$GPGGA,2*48\r\n", "$GPGLL,3*4F\r\n",
+                                 "$GPVTG,4*00\r\n", "$GPRMC,1*56\r\n"};
+    const QList<double> recordedMs = {0, 400, 450, 1500, 2500};  // the loop waits 1 s
+    hlx::test::SimProcess sim(false, false);
+    QStringList args = {"--replay", capture.fileName(), "--replay-speed", QString::number(speed)};
+    if (loop) args << "--loop";
+    QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
+    QTcpSocket host;
+    host.connectToHost(sim.address(), sim.tcpPort());
+    QVERIFY(host.waitForConnected(3000));
+    QElapsedTimer clock;
+    clock.start();
+    QByteArrayList lines;
+    QList<qint64> arrivedMs;
+    while (lines.size() < (loop ? 5 : 4) && host.waitForReadyRead(3000))
+      while (host.canReadLine()) {
+        lines << host.readLine();
+        arrivedMs << clock.elapsed();
+      }
+    QCOMPARE(lines, sent.mid(0, loop ? 5 : 4));
+    // No line comes early: the least late one shows when the replay started.
+    QList<double> lateMs;
+    for (qsizetype i = 0; i < lines.size(); ++i) lateMs << arrivedMs[i] - recordedMs[i] / speed;
+    const double start = *std::min_element(lateMs.begin(), lateMs.end());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+      QVERIFY2(lateMs[i] - start <= 10,
+               qPrintable(QStringLiteral("line %1 %2 ms late").arg(i).arg(lateMs[i] - start)));
+    QVERIFY(sim.waitForLine(loop ? "replay looped" : "replay ended", 1, 3000));
+    host.write("$PQVXVER\r\n");
+    QByteArray reply;
+    while (!reply.startsWith("$PQVXVER,") && (host.canReadLine() || host.waitForReadyRead(3000)))
+      reply = host.readLine();
+    QCOMPARE(reply, QByteArray("$PQVXVER,3.33.1,HLX2000,20261206,8041*1C\r\n"));
   }
 
   void udp_portHeldExclusively_throwsReadableError() {

@@ -1,8 +1,8 @@
 // The configuration: the profile layer that reads and writes its files, the
 // bytes a save writes and what a loaded file sends to the device (damaged
 // values included); the read-back table that routes each reply to its part
-// of the model or the filter list, the filter list's own edits, and the
-// statistics report.
+// of the model or the filter list, the filter list's own edits, the
+// statistics report and its history.
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -15,6 +15,7 @@
 #include "config/ConfigFile.h"
 #include "config/Profile.h"
 #include "config/ReadBack.h"
+#include "config/StatHistory.h"
 #include "config/Statistics.h"
 #include "link/Nmeadefs.h"
 
@@ -391,6 +392,63 @@ class ConfigTest : public QObject {
   void statisticsWindowSitsRightOfTheMainWindow() {
     QCOMPARE(StatsPlacement(QRect(100, 50, 640, 480)), QPoint(740, 50));
     QCOMPARE(StatsPlacement(QRect(-20, 0, 300, 200)), QPoint(280, 0));
+  }
+
+  // Events are "seconds after 2025-12-08 13:20:00 UTC, then a STAT report or
+  // the rates of inputs -, 1, 2, ...".
+  void historyKeepsFifteenMinutesAndExportsThem_data() {
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<int>("utcOffset");
+    QTest::addColumn<QByteArray>("csv");
+    const QByteArray header =
+        "Time,In1,In2,In3,In4,Load,Rate -,Rate 1,Rate 2,Rate 3,Rate 4,Rate 5,Rate 6,"
+        "Rate 7,Rate 8,Rate 9\r\n";
+    QTest::newRow("empty") << QStringList{} << 0 << header;
+    QTest::newRow("not a report") << QStringList{"0 $PQVXSTAT*00\r\n"} << 0 << header;
+    QTest::newRow("report and rates, local offset")
+        << QStringList{"0.25 $PQVXSTAT,12,0,63,5,2304*00\r\n", "1 0 3.333 0.05 0 0 0 0 0 0 12.96"} << 3600
+        << header +
+               "2025-12-08T14:20:00.250+01:00,12,0,63,5,2304,,,,,,,,,,\r\n"
+               "2025-12-08T14:20:01.000+01:00,,,,,,0.0,3.3,0.1,0.0,0.0,0.0,0.0,0.0,0.0,13.0\r\n";
+    QTest::newRow("short report leaves fields empty")
+        << QStringList{"0 $PQVXSTAT,900,7\r\n"} << -5400
+        << header + "2025-12-08T11:50:00.000-01:30,900,7,,,,,,,,,,,,,\r\n";
+    QTest::newRow("older than 15 minutes dropped")
+        << QStringList{"0 $PQVXSTAT,1,1,1,1,1\r\n", "0.001 $PQVXSTAT,2,2,2,2,2\r\n",
+                       "900.001 $PQVXSTAT,3,3,3,3,3\r\n"}
+        << 0
+        << header +
+               "2025-12-08T13:20:00.001Z,2,2,2,2,2,,,,,,,,,,\r\n"
+               "2025-12-08T13:35:00.001Z,3,3,3,3,3,,,,,,,,,,\r\n";
+  }
+  void historyKeepsFifteenMinutesAndExportsThem() {
+    QFETCH(QStringList, events);
+    QFETCH(int, utcOffset);
+    QFETCH(QByteArray, csv);
+    constexpr std::int64_t kBase = 1765200000000;
+    StatHistory history;
+    for (const QString& event : events) {
+      const QStringList parts = event.split(' ');
+      const auto at = kBase + static_cast<std::int64_t>(parts[0].toDouble() * 1000);
+      if (parts[1].startsWith('$')) {
+        history.AddReport(at, ParseSTATReply(parts[1].toStdString()));
+        continue;
+      }
+      StatHistory::Rates rates{};
+      for (std::size_t i = 0; i < rates.size(); ++i)
+        rates[i] = parts[static_cast<qsizetype>(i) + 1].toDouble();
+      history.AddRates(at, rates);
+    }
+    QCOMPARE(history.ToCsv(utcOffset).toUtf8(), csv);
+  }
+
+  void historyMemoryIsBoundedWhateverTheReportRate() {
+    StatHistory history;
+    for (std::size_t i = 0; i < kMaxHistorySamples + 5; ++i)
+      history.AddReport(1000, ParseSTATReply("$PQVXSTAT,1\r\n"));
+    history.AddRates(2000, {});
+    QCOMPARE(history.Samples().size(), kMaxHistorySamples);
+    QCOMPARE(history.Samples().back().timeMs, 2000);
   }
 };
 

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <map>
 
 #include "ScriptedPrompts.h"
 #include "Steady.h"
@@ -22,8 +23,10 @@
 #include "link/ChannelIo.h"
 #include "link/Comms.h"
 #include "link/Nmeadefs.h"
+#include "session/Capture.h"
 #include "session/ConnectionRules.h"
 #include "session/LogWriter.h"
+#include "session/SentenceInspector.h"
 #include "session/SessionCore.h"
 #include "session/SettingsAndRestart.h"
 #include "session/SpeedSearch.h"
@@ -257,6 +260,190 @@ class SessionTest : public QObject {
     QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,1"));
     view.Add(QStringLiteral("$P0100,2"));  // its row is still known
     QCOMPARE(view.Lines().first(), QStringLiteral("$P0100,2"));
+  }
+
+  // A stream whose truth is known: six sentences on four inputs and none, at
+  // their own rates, with a pause, bad and missing checksums and overlong
+  // lines, read 20 s after it began. Each row is a line of the table.
+  void inspectorCountsRatesGapsAndFaults_data() {
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("expected");  // count rate age gap bad none long, stale
+    QTest::newRow("1 Hz") << "1 GP RMC"
+                          << "20 1.0 1.0 1.0 0 0 0";
+    QTest::newRow("10 Hz, every tenth checksum wrong") << "2 HC HDG"
+                                                       << "200 10.0 0.1 0.1 20 0 0";
+    QTest::newRow("2 Hz with a pause, no checksums") << "3 II MWV"
+                                                     << "30 2.0 0.5 5.5 0 30 0";
+    QTest::newRow("untagged proprietary") << "- PQVX STAT"
+                                          << "20 1.0 0.5 1.0 0 0 0";
+    QTest::newRow("encapsulated, over 82 characters") << "4 AI VDM"
+                                                      << "10 0.5 2.0 2.0 0 0 10";
+    QTest::newRow("stopped after 5 s") << "1 GP GGA"
+                                       << "6 0.0 15.0 1.0 0 0 0 stale";
+    QTest::newRow("garbage") << "2 ? "
+                             << "1 0.0 7.0 0.0 0 0 0 stale";
+  }
+  void inspectorCountsRatesGapsAndFaults() {
+    QFETCH(QString, row);
+    QFETCH(QString, expected);
+    struct Stream {
+      int input;
+      const char* body;
+      int periodMs, firstMs, lastMs;
+    };
+    const std::string vdm = "AIVDM,1,1,,A," + std::string(64, 'E') + ",0";
+    const Stream streams[] = {
+        {1, "GPRMC,120000,A,5419.2060,N,01008.4120,E,6.2,47.0,081226,3.1,E", 1000, 0, 19000},
+        {2, "HCHDG,45.0,,,3.1,E", 100, 0, 19900},
+        {3, "IIMWV,38.0,R,14.5,N,A", 500, 0, 19500},
+        {0, "PQVXSTAT,5,3,1,0,400", 1000, 500, 19500},
+        {4, vdm.c_str(), 2000, 0, 18000},
+        {1, "GPGGA,120000,5419.2060,N,01008.4120,E,1,08,1.0,2.0,M,,M,,", 1000, 0, 5000}};
+    std::multimap<std::int64_t, std::string> lines;
+    for (const Stream& s : streams)
+      for (int t = s.firstMs, i = 0; t <= s.lastMs; t += s.periodMs, ++i) {
+        if (s.input == 3 && t > 4500 && t < 10000) continue;  // the wind instrument's pause
+        const std::string tag = "s:HLX2000-" + std::to_string(s.input);
+        std::string line = CompleteSentence((s.input == 4 ? "!" : "$") + std::string(s.body));
+        if (s.input == 3) line.erase(line.size() - 5, 3);             // no checksum
+        if (s.input == 2 && i % 10 == 9) line[line.size() - 3] ^= 1;  // a wrong one
+        const QByteArray tagSum =
+            QByteArray::number(NmeaChecksum("*" + tag), 16).toUpper().rightJustified(2, '0');
+        if (s.input) line.insert(0, "\\" + tag + "*" + tagSum.toStdString() + "\\");
+        lines.emplace(t, line);
+      }
+    lines.emplace(13000, "\\s:HLX2000-2*00\\$GP RMC,1*00\r\n");
+    SentenceInspector inspector;
+    for (const auto& [t, line] : lines) inspector.Add(line, t);
+
+    constexpr std::int64_t kNow = 20000;
+    QStringList table;
+    for (const InspectorRow& r : inspector.Rows()) {
+      QStringList cells;
+      for (int c = 0; c < kInspectorColumns; ++c) cells << QString::fromStdString(InspectorCell(r, c, kNow));
+      if (SentenceInspector::Stale(r, kNow)) cells << "stale";
+      table << cells.join(' ');
+    }
+    const QString wanted = row + ' ' + expected;
+    QVERIFY2(table.contains(wanted), qPrintable(table.join('\n')));
+    QCOMPARE(table.size(), 7);
+  }
+
+  // Names and units come from one table; repeated groups are numbered, and a
+  // sentence the table does not know still shows its fields.
+  void describesFieldsWithNamesAndUnits_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("RMC speed") << QByteArray("$GPRMC,120000,A,5419.2,N,01008.4,E,6.2,47.0*6A\r\n") << 7
+                               << "Speed over ground|kn|6.2";
+    QTest::newRow("GSV second satellite")
+        << QByteArray("$GPGSV,3,1,11,03,03,111,00,04,15,270,00*74") << 9 << "Elevation 2|deg|15";
+    QTest::newRow("VDM behind a TAG block")
+        << QByteArray("\\s:HLX2000-4*5A\\!AIVDM,1,1,,B,177KQJ5000G?tO`K>RA1wUbN0TKH,0*5C") << 5
+        << "Payload||177KQJ5000G?tO`K>RA1wUbN0TKH";
+    QTest::newRow("unknown sentence") << QByteArray("$IIXXX,a,b,c") << 3 << "Field 3||c";
+    QTest::newRow("beyond the table's fields") << QByteArray("$HCHDT,45.0,T,extra") << 3 << "Field 3||extra";
+  }
+  void describesFieldsWithNamesAndUnits() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, index);
+    QFETCH(QString, expected);
+    const auto fields = DescribeFields(line.toStdString());
+    QVERIFY(index < int(fields.size()));
+    const DescribedField& f = fields[std::size_t(index)];
+    QCOMPARE(QString::fromStdString(f.name + '|' + f.unit + '|' + f.value), expected);
+  }
+
+  // Every new kind of sentence past the limit is counted in its input's one
+  // "?" row, so a noisy line cannot grow the table without end.
+  void inspectorRowsAreBounded() {
+    SentenceInspector inspector;
+    for (int i = 0; i < 1000; ++i)
+      inspector.Add(QStringLiteral("$P%1,1").arg(i, 4, 10, QLatin1Char('0')).toStdString(), i);
+    QCOMPARE(inspector.Rows().size(), kMaxInspectorRows + 1);
+    QCOMPARE(inspector.Rows().back().count, 1000u - kMaxInspectorRows);
+    inspector.Clear();
+    QVERIFY(inspector.Rows().empty());
+  }
+
+  // A capture keeps every line as it came and adds only its receive time.
+  void captureLineStampsTheTagBlockAndKeepsTheSentence_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("captured");
+    QTest::newRow("no TAG block") << QByteArray("$GPRMC,1*56\r\n")
+                                  << QByteArray("\\c:1733666400123*6D\\$GPRMC,1*56\r\n");
+    QTest::newRow("the device's TAG block gets c:")
+        << QByteArray("\\s:HLX2000-3*09\\$GPRMC,1*56\r\n")
+        << QByteArray("\\s:HLX2000-3,c:1733666400123*48\\$GPRMC,1*56\r\n");
+    QTest::newRow("a wrong sentence checksum is kept")
+        << QByteArray("\\s:HLX2000-3*09\\$GPRMC,1*00\r\n")
+        << QByteArray("\\s:HLX2000-3,c:1733666400123*48\\$GPRMC,1*00\r\n");
+    QTest::newRow("an earlier c: gives way")
+        << QByteArray("\\s:HLX2000-3,c:17*7A\\$GPRMC,1*56\r\n")
+        << QByteArray("\\s:HLX2000-3,c:1733666400123*48\\$GPRMC,1*56\r\n");
+    QTest::newRow("no closing backslash: kept whole")
+        << QByteArray("\\s:HLX2000-3*09$GPRMC,1*56\r\n")
+        << QByteArray("\\c:1733666400123*6D\\\\s:HLX2000-3*09$GPRMC,1*56\r\n");
+    QTest::newRow("a wrong TAG checksum: kept whole")
+        << QByteArray("\\s:HLX2000-3*0A\\$GPRMC,1*56\r\n")
+        << QByteArray("\\c:1733666400123*6D\\\\s:HLX2000-3*0A\\$GPRMC,1*56\r\n");
+    QTest::newRow("no line end") << QByteArray("!AIVDM,1")
+                                 << QByteArray("\\c:1733666400123*6D\\!AIVDM,1\r\n");
+    QTest::newRow("LF only") << QByteArray("$GPRMC,1*56\n")
+                             << QByteArray("\\c:1733666400123*6D\\$GPRMC,1*56\r\n");
+  }
+  void captureLineStampsTheTagBlockAndKeepsTheSentence() {
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, captured);
+    const std::string out = CaptureLine(line.toStdString(), 1733666400123);
+    QCOMPARE(QByteArray::fromStdString(out), captured);
+  }
+
+  // A full disk stops the recording with a message; nothing is lost silently.
+  void captureWriteErrorStopsRecordingWithAMessage() {
+    CaptureRecorder recorder;
+    QCOMPARE(recorder.Start(QStringLiteral("/dev/full")), QString());
+    QVERIFY(recorder.Write("$GPRMC,1*56\r\n", 1).startsWith(QStringLiteral("Error writing \"/dev/full\": ")));
+    QVERIFY(!recorder.Active());
+    QCOMPARE(recorder.Write("$GPRMC,1*56\r\n", 2), QString());
+    QCOMPARE(recorder.Lines(), 0);
+  }
+
+  // A repaint of only the reported changes shows what the view holds, and
+  // paints no more lines than came in since the last one.
+  void viewChangesRepaintTheSameLines_data() {
+    QTest::addColumn<bool>("noScroll");
+    QTest::addColumn<QList<QStringList>>("batches");  // what comes in between two repaints
+    QTest::addColumn<QList<int>>("painted");
+    QStringList rows;
+    for (int i = 0; i < kMaxTableRows; ++i) rows << QStringLiteral("$P%1,1").arg(i, 4, 10, QLatin1Char('0'));
+    QTest::newRow("scrolling")
+        << false << QList<QStringList>{rows.mid(0, 60), rows.mid(60, 60), {"$A"}, rows.mid(200, 101)}
+        << QList<int>{60, 60, 1, 101};
+    QTest::newRow("no scroll: rows in place, the oldest falls off")
+        << true
+        << QList<QStringList>{rows, {"$P0005,2", "$P0007,2", "$P0500,1", "$P0007,3", "$P0010,2", "$P0500,2"}}
+        << QList<int>{500, 4};
+  }
+  void viewChangesRepaintTheSameLines() {
+    QFETCH(bool, noScroll);
+    QFETCH(QList<QStringList>, batches);
+    QFETCH(QList<int>, painted);
+    TrafficView view;
+    view.SetNoScroll(noScroll);
+    QStringList shown;
+    QList<int> counted;
+    for (const QStringList& batch : batches) {
+      for (const QString& line : batch) view.Add(line);
+      const TrafficView::Changes c = view.TakeChanges();
+      shown += view.Lines().last(c.reset ? 0 : c.appended);  // the widget drops the oldest beyond capacity
+      shown = c.reset ? view.Lines() : shown.last(qMin(shown.size(), qsizetype(view.Capacity())));
+      for (const qsizetype row : c.rows) shown[row] = view.Lines()[row];
+      counted << int(c.reset ? view.Lines().size() : c.appended + c.rows.size());
+      QCOMPARE(shown, view.Lines());
+    }
+    QCOMPARE(counted, painted);
   }
 
   void overflowDigitSwitchesLeds_data() {

@@ -1,5 +1,6 @@
 // The simulator in-process, as the program's tests trust it: its noise holds
-// the hard cases and never damages or imitates a numbered sentence; its
+// the hard cases and never damages or imitates a numbered sentence; a replay
+// plays a capture's lines as the device sent them, at their pace; its
 // bootloader, fed the program's wire bytes, never starts an image sent
 // damaged, unerased or not deciphered (CRC replies are literals worked out on
 // their own); the older generations answer literal commands, never checked
@@ -9,6 +10,7 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "CaptureReplay.h"
 #include "FirmwareMaker.h"
 #include "NoiseSource.h"
 #include "SimBootloader.h"
@@ -186,6 +188,52 @@ class SimTest : public QObject {
     QCOMPARE(rig.boot.Active(), started.isEmpty());
     rig.Run(200);  // a refused image: the bootloader again, as after a failed update
     QCOMPARE(rig.Take(), started.isEmpty() ? QByteArray("$PQVXLDR,02*7B\r\n") : QByteArray());
+  }
+
+  // TAG checksums worked out by hand; a sentence's own checksum is never touched.
+  void captureLines_data() {
+    QTest::addColumn<QStringList>("file");    // lines, joined with CR LF
+    QTest::addColumn<QStringList>("played");  // "<ms> <bytes without CR LF>"
+    QTest::addColumn<int>("skipped");
+    QTest::newRow("capture: c: in s and ms, among other parameters, long pause cut")
+        << QStringList{"\\c:1733666400*5D\\$GPRMC,1*56",
+                       "\\s:HLX2000-2,c:1733666400123,g:1-2-3*08\\$GPGGA,2*00",
+                       "\\c:1733666401*5C\\\\s:HLX2000-1*0B\\$GPGLL,3*4F\n\\c:1733666460*5B\\$GPRMC,1*56"}
+        << QStringList{"0 $GPRMC,1*56", "123 \\s:HLX2000-2,g:1-2-3*49\\$GPGGA,2*00",
+                       "1000 \\s:HLX2000-1*0B\\$GPGLL,3*4F", "3000 $GPRMC,1*56"}
+        << 0;
+    QTest::newRow("bad lines skipped") << QStringList{"\\c:1733666400123*00\\$GPRMC,1*56",  // TAG checksum
+                                                      "\\c:17336664001*6C\\$GPRMC,1*56",    // 11 digits
+                                                      "\\c:1733666400,c:1733666401*2D\\$GPRMC,1*56",
+                                                      "\\c:1733666400123*6D\\",  // nothing to send
+                                                      "",
+                                                      "junk",
+                                                      "\\c:1733666400123*6D\\$GPGGA,2*48",
+                                                      "$GPGLL,3*4F"}
+                                       << QStringList{"0 $GPGGA,2*48", "100 $GPGLL,3*4F"} << 6;
+    QTest::newRow("diagnostic log past midnight")
+        << QStringList{"[23:59:59.950 Ser<-] $GPRMC,1*56", "[23:59:59.990 Ser->] $PQVXVER",
+                       "[00:00:00.050 TCP<-] \\s:HLX2000-1*0B\\$GPGGA,2*48",
+                       "[00:00:40.050 ---<-] $GPGLL,3*4F", "[24:00:00.000 UDP<-] $GPRMC,1*56"}
+        << QStringList{"0 $GPRMC,1*56", "100 \\s:HLX2000-1*0B\\$GPGGA,2*48", "2100 $GPGLL,3*4F"} << 2;
+    QTest::newRow("NMEA log: ten lines a second")
+        << QStringList{"$GPRMC,1*56", "\\s:HLX2000-1*0B\\$GPGGA,2*48", "!AIVDM,1,1,,A,13aE,0*26"}
+        << QStringList{"0 $GPRMC,1*56", "100 \\s:HLX2000-1*0B\\$GPGGA,2*48", "200 !AIVDM,1,1,,A,13aE,0*26"}
+        << 0;
+  }
+  void captureLines() {
+    QFETCH(QStringList, file);
+    QFETCH(QStringList, played);
+    QFETCH(int, skipped);
+    const std::string text = file.join(QStringLiteral("\r\n")).toStdString();
+    const ReplayScript script = ParseCapture(text);
+    QStringList got;
+    for (const ReplayLine& line : script.lines) {
+      QVERIFY(line.bytes.ends_with("\r\n"));
+      got << QString::number(line.atMs) + ' ' + QString::fromStdString(line.bytes).chopped(2);
+    }
+    QCOMPARE(got, played);
+    QCOMPARE(script.skipped, skipped);
   }
 
   // Replies to the last command: the older generations' mode "AIS" (capability bit 7), no port speeds.
