@@ -27,7 +27,8 @@ using namespace hlx::bench;
 
 namespace {
 
-const char* const kSimAddress = "127.0.0.55";
+// HLX_TEST_SIM_ADDRESS moves the simulator, so that runs side by side do not meet.
+QString SimAddress() { return qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.55")); }
 constexpr int kBaud = 38400;
 constexpr int kSpeedIndex = 3;
 constexpr double kGoal = 1.05;
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
   const FirmwareImage& image = LoadFirmware(container);
 
   const QString pty = dir.filePath("pty");
-  QStringList simArgs{"--address", kSimAddress, "--pty", pty, "--host-speed", QString::number(kSpeedIndex)};
+  QStringList simArgs{"--address", SimAddress(), "--pty", pty, "--host-speed", QString::number(kSpeedIndex)};
   if (mode == "paced") simArgs << "--pace";
   QProcess sim;
   sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -74,8 +75,7 @@ int main(int argc, char** argv) {
   Consumer consumer;
   TComm& port = *consumer.comm;
   const bool tcp = mode == "tcp";
-  if (port.Open(tcp ? ChTcp : ChSerial, tcp ? QString::fromLatin1(kSimAddress) : pty, kSpeedIndex) ==
-      ChClosed) {
+  if (port.Open(tcp ? ChTcp : ChSerial, tcp ? SimAddress() : pty, kSpeedIndex) == ChClosed) {
     std::fprintf(stderr, "cannot open the link\n");
     return 2;
   }

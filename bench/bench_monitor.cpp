@@ -38,7 +38,8 @@
 
 namespace {
 
-constexpr const char* kSimAddress = "127.0.0.56";
+// HLX_TEST_SIM_ADDRESS moves the simulator, so that runs side by side do not meet.
+QString SimAddress() { return qEnvironmentVariable("HLX_TEST_SIM_ADDRESS", QStringLiteral("127.0.0.56")); }
 
 // Answers the log's save dialog with a prepared name; everything else is
 // printed so that an unexpected message is seen.
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
   QProcess sim;
   sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   sim.start(QStringLiteral(HLX_SIM_PATH),
-            {"--address", kSimAddress, "--traffic", QString::number(rate), "--ov-period", "0"});
+            {"--address", SimAddress(), "--traffic", QString::number(rate), "--ov-period", "0"});
   bool ready = false;
   while (!ready && sim.waitForReadyRead(5000)) ready = sim.readAll().contains("ready");
   if (!ready) {
@@ -117,7 +118,7 @@ int main(int argc, char** argv) {
   const int tcp = port->findText(QStringLiteral("TCP"));
   port->setCurrentIndex(tcp);
   emit port->activated(tcp);
-  window->findChild<QLineEdit*>(QStringLiteral("edtMuxIP"))->setText(QString::fromLatin1(kSimAddress));
+  window->findChild<QLineEdit*>(QStringLiteral("edtMuxIP"))->setText(SimAddress());
   window->findChild<QPushButton*>(QStringLiteral("btnConnect"))->click();
   if (log) window->findChild<QAction*>(QStringLiteral("miStartLog"))->trigger();
   if (!tabTitle.isEmpty()) {

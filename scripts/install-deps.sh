@@ -14,7 +14,7 @@ PACKAGES=(
 )
 for extra in "$@"; do
   case "$extra" in
-    --demo) PACKAGES+=(xvfb xauth imagemagick x11-apps) ;;
+    --demo) PACKAGES+=(xvfb xauth imagemagick x11-apps xdotool) ;;
     # clang's libFuzzer and sanitizer runtimes (libclang_rt.fuzzer) are in libclang-rt-14-dev.
     --fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   esac

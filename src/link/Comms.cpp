@@ -48,7 +48,9 @@ void TComm::PostRxEvents() {
   bool lost = false;
   m_shared->TakeSignals(lines, lost);
   if (!m_window) return;
-  for (std::size_t i = 0; i < lines; ++i) QCoreApplication::postEvent(m_window, new QEvent(WM_RXDATA));
+  // Every consumer drains the whole queue per event, so one event per wake-up
+  // carries any number of lines.
+  if (lines > 0) QCoreApplication::postEvent(m_window, new QEvent(WM_RXDATA));
   if (lost) QCoreApplication::postEvent(m_window, new QEvent(WM_CHANNELLOST));
 }
 
@@ -65,6 +67,11 @@ void TComm::DrainRxQueue(const std::function<void(std::string line)>& dispatch) 
     queue.pop_front();
     dispatch(std::move(line));
   }
+}
+
+std::size_t TComm::QueuedLines() const {
+  std::lock_guard lock(m_shared->rxLock);
+  return m_shared->rxQueue.size();
 }
 
 bool TComm::ReceiveThreadRunning() const { return m_thread && m_thread->Running(); }

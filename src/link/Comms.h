@@ -28,7 +28,8 @@ class QUdpSocket;
 
 namespace hlx {
 
-// Posted to the window once per queued line (the first user message number).
+// Posted to the window after lines were queued, once per wake-up however many
+// they are: its handler drains the whole queue (the first user message number).
 inline constexpr QEvent::Type WM_RXDATA = static_cast<QEvent::Type>(QEvent::User + 24);
 // Posted once when a receive thread ends on its own (peer closed the TCP
 // connection, serial adapter unplugged or read error).
@@ -95,6 +96,8 @@ class TComm {
   // throughout. May be called again from inside `dispatch` on the same
   // thread; the inner call takes over the remaining lines.
   void DrainRxQueue(const std::function<void(std::string line)>& dispatch);
+  // How many received lines wait for the next DrainRxQueue.
+  std::size_t QueuedLines() const;
 
   // Why the last Send refused its text ("" when it was sent).
   const QString& LastSendError() const { return m_lastSendError; }

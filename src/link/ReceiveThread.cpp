@@ -2,10 +2,12 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "link/Comms.h"
@@ -21,6 +23,22 @@ constexpr int kRetryDeliveryMs = 5;
 // above this many waiting lines the thread stops reading, so the kernel
 // buffers fill and the sender is held back (TCP, pseudo-terminal) instead.
 constexpr std::size_t kMaxQueuedLines = 50000;
+// The window is woken at most this often while a trickle of lines keeps
+// coming: each wake-up costs it an event-loop pass, and live traffic arrives
+// in many small reads. The first line after a quiet spell wakes it at once.
+constexpr auto kMinWakeGap = std::chrono::milliseconds(40);
+// Until the window may be woken again, a descriptor that brought less than
+// kTrickleBytesPerSecond (measured over kRatePeriod) is left alone: the bytes
+// wait in the kernel and come in one read instead of several. The fastest
+// serial link brings a twentieth of it. A faster stream is read on, so the
+// sender is never held back.
+constexpr double kTrickleBytesPerSecond = 200000;
+constexpr auto kRatePeriod = std::chrono::milliseconds(250);
+
+int MsUntil(std::chrono::steady_clock::time_point when) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
 
 }  // namespace
 
@@ -40,7 +58,7 @@ std::size_t RxShared::QueuedLines(std::size_t fallback) {
   return lock.owns_lock() ? rxQueue.size() : fallback;
 }
 
-bool RxShared::Deliver(std::vector<std::string>& lines, bool wait, std::size_t* queued) {
+bool RxShared::Deliver(std::vector<std::string>& lines, bool wait, std::size_t* queued, bool wake) {
   if (lines.empty()) return true;
   std::unique_lock lock(rxLock, std::defer_lock);
   if (wait)
@@ -55,7 +73,7 @@ bool RxShared::Deliver(std::vector<std::string>& lines, bool wait, std::size_t* 
     m_lines += lines.size();
   }
   lines.clear();
-  Wake();
+  if (wake) Wake();
   return true;
 }
 
@@ -95,6 +113,10 @@ void ReceiveThread::SetLoaderMode(bool on) {
   m_loaderMode = on;
   m_lines.Reset();
   m_frames.Reset();
+  m_framesWanted = on;
+  // The thread may be leaving the descriptor alone for a moment; a frame must not wait for that.
+  const std::uint64_t one = 1;
+  if (on && m_wakeFd >= 0) (void)!::write(m_wakeFd, &one, sizeof one);
 }
 
 std::uint8_t ReceiveThread::WaitFrame(LoaderFrameRecord& record, std::chrono::milliseconds timeout) {
@@ -127,6 +149,11 @@ void ReceiveThread::WaitForWake(int timeoutMs) {
   ::poll(&p, 1, timeoutMs);
 }
 
+void ReceiveThread::DrainWakeFd() {
+  std::uint64_t counter = 0;
+  (void)!::read(m_wakeFd, &counter, sizeof counter);
+}
+
 void ReceiveThread::Run() {
   // Below normal priority: reception must not compete with the window.
   const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
@@ -137,16 +164,37 @@ void ReceiveThread::Run() {
   std::vector<std::string> pending;
   char buffer[kReadBlock];
   bool lost = m_wakeFd < 0;
+  auto lastWake = std::chrono::steady_clock::time_point{};
+  bool wakeDue = false;  // lines were queued that the window has not been woken for
+  bool fast = false;     // the last rate period brought more than a trickle
+  bool drained = true;   // the last read took all there was
+  std::size_t readInPeriod = 0;
+  auto periodStart = std::chrono::steady_clock::now();
   while (!lost && !m_stop) {
     const bool throttled = m_queued > kMaxQueuedLines;
+    int timeoutMs = pending.empty() && !throttled ? -1 : kRetryDeliveryMs;
+    bool readFd = !throttled;
+    const int untilWake = MsUntil(lastWake + kMinWakeGap);
+    if (untilWake > 0 && drained && !fast && !m_framesWanted) {
+      // Whatever comes now could not reach the window before then anyway.
+      readFd = false;
+      timeoutMs = timeoutMs < 0 ? untilWake : std::min(timeoutMs, untilWake);
+    } else if (wakeDue) {
+      timeoutMs = timeoutMs < 0 ? untilWake : std::min(timeoutMs, untilWake);
+    }
     // poll() skips a negative descriptor: a throttled thread only waits.
-    pollfd fds[2] = {{throttled ? -1 : m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    const int r = ::poll(fds, 2, pending.empty() && !throttled ? -1 : kRetryDeliveryMs);
+    pollfd fds[2] = {{readFd ? m_fd : -1, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    const int r = ::poll(fds, 2, timeoutMs);
     if (r < 0 && errno != EINTR) lost = true;
     if (lost || m_stop) break;
+    if (r > 0 && fds[1].revents) DrainWakeFd();  // only a nudge (loader mode): stopping is m_stop
     if (r > 0 && fds[0].revents) {
       const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+      // A pseudo-terminal hands out less than a block per read however much waits.
+      int waiting = 0;
+      drained = n <= 0 || ::ioctl(m_fd, FIONREAD, &waiting) != 0 || waiting <= 0;
       if (n > 0) {
+        readInPeriod += static_cast<std::size_t>(n);
         Consume(buffer, static_cast<std::size_t>(n), pending);
       } else if (n == 0) {
         lost = true;  // peer closed the connection, or the tty hung up
@@ -158,11 +206,27 @@ void ReceiveThread::Run() {
       }
     }
     if (throttled) m_queued = m_shared->QueuedLines(m_queued);
-    m_shared->Deliver(pending, false, &m_queued);
+    if (!pending.empty() && m_shared->Deliver(pending, false, &m_queued, false)) wakeDue = true;
+    // A fast stream wakes the window per read: its wake-ups are cheap beside
+    // the lines, and smaller helpings keep the window answering.
+    if (wakeDue && (fast || std::chrono::steady_clock::now() - lastWake >= kMinWakeGap)) {
+      m_shared->Wake();
+      lastWake = std::chrono::steady_clock::now();
+      wakeDue = false;
+      if (const auto span = lastWake - periodStart; span >= kRatePeriod) {
+        fast = double(readInPeriod) / std::chrono::duration<double>(span).count() > kTrickleBytesPerSecond;
+        readInPeriod = 0;
+        periodStart = lastWake;
+      }
+    }
   }
+  if (wakeDue) m_shared->Wake();
   // Lines completed before the end are not thrown away.
   while (!pending.empty() && !m_stop)
-    if (!m_shared->Deliver(pending, false)) WaitForWake(kRetryDeliveryMs);
+    if (!m_shared->Deliver(pending, false)) {
+      WaitForWake(kRetryDeliveryMs);
+      DrainWakeFd();  // a loader-mode nudge must not turn the wait into a spin
+    }
   if (lost && !m_stop) m_shared->ReportLost();
   {
     std::lock_guard guard(m_parseMutex);

@@ -43,7 +43,8 @@ struct RxShared {
   int WakeFd() const { return m_wakeFd; }
   // Moves `lines` to RxQueue. With `wait` false it gives up when RxLock is
   // taken and returns false. `queued` receives the queue length afterwards.
-  bool Deliver(std::vector<std::string>& lines, bool wait, std::size_t* queued = nullptr);
+  // With `wake` false the UI thread is not woken yet: the caller calls Wake().
+  bool Deliver(std::vector<std::string>& lines, bool wait, std::size_t* queued = nullptr, bool wake = true);
   // Current queue length, or `fallback` when RxLock is taken.
   std::size_t QueuedLines(std::size_t fallback);
   // The receive thread ended on its own.
@@ -51,10 +52,10 @@ struct RxShared {
   // UI thread: how many lines were queued and whether the channel was lost
   // since the last call.
   void TakeSignals(std::size_t& lines, bool& lost);
-
- private:
+  // Makes WakeFd readable.
   void Wake();
 
+ private:
   std::mutex m_signalMutex;
   std::size_t m_lines = 0;
   bool m_lost = false;
@@ -81,6 +82,7 @@ class ReceiveThread {
   void Run();
   bool Consume(const char* data, std::size_t size, std::vector<std::string>& pending);
   void WaitForWake(int timeoutMs);
+  void DrainWakeFd();
 
   int m_fd;
   int m_wakeFd;
@@ -88,6 +90,8 @@ class ReceiveThread {
   std::shared_ptr<RxShared> m_shared;
   std::atomic<bool> m_stop{false};
   std::atomic<bool> m_running{true};
+  // Mirrors m_loaderMode for the read loop, which must then never hold the descriptor back.
+  std::atomic<bool> m_framesWanted{false};
 
   mutable std::mutex m_parseMutex;  // guards the mode and both parsers
   std::condition_variable m_frameReady;

@@ -6,23 +6,50 @@ InspectorModel::InspectorModel(const SentenceInspector& inspector, std::function
                                QObject* parent)
     : QAbstractTableModel(parent), m_inspector(inspector), m_now(std::move(now)) {}
 
-void InspectorModel::Refresh() {
+bool InspectorModel::Refresh() {
   m_nowMs = m_now();
   const int rows = static_cast<int>(m_inspector.Rows().size());
+  bool resize = false;
   if (rows < m_rows) {
     // Cleared: rows only ever come back in a new order.
     beginResetModel();
     m_rows = rows;
+    m_shown.clear();
+    m_longest = {};
     endResetModel();
-    return;
-  }
-  if (rows > m_rows) {
+    resize = true;
+  } else if (rows > m_rows) {
     beginInsertRows({}, m_rows, rows - 1);
     m_rows = rows;
     endInsertRows();
+    resize = true;
   }
-  // Every row's age moves on, so every cell may have changed; the view repaints only what it shows.
-  if (m_rows > 0) emit dataChanged(index(0, 0), index(m_rows - 1, kInspectorColumns - 1));
+  // Under live traffic most rows change a few cells (count, rate, age) and
+  // keep the rest; repainting and re-measuring whole rows four times a
+  // second is what made the visible table expensive.
+  const std::size_t known = m_shown.size();
+  m_shown.resize(static_cast<std::size_t>(m_rows));
+  for (int r = 0; r < m_rows; ++r) {
+    const InspectorRow& row = m_inspector.Rows()[static_cast<std::size_t>(r)];
+    Shown& shown = m_shown[static_cast<std::size_t>(r)];
+    const bool fresh = static_cast<std::size_t>(r) >= known;
+    const bool stale = SentenceInspector::Stale(row, m_nowMs);
+    const bool wholeRow = !fresh && stale != shown.stale;  // greyed or back: every cell looks different
+    shown.stale = stale;
+    for (int c = 0; c < kInspectorColumns; ++c) {
+      std::string text = InspectorCell(row, c, m_nowMs);
+      std::string& before = shown.texts[static_cast<std::size_t>(c)];
+      if (text == before && !wholeRow) continue;
+      std::size_t& longest = m_longest[static_cast<std::size_t>(c)];
+      if (text.size() > longest) {
+        longest = text.size();
+        resize = true;
+      }
+      before = std::move(text);
+      if (!fresh) emit dataChanged(index(r, c), index(r, c));
+    }
+  }
+  return resize;
 }
 
 const InspectorRow* InspectorModel::Row(int row) const {
@@ -42,6 +69,8 @@ QVariant InspectorModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole: return QString::fromStdString(InspectorCell(*row, column, m_nowMs));
     case kInspectorSortRole:
+      // Inputs in order, the lines that name none after them.
+      if (column == ColInput) return row->input > 0 ? row->input : kInspectorInputs;
       return InspectorNumeric(column)
                  ? QVariant(InspectorValue(*row, column, m_nowMs))
                  : QVariant(QString::fromStdString(InspectorCell(*row, column, m_nowMs)));
@@ -58,9 +87,12 @@ QVariant InspectorModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant InspectorModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kInspectorColumns)
+  if (orientation != Qt::Horizontal || section < 0 || section >= kInspectorColumns)
     return QAbstractTableModel::headerData(section, orientation, role);
-  return QString::fromLatin1(InspectorHeader(section));
+  if (role == Qt::DisplayRole) return QString::fromLatin1(InspectorHeader(section));
+  if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole)
+    return QString::fromLatin1(InspectorDescription(section));
+  return {};
 }
 
 void InspectorFilter::SetInput(int input) {

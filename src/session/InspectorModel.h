@@ -6,7 +6,10 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <array>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "session/SentenceInspector.h"
 
@@ -23,8 +26,11 @@ class InspectorModel : public QAbstractTableModel {
   InspectorModel(const SentenceInspector& inspector, std::function<std::int64_t()> now,
                  QObject* parent = nullptr);
 
-  // Takes in what the inspector counted since the last refresh.
-  void Refresh();
+  // Takes in what the inspector counted since the last refresh; only cells
+  // whose text or greying changed are signalled, so a view repaints just
+  // those. True when a column may want another width: rows came or went, or
+  // a text grew longer than any before it in its column.
+  bool Refresh();
   const InspectorRow* Row(int row) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -37,6 +43,13 @@ class InspectorModel : public QAbstractTableModel {
   std::function<std::int64_t()> m_now;
   std::int64_t m_nowMs = 0;  // the time of the last refresh, so every cell reads the same moment
   int m_rows = 0;
+  // What each row's cells showed at the last refresh.
+  struct Shown {
+    std::array<std::string, kInspectorColumns> texts;
+    bool stale = false;
+  };
+  std::vector<Shown> m_shown;
+  std::array<std::size_t, kInspectorColumns> m_longest{};  // characters, per column
 };
 
 // Shows the rows of one input (and those without a source), as the monitor's view filter does.

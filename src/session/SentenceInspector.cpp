@@ -170,30 +170,33 @@ namespace {
 struct ColumnText {
   const char* header;
   const char* key;
+  const char* description;
 };
 constexpr ColumnText kColumns[kInspectorColumns] = {
-    {"Input", "input"},
-    {"Talker", "talker"},
-    {"Type", "type"},
-    {"Count", "count"},
-    {"Rate/s", "rate"},
-    {"Last (s)", "age_s"},
-    {"Longest gap (s)", "longest_gap_s"},
-    {"Bad checksum", "bad_checksum"},
-    {"No checksum", "no_checksum"},
-    {"Too long", "too_long"},
+    {"Input", "input", "The input the line came in on (its TAG block's source); - when it names none"},
+    {"Talker", "talker", "Talker of the sentence; P and the maker's code for a proprietary one"},
+    {"Type", "type", "Sentence type"},
+    {"Count", "count", "Lines received"},
+    {"Rate/s", "rate", "Lines per second over the last 10 seconds"},
+    {"Last (s)", "age_s", "Seconds since the last line"},
+    {"Max gap (s)", "longest_gap_s", "Longest time between two lines, in seconds"},
+    {"Bad sum", "bad_checksum", "Lines whose checksum is wrong"},
+    {"No sum", "no_checksum", "Lines without a checksum"},
+    {"Too long", "too_long", "Lines longer than the 82 characters NMEA 0183 allows"},
 };
 
 }  // namespace
 
 const char* InspectorHeader(int column) { return kColumns[column].header; }
+const char* InspectorDescription(int column) { return kColumns[column].description; }
 const char* InspectorJsonKey(int column) { return kColumns[column].key; }
 
 double InspectorValue(const InspectorRow& row, int column, std::int64_t nowMs) {
   switch (column) {
     case ColCount: return static_cast<double>(row.count);
     case ColRate: return SentenceInspector::Rate(row, nowMs);
-    case ColAge: return static_cast<double>(nowMs - row.lastMs) / 1000.0;
+    // A line may have come after the moment the table is drawn for.
+    case ColAge: return static_cast<double>(std::max<std::int64_t>(0, nowMs - row.lastMs)) / 1000.0;
     case ColLongestGap: return static_cast<double>(row.longestGapMs) / 1000.0;
     case ColBadChecksum: return static_cast<double>(row.badChecksum);
     case ColNoChecksum: return static_cast<double>(row.noChecksum);

@@ -15,6 +15,8 @@ namespace hlx {
 namespace {
 constexpr double kMinAutoRange = 1.0;  // an idle chart still has a scale
 constexpr int kValueTicks = 5;
+constexpr qint64 kMinSpanMs = 60 * 1000;
+constexpr qint64 kSecondsFormatMs = 5 * 60 * 1000;  // a shorter axis labels its seconds
 }  // namespace
 
 THistoryChart::THistoryChart(const QString& title, qint64 spanMs, int maxPoints, QWidget* parent)
@@ -28,7 +30,6 @@ THistoryChart::THistoryChart(const QString& title, qint64 spanMs, int maxPoints,
   chart->setTitle(title);
   chart->legend()->setAlignment(Qt::AlignRight);
   chart->setMargins(QMargins(2, 2, 2, 2));
-  m_timeAxis->setFormat(QStringLiteral("hh:mm"));
   m_timeAxis->setTickCount(4);
   m_valueAxis->setLabelFormat(QStringLiteral("%g"));
   m_valueAxis->setTickCount(kValueTicks);
@@ -97,8 +98,15 @@ void THistoryChart::Slide(qint64 nowMs) {
     if (old > 0) line->removePoints(0, old);
     dropped = dropped || old > 0;
   }
-  m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(nowMs - m_spanMs),
-                       QDateTime::fromMSecsSinceEpoch(nowMs));
+  // The axis covers what was kept, at least a minute: a history that has just
+  // begun is not a pixel at the right edge of a quarter of an hour.
+  double first = static_cast<double>(nowMs);
+  for (const QLineSeries* line : m_series)
+    if (line->count() > 0) first = std::min(first, line->at(0).x());
+  const qint64 start = std::max(nowMs - m_spanMs, std::min(static_cast<qint64>(first), nowMs - kMinSpanMs));
+  m_timeAxis->setFormat(nowMs - start < kSecondsFormatMs ? QStringLiteral("hh:mm:ss")
+                                                         : QStringLiteral("hh:mm"));
+  m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(nowMs));
   if (dropped && !m_fixedRange) FitValueAxis();
 }
 

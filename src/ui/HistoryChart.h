@@ -1,6 +1,6 @@
 #pragma once
-// A live line chart over a sliding time span: the x axis shows the last
-// `spanMs` up to the newest point, older points are dropped as new ones come,
+// A live line chart over a sliding time span: the x axis shows what was
+// kept (at least a minute, at most the last `spanMs`) up to now, older points are dropped as new ones come,
 // so a chart costs one append per value and bounded memory. Hovering a line
 // shows the value and the time of its nearest point.
 

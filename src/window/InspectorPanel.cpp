@@ -16,6 +16,8 @@ namespace hlx {
 
 namespace {
 
+constexpr int kFieldsWidthEms = 14;
+
 // A row whose sentence has stopped coming is drawn grey.
 class StaleRowDelegate : public QStyledItemDelegate {
  public:
@@ -47,14 +49,18 @@ TInspectorPanel::TInspectorPanel(SentenceInspector& inspector, std::function<std
       "One row per input and sentence: count, rate, time since last seen, longest gap and faults"));
   m_table->setModel(m_filter);
   m_table->setSortingEnabled(true);
-  m_table->sortByColumn(-1, Qt::AscendingOrder);  // arrival order until the user picks a column
+  // By input until the user picks a column; within an input the sort is stable, so in order of arrival.
+  m_table->sortByColumn(ColInput, Qt::AscendingOrder);
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_table->setItemDelegate(new StaleRowDelegate(m_table));
   m_table->verticalHeader()->hide();
   m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
-  m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  m_table->horizontalHeader()->setMinimumSectionSize(
+      m_table->fontMetrics().horizontalAdvance(QStringLiteral("000")));
+  // Fitted to the contents when they grow (Refresh), not re-measured with every repaint.
+  m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
   m_fields = new QTableWidget(0, 3);
   m_fields->setObjectName(QStringLiteral("twFields"));
@@ -76,8 +82,9 @@ TInspectorPanel::TInspectorPanel(SentenceInspector& inspector, std::function<std
   auto* split = new QSplitter(Qt::Horizontal);
   split->addWidget(m_table);
   split->addWidget(m_fields);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 2);
+  // The table first: the fields of one sentence need only a narrow column.
+  split->setStretchFactor(0, 1);
+  m_fields->setMinimumWidth(m_fields->fontMetrics().horizontalAdvance(QLatin1Char('M')) * kFieldsWidthEms);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(clear);
@@ -103,8 +110,10 @@ void TInspectorPanel::hideEvent(QHideEvent* event) {
 }
 
 void TInspectorPanel::Refresh() {
-  m_filter->SetInput(m_viewFilter ? m_viewFilter() : 0);
-  m_model->Refresh();
+  const int input = m_viewFilter ? m_viewFilter() : 0;
+  const bool otherRows = input != m_filter->Input();
+  m_filter->SetInput(input);
+  if (m_model->Refresh() || otherRows) m_table->resizeColumnsToContents();
   ShowFields();
 }
 

@@ -45,9 +45,11 @@ class TProgress;
 
 inline constexpr int kStatusPanels = 5;
 inline constexpr int kMonitorRepaintMs = 40;
-// A steady stream is painted this often at most: nobody reads faster, and
-// each paint costs about the same however many lines it brings.
-inline constexpr int kMonitorStreamRepaintMs = 200;
+inline constexpr int kFirstStartHeight = 900;  // pixels, where the screen is tall enough
+// A steady stream is painted this often at most (four times a second):
+// nobody reads faster, and each paint costs about the same however many
+// lines it brings.
+inline constexpr int kMonitorStreamRepaintMs = 250;
 
 class TMainForm : public QMainWindow,
                   public CoreHost,

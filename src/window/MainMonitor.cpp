@@ -3,6 +3,7 @@
 // fast stream does not repaint the view once per line; a repaint touches only
 // the lines that changed. Also the window's remembered shape.
 
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -44,9 +45,18 @@ void TMainForm::RepaintMonitor() {
   m_lastRepaint.start();
   QPlainTextEdit* view = ui->RXData;
   const QStringList& lines = m_view.Lines();
-  if (changes.reset) {
+  // A fast stream replaces most lines between two paints: writing them anew
+  // is cheaper than appending them and dropping as many from the top.
+  if (changes.reset || changes.appended * 2 > lines.size()) {
     // The block limit drops the oldest line as a new one comes, as the model does.
     view->setMaximumBlockCount(m_view.Capacity());
+    // Plain ASCII in a fixed-pitch font looks the same unshaped; laying out
+    // each new line was most of a repaint's cost.
+    if (!(view->font().styleStrategy() & QFont::PreferNoShaping)) {
+      QFont font = view->font();
+      font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+      view->setFont(font);
+    }
     view->setPlainText(lines.join(QLatin1Char('\n')));
   } else {
     if (changes.appended > 0)
@@ -107,7 +117,13 @@ void TMainForm::SendManualInput() {
 void TMainForm::RestoreShape() {
   const WindowShape shape = LoadWindowShape();
   // restoreGeometry moves a window that would be off every screen back onto one.
-  if (!shape.geometry.isEmpty()) restoreGeometry(shape.geometry);
+  if (shape.geometry.isEmpty() || !restoreGeometry(shape.geometry)) {
+    // First start: tall enough for a monitor worth reading, where the screen allows.
+    if (const QScreen* screen = this->screen())
+      resize(width(),
+             std::max(height(), std::min(kFirstStartHeight, screen->availableGeometry().height() * 9 / 10)));
+  }
+  // The configuration tabs keep the height they ask for; the monitor takes the rest.
   if (!shape.splitter.isEmpty()) ui->splMonitor->restoreState(shape.splitter);
   if (shape.monitorTab) ui->tabMonitor->setCurrentIndex(*shape.monitorTab);
 }

@@ -358,7 +358,7 @@ class ChannelsTest : public QObject {
     QVERIFY(device);
     probe.autoDrain = false;
     QVERIFY(device->Write("$GO\r\n$A\r\n$B\r\n"));
-    QTRY_COMPARE(probe.rxEvents, 3);
+    QTRY_COMPARE(probe.comm->QueuedLines(), 3u);
     QStringList got;
     probe.comm->DrainRxQueue([&](std::string line) {
       got << QString::fromStdString(line);
@@ -387,7 +387,7 @@ class ChannelsTest : public QObject {
       Pty old;
       QCOMPARE(probe.comm->Open(ChSerial, old.path, 5), ChSerial);
       QVERIFY(old.Write("$OLD,1\r\n$OLD,2\r\n"));
-      QTRY_COMPARE(probe.rxEvents, 2);
+      QTRY_COMPARE(probe.comm->QueuedLines(), 2u);
       QVERIFY(old.Write("$OLD,3\r\n"));
       old.Close();  // the device goes: the thread queues a line and reports the loss,
       // which the window has not seen yet (no event is handled meanwhile)
@@ -417,8 +417,9 @@ class ChannelsTest : public QObject {
     QCOMPARE(probe.comm->Open(ChSerial, pty.path, 5), ChSerial);
     bool written = false;
     std::jthread writer([&] { written = pty.Write(burst, 30000); });
-    QTRY_VERIFY_WITH_TIMEOUT(probe.rxEvents > 50000, 30000);
-    QCOMPARE_STEADY(probe.rxEvents < kLines, true, 300);  // the thread stopped reading
+    QTRY_VERIFY_WITH_TIMEOUT(probe.comm->QueuedLines() > 50000, 30000);
+    // The thread stopped reading.
+    QCOMPARE_STEADY(probe.comm->QueuedLines() < std::size_t(kLines), true, 300);
     probe.autoDrain = true;
     probe.Drain();
     QTRY_COMPARE_WITH_TIMEOUT(probe.lines.size(), kLines, 30000);
