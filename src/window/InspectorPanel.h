@@ -17,7 +17,8 @@ class SentenceInspector;
 class InspectorModel;
 class InspectorFilter;
 
-inline constexpr int kInspectorRefreshMs = 250;
+// Twice a second: rates are taken over 10 s, and each refresh repaints most cells.
+inline constexpr int kInspectorRefreshMs = 500;
 
 class TInspectorPanel : public QWidget {
   Q_OBJECT

@@ -76,6 +76,9 @@ void TMainForm::FormCreate() {
   QFont mono = TypewriterFont();
   mono.setFixedPitch(true);
   mono.setPixelSize(13);
+  // Plain ASCII in a fixed-pitch font looks the same unshaped; laying out
+  // each new line was most of a monitor repaint's cost.
+  mono.setStyleStrategy(QFont::StyleStrategy(mono.styleStrategy() | QFont::PreferNoShaping));
   ui->RXData->setFont(mono);
   ui->RXData->setMaximumBlockCount(0);
   ui->cbSentence->setCompleter(nullptr);
@@ -109,7 +112,7 @@ void TMainForm::ConnectSignals() {
   connect(&OVTimer, &QTimer::timeout, this, [this] { OVTimerTick(); });
   connect(&m_repaintTimer, &QTimer::timeout, this, [this] { RepaintMonitor(); });
   connect(ui->btnClear, &QPushButton::clicked, this, [this] { ClearView(); });
-  connect(ui->tabMonitor, &QTabWidget::currentChanged, this, [this] { RepaintMonitor(); });
+  ui->RXData->installEventFilter(this);  // its Show paints what came while it was hidden
   connect(ui->chbNoScroll, &QCheckBox::toggled, this, [this](bool on) {
     m_view.SetNoScroll(on);
     RepaintMonitor();
@@ -127,6 +130,7 @@ void TMainForm::ConnectSignals() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == ui->RXData && e->type() == QEvent::Show) RepaintMonitor();
   if ((watched == ui->cbSentence || watched == ui->cbSentence->lineEdit()) && e->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(e)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -48,8 +48,11 @@ inline constexpr int kMonitorRepaintMs = 40;
 inline constexpr int kFirstStartHeight = 900;  // pixels, where the screen is tall enough
 // A steady stream is painted this often at most (four times a second):
 // nobody reads faster, and each paint costs about the same however many
-// lines it brings.
+// lines it brings. A stream too fast to read line by line (more than
+// kMonitorReadableLines a paint) is painted twice a second.
 inline constexpr int kMonitorStreamRepaintMs = 250;
+inline constexpr int kMonitorFastStreamRepaintMs = 500;
+inline constexpr int kMonitorReadableLines = 10;
 
 class TMainForm : public QMainWindow,
                   public CoreHost,
@@ -188,6 +191,8 @@ class TMainForm : public QMainWindow,
   QTimer OVTimer;
   QTimer m_repaintTimer;
   QElapsedTimer m_lastRepaint;
+  int m_linesSinceRepaint = 0;
+  int m_lastRepaintLines = 0;  // lines the last paint brought
   TrafficView m_view;
   QStringList m_history;
   std::array<TAMAdvLed*, 4> m_overflowLeds{};

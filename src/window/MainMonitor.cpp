@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <algorithm>
+#include <utility>
 
 #include "config/DeviceConfig.h"
 #include "link/Comms.h"
@@ -26,14 +27,19 @@ void TMainForm::ShowLine(const std::string& line) {
   // The log keeps the bytes as received; only the view makes control characters visible.
   if (m_log.LogActive()) WriteLogLine(*LoggedText(line, showTag), LogDirection::Received);
   m_view.Add(*text);
+  ++m_linesSinceRepaint;
   ScheduleRepaint();
 }
 
 void TMainForm::ScheduleRepaint() {
-  if (m_repaintTimer.isActive()) return;
+  // Hidden (another tab, or the window hidden) the lines wait in the model:
+  // a timer would only wake the window for nothing. Showing the view paints them.
+  if (m_repaintTimer.isActive() || !ui->RXData->isVisible()) return;
   // The first line after a quiet spell shows at once, a stream a few times a second.
-  const qint64 sincePaint = m_lastRepaint.isValid() ? m_lastRepaint.elapsed() : kMonitorStreamRepaintMs;
-  m_repaintTimer.start(int(std::max<qint64>(kMonitorRepaintMs, kMonitorStreamRepaintMs - sincePaint)));
+  const int period =
+      m_lastRepaintLines > kMonitorReadableLines ? kMonitorFastStreamRepaintMs : kMonitorStreamRepaintMs;
+  const qint64 sincePaint = m_lastRepaint.isValid() ? m_lastRepaint.elapsed() : period;
+  m_repaintTimer.start(int(std::max<qint64>(kMonitorRepaintMs, period - sincePaint)));
 }
 
 void TMainForm::RepaintMonitor() {
@@ -43,6 +49,7 @@ void TMainForm::RepaintMonitor() {
   const TrafficView::Changes changes = m_view.TakeChanges();
   if (!changes.Any()) return;
   m_lastRepaint.start();
+  m_lastRepaintLines = std::exchange(m_linesSinceRepaint, 0);
   QPlainTextEdit* view = ui->RXData;
   const QStringList& lines = m_view.Lines();
   // A fast stream replaces most lines between two paints: writing them anew
@@ -50,13 +57,6 @@ void TMainForm::RepaintMonitor() {
   if (changes.reset || changes.appended * 2 > lines.size()) {
     // The block limit drops the oldest line as a new one comes, as the model does.
     view->setMaximumBlockCount(m_view.Capacity());
-    // Plain ASCII in a fixed-pitch font looks the same unshaped; laying out
-    // each new line was most of a repaint's cost.
-    if (!(view->font().styleStrategy() & QFont::PreferNoShaping)) {
-      QFont font = view->font();
-      font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
-      view->setFont(font);
-    }
     view->setPlainText(lines.join(QLatin1Char('\n')));
   } else {
     if (changes.appended > 0)

@@ -393,6 +393,10 @@ class MonitorTest : public QObject {
     };
     QTRY_COMPARE_WITH_TIMEOUT(lines(), 300, kCaptureMs + 5000);  // every line of the capture
     CompareWithExpectedTable(traffic());
+    // The raw monitor was hidden all along: bringing it forward paints what came meanwhile.
+    QVERIFY(h.Shown().isEmpty());
+    h.Find<QTabWidget>("tabMonitor")->setCurrentWidget(h.Find<QWidget>("tabTraffic"));
+    QVERIFY(h.Shown().contains(QStringLiteral("$HCHDG,41.8,0.0,E,3.1,E*7D")));
   }
 
   void udpFlood_fromAStrangerNeverReachesTheWindow() {
