@@ -61,11 +61,17 @@ class LegacyHarness : public ControlHarness<legacy::TLegMainForm> {
       default: window = std::make_unique<legacy::TLegMainForm4>(prompts); break;
     }
     window->show();
-    // The last query of "Read Configuration".
+    // The last query of "Read Configuration", and its reply: the replies are
+    // handled in order, so once that one shows, every box holds what the device said.
     const QString last = generation == 4 ? QStringLiteral("$PQVXSPQ") : QStringLiteral("$PQVXIDQ");
+    const QString lastReply = last.chopped(1) + QLatin1Char(',');
     if (read)
       return QTest::qWaitFor(
-          [this, last] { return Check("chbPriority")->isEnabled() && !Sent(last).isEmpty(); }, 5000);
+          [this, last, lastReply] {
+            return Check("chbPriority")->isEnabled() && !Sent(last).isEmpty() &&
+                   Find<QPlainTextEdit>("RXData")->toPlainText().contains(lastReply);
+          },
+          5000);
     QCoreApplication::processEvents();  // the start-up connection (a zero timer) finds no port
     Combo(HostList())->setCurrentIndex(3);
     Choose("cbPort", port);
