@@ -212,6 +212,8 @@ bool TComm::WriteToChannel(std::string_view bytes) {
     return true;
   }
   if (m_fd < 0) return false;
+  // Whatever comes back now is likely the answer someone waits for.
+  if (m_thread) m_thread->AnswerAwaited();
   const IoResult result = WriteAll(m_fd, bytes, m_channelKind == ChTcp, kWriteTimeout);
   if (!result.ok) m_lastSendError = QStringLiteral("Not sent: %1").arg(result.message);
   return result.ok;

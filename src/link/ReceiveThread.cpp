@@ -34,6 +34,9 @@ constexpr auto kMinWakeGap = std::chrono::milliseconds(40);
 // sender is never held back.
 constexpr double kTrickleBytesPerSecond = 200000;
 constexpr auto kRatePeriod = std::chrono::milliseconds(250);
+// After the window wrote, lines are handed over at once for this long: the
+// device answers a command well within it.
+constexpr auto kAnswerWindow = std::chrono::milliseconds(1000);
 
 int MsUntil(std::chrono::steady_clock::time_point when) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
@@ -119,6 +122,13 @@ void ReceiveThread::SetLoaderMode(bool on) {
   if (on && m_wakeFd >= 0) (void)!::write(m_wakeFd, &one, sizeof one);
 }
 
+void ReceiveThread::AnswerAwaited() {
+  m_answerUntil = (std::chrono::steady_clock::now() + kAnswerWindow).time_since_epoch().count();
+  // The thread may be leaving the descriptor alone until its next wake-up is due.
+  const std::uint64_t one = 1;
+  if (m_wakeFd >= 0) (void)!::write(m_wakeFd, &one, sizeof one);
+}
+
 std::uint8_t ReceiveThread::WaitFrame(LoaderFrameRecord& record, std::chrono::milliseconds timeout) {
   std::unique_lock lock(m_parseMutex);
   // A thread that has ended (peer gone, adapter unplugged) will bring no frame:
@@ -174,7 +184,8 @@ void ReceiveThread::Run() {
     const bool throttled = m_queued > kMaxQueuedLines;
     int timeoutMs = pending.empty() && !throttled ? -1 : kRetryDeliveryMs;
     bool readFd = !throttled;
-    const int untilWake = MsUntil(lastWake + kMinWakeGap);
+    const bool answering = std::chrono::steady_clock::now().time_since_epoch().count() < m_answerUntil;
+    const int untilWake = answering ? 0 : MsUntil(lastWake + kMinWakeGap);
     if (untilWake > 0 && drained && !fast && !m_framesWanted) {
       // Whatever comes now could not reach the window before then anyway.
       readFd = false;
@@ -209,7 +220,7 @@ void ReceiveThread::Run() {
     if (!pending.empty() && m_shared->Deliver(pending, false, &m_queued, false)) wakeDue = true;
     // A fast stream wakes the window per read: its wake-ups are cheap beside
     // the lines, and smaller helpings keep the window answering.
-    if (wakeDue && (fast || std::chrono::steady_clock::now() - lastWake >= kMinWakeGap)) {
+    if (wakeDue && (fast || answering || std::chrono::steady_clock::now() - lastWake >= kMinWakeGap)) {
       m_shared->Wake();
       lastWake = std::chrono::steady_clock::now();
       wakeDue = false;

@@ -72,6 +72,10 @@ class ReceiveThread {
   ReceiveThread& operator=(const ReceiveThread&) = delete;
 
   void SetLoaderMode(bool on);
+  // The window has just written to the device: for kAnswerWindow every line
+  // is handed over as soon as it is read, so a conversation is not paced by
+  // the wake-up gap kept for a trickle of traffic.
+  void AnswerAwaited();
   // Waits up to `timeout` for a bootloader frame: kFrameReady, kFrameTimeout,
   // or kFrameNone at once when the thread has ended.
   std::uint8_t WaitFrame(LoaderFrameRecord& record, std::chrono::milliseconds timeout);
@@ -92,6 +96,8 @@ class ReceiveThread {
   std::atomic<bool> m_running{true};
   // Mirrors m_loaderMode for the read loop, which must then never hold the descriptor back.
   std::atomic<bool> m_framesWanted{false};
+  // steady_clock ticks until which lines are handed over at once (AnswerAwaited).
+  std::atomic<std::chrono::steady_clock::rep> m_answerUntil{0};
 
   mutable std::mutex m_parseMutex;  // guards the mode and both parsers
   std::condition_variable m_frameReady;

@@ -4,6 +4,8 @@
 // at its pace to a TCP host.
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -15,6 +17,7 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 #include <QtTest>
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <thread>
@@ -67,6 +70,8 @@ class DeviceEnd {
  public:
   explicit DeviceEnd(int fd = -1, bool socket = false) : m_fd(fd), m_socket(socket) {
     if (m_fd >= 0) ::fcntl(m_fd, F_SETFL, O_NONBLOCK);
+    const int one = 1;  // as the device: each line goes out when written
+    if (m_fd >= 0 && socket) ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
   virtual ~DeviceEnd() { Close(); }
   DeviceEnd(const DeviceEnd&) = delete;
@@ -217,6 +222,45 @@ class ChannelsTest : public QObject {
     QCOMPARE(probe.comm->LastSendError().isEmpty(), !wire.isEmpty());
     probe.comm->Close();
     QVERIFY(device->SeesClose(5000));
+  }
+
+  // A conversation is a reply per command: while a trickle of other lines
+  // keeps coming, each reply still reaches the window at once, not when the
+  // trickle's next wake-up is due (40 ms later; twenty questions took 0.8 s).
+  void replies_handedOverAtOnceDuringATrickle_data() { KindRows(); }
+  void replies_handedOverAtOnceDuringATrickle() {
+    QFETCH(int, kind);
+    LinkProbe probe;
+    const auto device = Connect(probe, kind);
+    QVERIFY(device);
+    std::atomic<bool> stop{false};
+    std::thread peer([&] {
+      QByteArray asked;
+      while (!stop) {
+        asked += device->Read(5);
+        for (qsizetype end; (end = asked.indexOf('\n')) >= 0; asked.remove(0, end + 1))
+          device->Write("$PQVXRE," + asked.mid(8, end - 8 - 4) + "\r\n");  // "$PQVXQ?,n*hh\r\n"
+        device->Write("$IIMTW,12.5,C*1A\r\n");                             // every 5 ms
+      }
+    });
+    constexpr int kQuestions = 20;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < kQuestions; ++i) {
+      probe.comm->Send("PQVXQ?," + std::to_string(i));
+      const QString reply = QStringLiteral("$PQVXRE,%1\r\n").arg(i);
+      // Woken by the reply itself (or the guard timer), not by a test's polling period.
+      QTimer guard;
+      guard.start(100);
+      const QDeadlineTimer deadline(2000);
+      while (!probe.lines.contains(reply) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      QVERIFY(probe.lines.contains(reply));
+    }
+    const qint64 took = timer.elapsed();
+    stop = true;
+    peer.join();
+    QVERIFY2(took < kQuestions * 15, qPrintable(QStringLiteral("%1 ms").arg(took)));
   }
 
   void deviceGone_endsTheThreadWithOneChannelLost_data() { KindRows(); }
