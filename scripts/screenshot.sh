@@ -19,7 +19,6 @@ demo_start_sim
 demo_seed_settings
 mkdir -p docs
 
-export BUILD_DIR SHOT_DELAY=${SHOT_DELAY:-5} HISTORY_DELAY=${HISTORY_DELAY:-60} DOCS="$PWD/docs"
 conf="$XDG_CONFIG_HOME/Quorvane/HLXConfig.conf"
 export BUILD_DIR SHOT_DELAY=${SHOT_DELAY:-5} HISTORY_DELAY=${HISTORY_DELAY:-60} DOCS="$PWD/docs" CONF="$conf"
 xvfb-run -a -s "-screen 0 1700x960x24" bash -c '

@@ -69,7 +69,12 @@ TInspectorPanel::TInspectorPanel(SentenceInspector& inspector, std::function<std
       {QStringLiteral("Field"), QStringLiteral("Value"), QStringLiteral("Unit")});
   m_fields->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_fields->verticalHeader()->hide();
-  m_fields->horizontalHeader()->setStretchLastSection(true);
+  m_fields->verticalHeader()->setDefaultSectionSize(m_table->verticalHeader()->defaultSectionSize());
+  m_fields->setWordWrap(false);
+  // Name and unit as wide as they need, the value takes the rest.
+  m_fields->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  m_fields->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  m_fields->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
 
   auto* clear = new QPushButton(QStringLiteral("Clear"));
   clear->setObjectName(QStringLiteral("btnClearSentences"));
