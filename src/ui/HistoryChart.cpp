@@ -5,10 +5,12 @@
 #include <QDateTimeAxis>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPen>
 #include <QToolTip>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace hlx {
 
@@ -45,6 +47,12 @@ int THistoryChart::AddSeries(const QString& name, bool hiddenWhileZero) {
   auto* line = new QLineSeries;
   line->setName(name);
   chart()->addSeries(line);
+  // The theme has five colours; ten inputs need as many that tell apart.
+  static const QColor kColours[] = {0x1f77b4, 0xff7f0e, 0x2ca02c, 0xd62728, 0x9467bd,
+                                    0x8c564b, 0xe377c2, 0x7f7f7f, 0xbcbd22, 0x17becf};
+  QPen pen = line->pen();
+  pen.setColor(kColours[static_cast<std::size_t>(SeriesCount()) % std::size(kColours)]);
+  line->setPen(pen);
   line->attachAxis(m_timeAxis);
   line->attachAxis(m_valueAxis);
   const int index = SeriesCount();
