@@ -31,13 +31,6 @@ std::int64_t Number(std::string_view digits) {
   return n;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Length of the TAG block at the start of `text`, both backslashes included; 0 for none.
 std::size_t TagBlockLength(std::string_view text) {
   if (text.size() < 2 || text[0] != '\\') return 0;
@@ -79,7 +72,7 @@ TagTime TakeTagTime(std::string_view line, Parsed& out) {
     const std::string_view rest = line.substr(pos + length);
     if (star == std::string_view::npos || inside.size() - star != 3 || times.size() != 1 || rest.empty())
       return TagTime::Bad;
-    const int high = HexDigit(inside[star + 1]), low = HexDigit(inside[star + 2]);
+    const int high = HexValue(inside[star + 1]), low = HexValue(inside[star + 2]);
     if (high < 0 || low < 0 || XorChecksum(content) != high * 16 + low) return TagTime::Bad;
     const std::string_view digits = times[0].substr(2);
     if (!AllDigits(digits) || (digits.size() > 10 && digits.size() != 13)) return TagTime::Bad;

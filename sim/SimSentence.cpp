@@ -10,14 +10,6 @@ constexpr char kDigits[] = "0123456789ABCDEF";
 
 bool IsStart(char c) { return c == '$' || c == '!'; }
 
-// Value of one hex digit (either case), or -1.
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The part of a received line after its TAG blocks. '\' only ever delimits
 // TAG blocks (NMEA 4.10 lets several follow one another), so that is whatever
 // comes after the last one.
@@ -32,6 +24,13 @@ std::uint8_t XorChecksum(std::string_view text) {
   std::uint8_t sum = 0;
   for (char c : text) sum ^= static_cast<std::uint8_t>(c);
   return sum;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
 }
 
 std::string HexByte(std::uint8_t value) { return {kDigits[value >> 4], kDigits[value & 0x0F]}; }

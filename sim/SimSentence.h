@@ -19,6 +19,9 @@ namespace hlx::sim {
 // XOR of every character of `text` (the characters between start and '*').
 std::uint8_t XorChecksum(std::string_view text);
 
+// Value of one hex digit (either case), or -1.
+int HexValue(char c);
+
 // Two upper-case hex digits.
 std::string HexByte(std::uint8_t value);
 

@@ -97,6 +97,13 @@ std::uint8_t NmeaChecksum(std::string_view text) {
   return sum;
 }
 
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 std::string CommandText(std::string_view address, std::initializer_list<std::string_view> fields) {
   std::string text(address);
   for (const std::string_view field : fields) (text += ',') += field;

@@ -77,7 +77,11 @@ int TagSourceInput(std::string_view tagBlock);
 // Source input of a whole line: -1 when it has no TAG block or no source.
 int LineSourceInput(std::string_view line);
 
+// XOR of every character after the first (the start character or a TAG
+// block's opening backslash).
 std::uint8_t NmeaChecksum(std::string_view text);
+// Value of one hexadecimal digit (either case), or -1.
+int HexDigitValue(char c);
 
 // A command text without start character and checksum: the address and its
 // fields, comma-separated. CommandText(kAddrCF, {"C", "", "10100"}) is

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "link/Nmeadefs.h"
+
 namespace hlx {
 
 namespace {
@@ -13,19 +15,6 @@ constexpr std::size_t kTimeDigitsMax = 20;  // an int64 in decimal, sign include
 constexpr std::size_t kTagOverhead = 8;     // "\", ",c:", "*hh", "\"
 constexpr std::string_view kTimeParameter = "c:";
 constexpr char kHex[] = "0123456789ABCDEF";
-
-std::uint8_t Xor(std::string_view text) {
-  std::uint8_t sum = 0;
-  for (char c : text) sum ^= static_cast<std::uint8_t>(c);
-  return sum;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The parameters of the line's leading TAG block and its length, or nothing
 // when the line has no TAG block that can be trusted.
@@ -43,9 +32,10 @@ TagBlock LeadingTagBlock(std::string_view line) {
   const std::size_t star = body.find(kChecksumMark);
   if (star == std::string_view::npos) return {true, body, close + 1};  // no checksum to check
   if (star + 1 + kChecksumDigits != body.size()) return {};
-  const int high = HexValue(body[star + 1]);
-  const int low = HexValue(body[star + 2]);
-  if (high < 0 || low < 0 || Xor(body.substr(0, star)) != high * 16 + low) return {};
+  const int high = HexDigitValue(body[star + 1]);
+  const int low = HexDigitValue(body[star + 2]);
+  // The sum starts after the opening backslash.
+  if (high < 0 || low < 0 || NmeaChecksum(line.substr(0, 1 + star)) != high * 16 + low) return {};
   return {true, body.substr(0, star), close + 1};
 }
 
@@ -73,7 +63,7 @@ std::string CaptureLine(std::string_view line, std::int64_t unixMs) {
   out += kTimeParameter;
   char digits[kTimeDigitsMax];
   out.append(digits, std::to_chars(digits, digits + sizeof digits, unixMs).ptr);
-  const std::uint8_t sum = Xor(std::string_view(out).substr(1));
+  const std::uint8_t sum = NmeaChecksum(out);
   out += kChecksumMark;
   out += kHex[sum >> 4];
   out += kHex[sum & 0xF];

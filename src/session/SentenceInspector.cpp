@@ -20,36 +20,16 @@ std::string_view UpToNul(std::string_view s) {
 
 bool AddressChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// The source input named by a TAG block's `s:` ("s:HLX2000-3"), 0 without one.
-int SourceOf(std::string_view tag) {
-  const auto s = tag.find("s:");
-  if (s == std::string_view::npos) return 0;
-  for (std::size_t i = s + 2; i + 1 < tag.size(); ++i) {
-    if (tag[i] == '*' || tag[i] == ',' || tag[i] == '\\') return 0;
-    if (tag[i] == '-') return tag[i + 1] >= '1' && tag[i + 1] <= '9' ? tag[i + 1] - '0' : 0;
-  }
-  return 0;
-}
-
 enum class Checksum { Good, Bad, Missing };
 
 Checksum CheckSentence(std::string_view sentence) {
   const auto star = sentence.rfind('*');
   if (star == std::string_view::npos) return Checksum::Missing;
   if (star + 3 != sentence.size()) return Checksum::Bad;
-  const int hi = HexValue(sentence[star + 1]);
-  const int lo = HexValue(sentence[star + 2]);
+  const int hi = HexDigitValue(sentence[star + 1]);
+  const int lo = HexDigitValue(sentence[star + 2]);
   if (hi < 0 || lo < 0) return Checksum::Bad;
-  unsigned sum = 0;
-  for (std::size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(sentence[i]);
-  return sum == static_cast<unsigned>(hi * 16 + lo) ? Checksum::Good : Checksum::Bad;
+  return NmeaChecksum(sentence.substr(0, star)) == hi * 16 + lo ? Checksum::Good : Checksum::Bad;
 }
 
 }  // namespace
@@ -100,7 +80,8 @@ void SentenceInspector::Add(std::string_view line, std::int64_t nowMs) {
   if (line.front() == '\\') {
     const auto close = line.find('\\', 1);
     if (close != std::string_view::npos) {
-      input = SourceOf(line.substr(1, close - 1));
+      // Inputs 1..9; a source without one counts with the lines that have none.
+      input = std::max(0, TagSourceInput(line.substr(0, close + 1)));
       sentence = line.substr(close + 1);
     }
   }

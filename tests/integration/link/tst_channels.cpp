@@ -243,6 +243,11 @@ class ChannelsTest : public QObject {
         device->Write("$IIMTW,12.5,C*1A\r\n");                             // every 5 ms
       }
     });
+    // A failed check returns early: the device thread must still end first.
+    const auto joinPeer = qScopeGuard([&] {
+      stop = true;
+      peer.join();
+    });
     constexpr int kQuestions = 20;
     QElapsedTimer timer;
     timer.start();
@@ -258,8 +263,6 @@ class ChannelsTest : public QObject {
       QVERIFY(probe.lines.contains(reply));
     }
     const qint64 took = timer.elapsed();
-    stop = true;
-    peer.join();
     QVERIFY2(took < kQuestions * 15, qPrintable(QStringLiteral("%1 ms").arg(took)));
   }
 
